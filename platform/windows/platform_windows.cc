@@ -1,0 +1,89 @@
+// Windows implementation of the platform layer.
+#include "platform/platform.h"
+
+#include <windows.h>
+#include <malloc.h>
+
+#include <new>
+
+namespace Norv::Platform {
+
+namespace {
+CRITICAL_SECTION* Native(unsigned char* storage) { return reinterpret_cast<CRITICAL_SECTION*>(storage); }
+}  // namespace
+
+Mutex::Mutex() {
+    static_assert(sizeof(CRITICAL_SECTION) <= sizeof(storage_));
+    InitializeCriticalSection(Native(storage_));
+}
+
+Mutex::~Mutex() { DeleteCriticalSection(Native(storage_)); }
+
+void Mutex::lock() { EnterCriticalSection(Native(storage_)); }
+
+bool Mutex::try_lock() { return TryEnterCriticalSection(Native(storage_)) != 0; }
+
+void Mutex::unlock() { LeaveCriticalSection(Native(storage_)); }
+
+void* CommitPages(std::size_t bytes) {
+    return VirtualAlloc(nullptr, bytes, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
+}
+
+void ReleasePages(void* address, std::size_t) {
+    if (address != nullptr) VirtualFree(address, 0, MEM_RELEASE);
+}
+
+std::int64_t PerformanceCounter() {
+    LARGE_INTEGER value{};
+    QueryPerformanceCounter(&value);
+    return value.QuadPart;
+}
+
+std::int64_t PerformanceFrequency() {
+    LARGE_INTEGER value{};
+    QueryPerformanceFrequency(&value);
+    return value.QuadPart;
+}
+
+LocalTime CurrentLocalTime() {
+    SYSTEMTIME now{};
+    GetLocalTime(&now);
+    return LocalTime{now.wYear, now.wMonth, now.wDay, now.wHour, now.wMinute, now.wSecond, now.wMilliseconds};
+}
+
+std::uint32_t CurrentThreadId() { return GetCurrentThreadId(); }
+
+std::size_t ProcessModuleFileName(char* buffer, std::size_t capacity) {
+    if (buffer == nullptr || capacity == 0) return 0;
+    DWORD length = GetModuleFileNameA(nullptr, buffer, static_cast<DWORD>(capacity));
+    if (length == 0 || length >= capacity) {
+        buffer[length == 0 ? 0 : capacity - 1] = '\0';
+        return length == 0 ? 0 : capacity - 1;
+    }
+    return length;
+}
+
+void DebuggerOutput(const char* text) {
+    if (text != nullptr) OutputDebugStringA(text);
+}
+
+std::size_t HeapBlockUsableSize(void* block) { return block == nullptr ? 0 : _msize(block); }
+
+void* OpenLibrary(const char* name) {
+    return name == nullptr ? nullptr : reinterpret_cast<void*>(LoadLibraryA(name));
+}
+
+void* FindLibrarySymbol(void* library, const char* name) {
+    if (library == nullptr || name == nullptr) return nullptr;
+    return reinterpret_cast<void*>(GetProcAddress(static_cast<HMODULE>(library), name));
+}
+
+void CloseLibrary(void* library) {
+    if (library != nullptr) FreeLibrary(static_cast<HMODULE>(library));
+}
+
+bool IsWindows() { return true; }
+
+void TerminateProcess(int exitCode) { ::TerminateProcess(GetCurrentProcess(), static_cast<UINT>(exitCode)); __builtin_unreachable(); }
+
+}  // namespace Norv::Platform

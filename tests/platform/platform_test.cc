@@ -1,0 +1,83 @@
+#include "platform/platform.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <mutex>
+#include <thread>
+
+namespace Norv::Platform {
+namespace {
+
+TEST(PlatformTest, CommittedPagesAreWritableAndZeroed) {
+    auto* bytes = static_cast<unsigned char*>(CommitPages(kPageChunkSize));
+    ASSERT_NE(bytes, nullptr);
+    EXPECT_EQ(bytes[0], 0);
+    EXPECT_EQ(bytes[kPageChunkSize - 1], 0);
+    bytes[0] = 1;
+    bytes[kPageChunkSize - 1] = 2;
+    ReleasePages(bytes, kPageChunkSize);
+}
+
+TEST(PlatformTest, MutexSerialisesThreads) {
+    Mutex mutex;
+    long counter = 0;
+    auto work = [&] {
+        for (int i = 0; i < 20000; ++i) {
+            std::lock_guard<Mutex> guard(mutex);
+            ++counter;
+        }
+    };
+    std::thread other(work);
+    work();
+    other.join();
+    EXPECT_EQ(counter, 40000);
+    EXPECT_TRUE(mutex.try_lock());
+    mutex.unlock();
+}
+
+TEST(PlatformTest, ClockMovesForward) {
+    EXPECT_GT(PerformanceFrequency(), 0);
+    auto first = PerformanceCounter();
+    auto second = PerformanceCounter();
+    EXPECT_LE(first, second);
+    LocalTime now = CurrentLocalTime();
+    EXPECT_GE(now.year, 2020);
+    EXPECT_GE(now.month, 1);
+    EXPECT_LE(now.month, 12);
+    EXPECT_LT(now.millisecond, 1000);
+}
+
+TEST(PlatformTest, ModuleFileNameIsCutToCapacity) {
+    char full[1024];
+    std::size_t length = ProcessModuleFileName(full, sizeof full);
+    ASSERT_GT(length, 0u);
+    EXPECT_EQ(std::strlen(full), length);
+    char small[4];
+    EXPECT_EQ(ProcessModuleFileName(small, sizeof small), 3u);
+    EXPECT_EQ(std::strlen(small), 3u);
+}
+
+TEST(PlatformTest, UsableSizeCoversTheRequest) {
+    void* block = std::malloc(10);
+    EXPECT_GE(HeapBlockUsableSize(block), 10u);
+    std::free(block);
+    EXPECT_EQ(HeapBlockUsableSize(nullptr), 0u);
+}
+
+TEST(PlatformTest, LoadsASystemLibraryAndFindsASymbol) {
+    void* library = OpenLibrary(IsWindows() ? "kernel32.dll" : "libc.so.6");
+    ASSERT_NE(library, nullptr);
+    EXPECT_NE(FindLibrarySymbol(library, IsWindows() ? "GetTickCount" : "strlen"), nullptr);
+    EXPECT_EQ(FindLibrarySymbol(library, "norv_no_such_symbol"), nullptr);
+    CloseLibrary(library);
+}
+
+TEST(PlatformTest, MissingLibraryAndSymbolGiveNull) {
+    EXPECT_EQ(OpenLibrary("norv-no-such-library-7"), nullptr);
+    EXPECT_EQ(FindLibrarySymbol(nullptr, "x"), nullptr);
+}
+
+}  // namespace
+}  // namespace Norv::Platform

@@ -1,0 +1,1 @@
+// Test-support library: fixtures that play the host.
