@@ -1,36 +1,31 @@
-# Helpers shared by every folder's CMakeLists.txt.
+# Helpers shared by every folder's CMakeLists.txt. Sources, tests, benchmarks
+# and fuzzers are found by their file names, so adding a file needs no edit here.
 
-# norv_sources(file...): adds source files of the calling folder to the runtime.
-function(norv_sources)
-  foreach(source IN LISTS ARGN)
-    target_sources(norv_runtime PRIVATE ${CMAKE_CURRENT_SOURCE_DIR}/${source})
+# Adds every .cc file of the calling folder (and of the given subfolders) to the runtime.
+function(norv_layer_sources)
+  file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cc)
+  foreach(sub IN LISTS ARGN)
+    file(GLOB more CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/${sub}/*.cc)
+    list(APPEND sources ${more})
   endforeach()
-endfunction()
-
-# norv_test(name source... [LIBS lib...]): one GoogleTest binary.
-function(norv_test name)
-  cmake_parse_arguments(ARG "" "" "LIBS" ${ARGN})
-  add_executable(${name} ${ARG_UNPARSED_ARGUMENTS})
-  target_link_libraries(${name} PRIVATE norv_test_support norv_runtime GTest::gtest_main GTest::gmock ${ARG_LIBS})
-  if(NORV_DISCOVER_TESTS)
-    gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 PROPERTIES TIMEOUT 120)
-  else()
-    add_test(NAME ${name} COMMAND ${name})
-    set_tests_properties(${name} PROPERTIES TIMEOUT 600)
+  if(sources)
+    target_sources(norv_runtime PRIVATE ${sources})
   endif()
 endfunction()
 
-# norv_fuzzer(name source...): one libFuzzer target, run briefly by the test command.
-function(norv_fuzzer name)
-  add_executable(${name} ${ARGN})
-  target_compile_options(${name} PRIVATE -fsanitize=fuzzer)
-  target_link_options(${name} PRIVATE -fsanitize=fuzzer)
-  target_link_libraries(${name} PRIVATE norv_runtime)
-endfunction()
-
-# norv_benchmark(name source... [LIBS lib...]): one Google Benchmark binary.
-function(norv_benchmark name)
+# One GoogleTest binary <folder>_test from every *_test.cc of the calling folder.
+function(norv_test_folder name)
   cmake_parse_arguments(ARG "" "" "LIBS" ${ARGN})
-  add_executable(${name} ${ARG_UNPARSED_ARGUMENTS})
-  target_link_libraries(${name} PRIVATE norv_runtime benchmark::benchmark ${ARG_LIBS})
+  file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*_test.cc)
+  if(NOT sources)
+    return()
+  endif()
+  add_executable(${name}_test ${sources})
+  target_link_libraries(${name}_test PRIVATE norv_test_support norv_runtime GTest::gtest_main GTest::gmock ${ARG_LIBS})
+  if(NORV_DISCOVER_TESTS)
+    gtest_discover_tests(${name}_test DISCOVERY_TIMEOUT 60 PROPERTIES TIMEOUT 120)
+  else()
+    add_test(NAME ${name}_test COMMAND ${name}_test)
+    set_tests_properties(${name}_test PROPERTIES TIMEOUT 900)
+  endif()
 endfunction()
