@@ -3,9 +3,10 @@ execute_process(COMMAND ${OBJDUMP} -p ${DLL} OUTPUT_VARIABLE dump RESULT_VARIABL
 if(failed)
   message(FATAL_ERROR "objdump failed on ${DLL}")
 endif()
-string(REGEX MATCH "\\[Ordinal/Name Pointer\\] Table[^\n]*\n(.*)" tail "${dump}")
+# The name table runs from its heading to the next blank line.
+string(REGEX MATCH "\\[Ordinal/Name Pointer\\] Table[^\n]*\n([^\n]+\n)*" table "${dump}")
 set(names "")
-string(REGEX MATCHALL "\\[ *[0-9]+\\] [^\n]+" entries "${CMAKE_MATCH_1}")
+string(REGEX MATCHALL "\\[ *[0-9]+\\] [^\n]+" entries "${table}")
 foreach(entry IN LISTS entries)
   string(REGEX REPLACE "^\\[ *[0-9]+\\] " "" name "${entry}")
   string(STRIP "${name}" name)
