@@ -6,6 +6,15 @@
 #include <cstddef>
 #include <cstdint>
 
+// Calling convention of the operating system's own entry points and of the
+// callbacks they take, for entry points found at run time (stdcall on 32-bit
+// Windows, the default everywhere else).
+#if defined(_WIN32) && !defined(_WIN64)
+#define NORV_SYSTEM_CALL __stdcall
+#else
+#define NORV_SYSTEM_CALL
+#endif
+
 namespace Norv::Platform {
 
 // A plain, non-recursive lock: a critical section on Windows, a pthread mutex
