@@ -1,0 +1,55 @@
+// The process-wide source of 4096-byte slot pages. Memory is committed from
+// the system 64 KiB at a time and a chunk goes back only when all 16 of its
+// pages have been returned, so arenas coming and going do not thrash the system.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <map>
+
+#include "platform/platform.h"
+
+namespace Norv {
+
+class BindingPagePool {
+public:
+    static constexpr std::size_t kPageSize = 4096;
+    static constexpr std::size_t kChunkSize = Platform::kPageChunkSize;
+    static constexpr std::size_t kPagesPerChunk = kChunkSize / kPageSize;
+
+    struct Statistics {
+        std::size_t chunksCommitted = 0;  // chunks held right now
+        std::size_t pagesInUse = 0;       // pages handed out and not returned
+        std::uint64_t chunkCommits = 0;   // chunks ever committed
+        std::uint64_t chunkReleases = 0;  // chunks ever released to the system
+    };
+
+    // Created on first use and kept for the life of the process.
+    static BindingPagePool& Instance();
+
+    // A page aligned to kPageSize; throws std::bad_alloc when the system refuses memory.
+    void* acquirePage();
+    // Returns a page from acquirePage.
+    void releasePage(void* page);
+
+    Statistics statistics() const;
+
+    BindingPagePool(const BindingPagePool&) = delete;
+    BindingPagePool& operator=(const BindingPagePool&) = delete;
+
+private:
+    struct Chunk;
+
+    BindingPagePool() = default;
+    ~BindingPagePool() = delete;
+
+    void linkWithFree(Chunk* chunk) noexcept;
+    void unlinkWithFree(Chunk* chunk) noexcept;
+
+    mutable Platform::Mutex mutex_;
+    std::map<std::uintptr_t, Chunk*> chunks_;  // by start address
+    Chunk* withFree_ = nullptr;                // chunks that have a free page
+    Statistics statistics_;
+};
+
+}  // namespace Norv
