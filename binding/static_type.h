@@ -109,7 +109,10 @@ namespace StaticTypeDetail {
 template <class T>
 constexpr auto IntegerText() {
     if constexpr (sizeof(T) == 1) {
-        return std::is_signed_v<T> ? FixedText("signed char") : FixedText("unsigned char");
+        if constexpr (std::is_signed_v<T>)
+            return FixedText("signed char");
+        else
+            return FixedText("unsigned char");
     } else if constexpr (sizeof(T) == 2) {
         if constexpr (std::is_signed_v<T>)
             return FixedText("short");
