@@ -96,11 +96,15 @@ void Emit(Output& out, const RenderSpec& spec, std::string_view prefix, std::str
     if (spec.minus) out.fill(' ', padding);
 }
 
+// Texts end at their first NUL.
+std::size_t TextLength(const char* data, std::size_t size) {
+    if (size == 0) return 0;
+    const void* nul = std::memchr(data, 0, size);
+    return nul == nullptr ? size : static_cast<const char*>(nul) - data;
+}
+
 void RenderText(Output& out, const RenderSpec& spec, const char* data, std::size_t size) {
-    if (data == nullptr) size = 0;
-    if (size != 0) {
-        if (const void* nul = std::memchr(data, 0, size)) size = static_cast<const char*>(nul) - data;
-    }
+    size = TextLength(data, size);
     if (spec.hasPrecision && spec.precision < size) size = spec.precision;
     Emit(out, spec, {}, {data, size});
 }
@@ -321,25 +325,59 @@ void RenderTextForm(Output& out, const RenderSpec& spec, const Argument& argumen
     RenderText(out, spec, text.data(), text.size());
 }
 
+// Bare placeholders render with the kind's default conversion and no flags,
+// width or precision: straight into the output.
+void BareSigned(Output& out, const Argument& argument) {
+    char digits[24];
+    out.append(digits, std::to_chars(digits, digits + sizeof digits, argument.integer).ptr - digits);
+}
+
+void BareUnsigned(Output& out, const Argument& argument) {
+    char digits[24];
+    const std::uint64_t value = static_cast<std::uint64_t>(argument.integer);
+    out.append(digits, std::to_chars(digits, digits + sizeof digits, value).ptr - digits);
+}
+
+void BareDouble(Output& out, const Argument& argument) {
+    RenderSpec spec;
+    spec.conversion = 'g';
+    RenderDouble(out, spec, argument);
+}
+
+void BareCString(Output& out, const Argument& argument) {
+    if (argument.cString != nullptr) out.append(argument.cString, std::strlen(argument.cString));
+}
+
+void BareText(Output& out, const Argument& argument) {
+    out.append(argument.text.data, TextLength(argument.text.data, argument.text.size));
+}
+
+void BareTextForm(Output& out, const Argument& argument) {
+    const std::string text = argument.textForm.render(argument.textForm.object);
+    out.append(text.data(), TextLength(text.data(), text.size()));
+}
+
 // Per argument kind: the conversions it accepts (default first), the length
 // modifier a bare placeholder gets, whether it can give a width or precision,
 // and how it renders.
 struct KindRule {
     std::string_view accepted;
-    std::string_view bareModifier;
     bool integral;
     void (*render)(Output&, const RenderSpec&, const Argument&);
+    // For a specification that is just the '%': the default conversion with
+    // the kind's own length modifier.
+    void (*renderBare)(Output&, const Argument&);
 };
 
 constexpr std::array<KindRule, 8> kKindRules = {{
-    {"dciouxX", "", true, RenderInteger},    // Int32
-    {"ucdioxX", "", true, RenderInteger},    // UInt32
-    {"dciouxX", "ll", true, RenderInteger},  // Int64
-    {"ucdioxX", "ll", true, RenderInteger},  // UInt64
-    {"gaefGAEF", "", false, RenderDouble},   // Double
-    {"s", "", false, RenderCString},         // CString
-    {"s", "", false, RenderTextArgument},    // Text
-    {"s", "", false, RenderTextForm},        // TextForm
+    {"dciouxX", true, RenderInteger, BareSigned},    // Int32
+    {"ucdioxX", true, RenderInteger, BareUnsigned},  // UInt32
+    {"dciouxX", true, RenderInteger, BareSigned},    // Int64
+    {"ucdioxX", true, RenderInteger, BareUnsigned},  // UInt64
+    {"gaefGAEF", false, RenderDouble, BareDouble},   // Double
+    {"s", false, RenderCString, BareCString},        // CString
+    {"s", false, RenderTextArgument, BareText},      // Text
+    {"s", false, RenderTextForm, BareTextForm},      // TextForm
 }};
 
 const KindRule& RuleOf(const Argument& argument) {
@@ -522,9 +560,9 @@ void Run(Output& out, const char* format, const Argument* arguments, std::size_t
     std::size_t sequence = 1;
     const char* cursor = format;
     for (;;) {
-        const std::size_t literal = std::strcspn(cursor, "%");
-        out.append(cursor, literal);
-        cursor += literal;
+        const char* literal = cursor;
+        while (*cursor != 0 && *cursor != '%') ++cursor;
+        out.append(literal, cursor - literal);
         if (out.full() || *cursor == 0) return;
         ++cursor;
         if (*cursor == '%') {
@@ -532,22 +570,25 @@ void Run(Output& out, const char* format, const Argument* arguments, std::size_t
             ++cursor;
             continue;
         }
-        Specification spec;
-        bool bare = false;
+        std::size_t named = 0;
         if (*cursor >= '1' && *cursor <= '9') {
             const char* digits = cursor;
             const std::size_t number = ReadNumber(digits);
             if (number <= count) {
-                spec.argument = number;
                 cursor = digits;
-                if (*cursor == '$') {
-                    ++cursor;
-                } else {
-                    bare = true;
+                const Argument& argument = arguments[number - 1];
+                if (*cursor != '$') {  // a bare placeholder
+                    RuleOf(argument).renderBare(out, argument);
+                    if (out.full()) return;
+                    continue;
                 }
+                named = number;
+                ++cursor;
             }
         }
-        if (!bare && !ReadSpecification(cursor, spec, sequence)) return;
+        Specification spec;
+        spec.argument = named;
+        if (!ReadSpecification(cursor, spec, sequence)) return;
         if (spec.argument == 0) spec.argument = sequence++;
         if (spec.argument > count) return;
         if (!ValidAmountArgument(spec.widthArgument, arguments, count) ||
@@ -557,12 +598,13 @@ void Run(Output& out, const char* format, const Argument* arguments, std::size_t
         const Argument& argument = arguments[spec.argument - 1];
         const KindRule& rule = RuleOf(argument);
         if (spec.length == 1) {
-            for (const char letter : rule.bareModifier) spec.text[spec.length++] = letter;
-            spec.text[spec.length++] = rule.accepted.front();
-        } else if (rule.accepted.find(spec.text[spec.length - 1]) == std::string_view::npos) {
-            spec.text[spec.length - 1] = rule.accepted.front();
+            rule.renderBare(out, argument);
+        } else {
+            // A conversion the kind does not accept becomes its default one.
+            char& conversion = spec.text[spec.length - 1];
+            if (rule.accepted.find(conversion) == std::string_view::npos) conversion = rule.accepted.front();
+            rule.render(out, Interpret(spec, arguments), argument);
         }
-        rule.render(out, Interpret(spec, arguments), argument);
         if (out.full()) return;
     }
 }

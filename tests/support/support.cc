@@ -1,1 +1,0 @@
-// Test-support library: fixtures that play the host.
