@@ -1,0 +1,179 @@
+#include "formats/json_reader.h"
+
+#include <rapidjson/reader.h>
+
+#include <cstring>
+#include <iterator>
+#include <vector>
+
+#include "binding/binding_limits.h"
+#include "diagnostics/format.h"
+
+namespace Norv {
+namespace {
+
+constexpr const char* kSyntaxErrorFormat = "Error: %s at offset %u.";
+// The English text of each RapidJSON error code, as callers have always seen them.
+constexpr const char* kErrorTexts[] = {
+    "No error.",
+    "The document is empty.",
+    "The document root must not follow by other values.",
+    "Invalid value.",
+    "Missing a name for object member.",
+    "Missing a colon after a name of object member.",
+    "Missing a comma or '}' after an object member.",
+    "Missing a comma or ']' after an array element.",
+    "Incorrect hex digit after \\u escape in string.",
+    "The surrogate pair in string is invalid.",
+    "Invalid escape character in string.",
+    "Missing a closing quotation mark in string.",
+    "Invalid encoding in string.",
+    "Number too big to be stored in double.",
+    "Miss fraction part in number.",
+    "Miss exponent in number.",
+    "Terminate parsing due to Handler error.",
+    "Unspecific syntax error.",
+};
+constexpr const char* kUnknownErrorText = "Unknown error.";
+constexpr const char* kTooDeepFormat = "Error: Nesting is too deep (more than %1 levels) at offset %2.";
+
+// The iterative parser keeps the C stack flat whatever the nesting; the depth
+// limit below then bounds the trees that later copies and conversions recurse on.
+constexpr unsigned kParseFlags = rapidjson::kParseDefaultFlags | rapidjson::kParseIterativeFlag;
+
+// Texts and names end at their first NUL (a "\u0000" escape included).
+std::string_view UpToNul(const char* text, rapidjson::SizeType length) {
+    const void* nul = std::memchr(text, '\0', length);
+    return {text, nul == nullptr ? length : static_cast<std::size_t>(static_cast<const char*>(nul) - text)};
+}
+
+// RapidJSON SAX handler: tokenizer events in, tree out. It never sees raw text.
+class JsonValueBuilder {
+public:
+    explicit JsonValueBuilder(BindingProperty& root) : current_(&root) { containers_.reserve(16); }
+
+    bool tooDeep() const { return tooDeep_; }
+
+    bool Null() {
+        target();
+        return true;
+    }
+    bool Bool(bool value) { return set(value); }
+    bool Int(int value) { return set(static_cast<std::int64_t>(value)); }
+    bool Uint(unsigned value) { return set(static_cast<std::uint64_t>(value)); }
+    bool Int64(std::int64_t value) { return set(value); }
+    bool Uint64(std::uint64_t value) { return set(value); }
+    bool Double(double value) { return set(value); }
+    bool RawNumber(const char*, rapidjson::SizeType, bool) { return true; }  // not with our flags
+    bool String(const char* text, rapidjson::SizeType length, bool) { return set(UpToNul(text, length)); }
+
+    bool StartObject() { return open(false); }
+    bool Key(const char* name, rapidjson::SizeType length, bool) {
+        current_ = &containers_.back().value->member(UpToNul(name, length));
+        return true;
+    }
+    bool EndObject(rapidjson::SizeType) { return close(); }
+    bool StartArray() { return open(true); }
+    bool EndArray(rapidjson::SizeType) { return close(); }
+
+private:
+    struct Container {
+        BindingProperty* value;
+        bool collection;
+    };
+
+    // Inside an array every value is a new element; inside an object the key
+    // has already chosen the member.
+    BindingProperty& target() {
+        if (!containers_.empty() && containers_.back().collection) current_ = &containers_.back().value->append();
+        return *current_;
+    }
+
+    template <class T>
+    bool set(T value) {
+        target() = value;
+        return true;
+    }
+
+    bool open(bool collection) {
+        if (containers_.size() >= kMaxNestingDepth) {
+            tooDeep_ = true;
+            return false;
+        }
+        BindingProperty& value = target();
+        if (collection) {
+            value.makeCollection();
+        } else {
+            value.makeStructure();
+        }
+        containers_.push_back({&value, collection});
+        return true;
+    }
+
+    bool close() {
+        containers_.pop_back();
+        return true;
+    }
+
+    BindingProperty* current_;
+    std::vector<Container> containers_;
+    bool tooDeep_ = false;
+};
+
+}  // namespace
+
+BindingResult ParseJson(const char* text) {
+    if (text == nullptr) text = "";
+    BindingResult result;
+    JsonValueBuilder builder(result.value);
+    rapidjson::Reader reader;
+    rapidjson::StringStream stream(text);
+    const rapidjson::ParseResult parsed = reader.Parse<kParseFlags>(stream, builder);
+    if (!parsed) {
+        rapidjson::ParseErrorCode code = parsed.Code();
+        std::size_t offset = parsed.Offset();
+        switch (code) {
+            case rapidjson::kParseErrorDocumentEmpty:
+                // The iterative parser also says "empty" for a stray ']', '}', ',' or ':'
+                // at the top; the recursive one calls that an invalid value, here.
+                if (text[offset] == '\0') {
+                    result.value.reset();
+                    return result;
+                }
+                code = rapidjson::kParseErrorValueInvalid;
+                break;
+            case rapidjson::kParseErrorObjectMissColon:
+            case rapidjson::kParseErrorObjectMissCommaOrCurlyBracket:
+            case rapidjson::kParseErrorArrayMissCommaOrSquareBracket:
+                // These are reported one past the character found in place of the
+                // expected one, as callers have always seen them.
+                ++offset;
+                break;
+            case rapidjson::kParseErrorTermination:
+                if (builder.tooDeep()) {
+                    // The offset is that of the bracket opening the level too many.
+                    result.setError(Format(kTooDeepFormat, kMaxNestingDepth, offset));
+                    return result;
+                }
+                break;
+            default:
+                break;
+        }
+        const std::size_t index = static_cast<std::size_t>(code);
+        const char* text = index < std::size(kErrorTexts) ? kErrorTexts[index] : kUnknownErrorText;
+        result.setError(Format(kSyntaxErrorFormat, text, offset));
+    }
+    return result;
+}
+
+BindingResult ParseJson(const std::string& text) {
+    return ParseJson(text.c_str());
+}
+
+bool LooksLikeJson(const char* text) {
+    if (text == nullptr) return false;
+    while (*text == ' ') ++text;
+    return *text == '{' || *text == '[';
+}
+
+}  // namespace Norv

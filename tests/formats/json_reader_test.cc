@@ -1,0 +1,130 @@
+#include "formats/json_reader.h"
+
+#include <gtest/gtest.h>
+#include <rapidjson/reader.h>
+
+#include <string>
+
+#include "binding/binding_limits.h"
+#include "tests/formats/value_text.h"
+
+namespace Norv {
+namespace {
+
+using Testing::ValueText;
+
+struct JsonCase {
+    std::string text;
+    std::string expected;
+};
+
+TEST(JsonReaderTest, BuildsValuesAndMapsNumbersToKinds) {
+    const JsonCase cases[] = {
+        {"", "~"},
+        {" \n\r\t ", "~"},
+        {"null", "~"},
+        {"[null]", "[~]"},
+        {"true", "true"},
+        {"0", "u:0"},
+        {"-0", "i:0"},
+        {"-0.0", "f:-0"},
+        {"1e2", "f:100"},
+        {"1.0", "f:1"},
+        {"4294967295", "u:4294967295"},
+        {"4294967296", "u:4294967296"},
+        {"18446744073709551615", "u:18446744073709551615"},
+        {"18446744073709551616", "f:18446744073709551616"},
+        {"-2147483648", "i:-2147483648"},
+        {"-2147483649", "i:-2147483649"},
+        {"-9223372036854775808", "i:-9223372036854775808"},
+        {"-9223372036854775809", "f:-9223372036854775808"},
+        {R"({"b":[1,{"c":"x"}],"a":false,"":[]})", "{=[],a=false,b=[u:1,{c='x'}]}"},
+        {R"("a\u0000b")", "'a'"},
+        {R"({"k\u0000x":1})", "{k=u:1}"},
+        {std::string("[1]\0[2", 6), "[u:1]"},
+        {R"({"a":[1],"a":2})", "{a=u:2}"},
+        {R"({"a":[1],"a":[2]})", "{a=[u:1,u:2]}"},
+        {R"({"a":1,"a":null})", "{a=u:1}"},
+    };
+    for (const JsonCase& c : cases) {
+        BindingResult result = ParseJson(c.text);
+        EXPECT_TRUE(result.ok()) << c.text << ": " << result.error();
+        EXPECT_EQ(ValueText(result.value), c.expected) << c.text;
+    }
+}
+
+// The reader runs iteratively; for ordinary documents its errors must be those
+// of the default recursive reader, whose offsets callers know (codes 5 to 7 one
+// past the offending character).
+TEST(JsonReaderTest, ReportsErrorsWithRapidJsonTextsAndOffsets) {
+    const JsonCase cases[] = {
+        {"[1,]", "Error: Invalid value. at offset 3."},
+        {"{\"a\":1} x", "Error: The document root must not follow by other values. at offset 8."},
+        {"{\"a\" 1}", "Error: Missing a colon after a name of object member. at offset 6."},
+        {"{\"a\"", "Error: Missing a colon after a name of object member. at offset 5."},
+        {"{\"a\":1 2}", "Error: Missing a comma or '}' after an object member. at offset 8."},
+        {"{\"a\":1]", "Error: Missing a comma or '}' after an object member. at offset 7."},
+        {"[1 2]", "Error: Missing a comma or ']' after an array element. at offset 4."},
+        {"[1", "Error: Missing a comma or ']' after an array element. at offset 3."},
+        {"{1:2}", "Error: Missing a name for object member. at offset 1."},
+        {"{\"a\":1,}", "Error: Missing a name for object member. at offset 7."},
+        {"{\"a\":}", "Error: Invalid value. at offset 5."},
+        {"]", "Error: Invalid value. at offset 0."},
+        {"  }", "Error: Invalid value. at offset 2."},
+        {"[", "Error: Invalid value. at offset 1."},
+        {"[tru]", "Error: Invalid value. at offset 4."},
+        {"\"\\uZZZZ\"", "Error: Incorrect hex digit after \\u escape in string. at offset 1."},
+        {"\"\\uD800\"", "Error: The surrogate pair in string is invalid. at offset 1."},
+        {"\"\\x\"", "Error: Invalid escape character in string. at offset 1."},
+        {"[\"a", "Error: Missing a closing quotation mark in string. at offset 3."},
+        {"1e999", "Error: Number too big to be stored in double. at offset 0."},
+        {"1.x", "Error: Miss fraction part in number. at offset 2."},
+        {"1ex", "Error: Miss exponent in number. at offset 2."},
+        {"// c\n1", "Error: Invalid value. at offset 0."},
+        {"[NaN]", "Error: Invalid value. at offset 1."},
+    };
+    for (const JsonCase& c : cases) {
+        BindingResult result = ParseJson(c.text);
+        EXPECT_FALSE(result.ok()) << c.text;
+        EXPECT_EQ(result.error(), c.expected) << c.text;
+        EXPECT_EQ(result.value.size(), 1u) << "only the error member is left";
+
+        rapidjson::BaseReaderHandler<> ignore;
+        rapidjson::StringStream stream(c.text.c_str());
+        rapidjson::Reader recursive;
+        const rapidjson::ParseResult parsed = recursive.Parse(stream, ignore);
+        const bool onePast = parsed.Code() >= rapidjson::kParseErrorObjectMissColon &&
+                             parsed.Code() <= rapidjson::kParseErrorArrayMissCommaOrSquareBracket;
+        const std::string error(result.error());
+        EXPECT_TRUE(error.ends_with(" at offset " + std::to_string(parsed.Offset() + (onePast ? 1 : 0)) + "."))
+            << c.text;
+    }
+}
+
+TEST(JsonReaderTest, BoundsNestingDepth) {
+    const std::size_t limit = kMaxNestingDepth;
+    const std::string deepest = std::string(limit, '[') + std::string(limit, ']');
+    EXPECT_TRUE(ParseJson(deepest).ok());
+
+    const std::string tooDeep = std::string(limit + 1, '[') + std::string(limit + 1, ']');
+    EXPECT_EQ(ParseJson(tooDeep).error(), "Error: Nesting is too deep (more than 512 levels) at offset 512.");
+
+    std::string objects;
+    for (std::size_t i = 0; i <= limit; ++i) objects += "{\"a\":";
+    EXPECT_EQ(ParseJson(objects).error(), "Error: Nesting is too deep (more than 512 levels) at offset 2560.");
+
+    // Far beyond any stack: must fail cleanly, not crash.
+    EXPECT_FALSE(ParseJson(std::string(1000000, '[')).ok());
+}
+
+TEST(JsonReaderTest, RecognisesJsonByItsFirstCharacter) {
+    EXPECT_TRUE(LooksLikeJson("  {"));
+    EXPECT_TRUE(LooksLikeJson("[1]"));
+    EXPECT_FALSE(LooksLikeJson("\t{"));
+    EXPECT_FALSE(LooksLikeJson("\"a\""));
+    EXPECT_FALSE(LooksLikeJson(""));
+    EXPECT_FALSE(LooksLikeJson(nullptr));
+}
+
+}  // namespace
+}  // namespace Norv
