@@ -43,6 +43,7 @@ public:
     // empty text gives the shared empty entry, which is never counted.
     const InternedString* intern(const HashedName& name);
     const InternedString* intern(std::string_view text) { return intern(HashedName(text)); }
+    const InternedString* intern(const char* text) { return intern(HashedName(text)); }
     // Drops one reference; the last one erases and frees the entry.
     void release(const InternedString* entry) noexcept;
 
@@ -70,6 +71,7 @@ private:
     std::size_t bucketCount_ = kInitialBuckets;
     std::size_t stringCount_ = 0;
     std::size_t pagesHeld_ = 0;
+    std::uint32_t builtinFormatted_ = 0;  // one bit per class
     InternedString* initialBuckets_[kInitialBuckets] = {};
 };
 

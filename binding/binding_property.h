@@ -152,8 +152,8 @@ public:
     void reserve(std::size_t capacity);
     // Makes this a Structure and finds or inserts the member.
     BindingProperty& member(const char* name);
-    BindingProperty& member(const std::string& name) { return member(HashedName(std::string_view(name))); }
-    BindingProperty& member(std::string_view name) { return member(HashedName(name)); }
+    BindingProperty& member(const std::string& name) { return member(std::string_view(name)); }
+    BindingProperty& member(std::string_view name);
     BindingProperty& member(const HashedName& name);
 
     // Releases the payload and becomes Empty; the arena stays.
@@ -194,9 +194,14 @@ private:
     BindingArena& ensureArena();
     void releasePayload() noexcept;
     void assignText(const HashedName& text);
+    // Copies this payload into `target`, an Empty value that has the arena to use.
     void copyPayloadInto(BindingProperty& target) const;
     void takePayload(BindingProperty& source) noexcept;
     void setScalar(BindingValueKind kind, Payload payload) noexcept;
+    bool needsStorage() const noexcept;
+    template <class Bytes>
+    void assignBlob(Bytes&& bytes);
+    BindingProperty& insertMember(std::string_view name, const HashedName* hashed);
     BindingProperty& appendUnchecked();
     void growTo(std::size_t capacity);
 

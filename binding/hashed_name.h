@@ -26,12 +26,6 @@ public:
 
     static HashedName Owned(std::string text);
 
-    HashedName(const HashedName& other);
-    HashedName(HashedName&& other) noexcept;
-    HashedName& operator=(const HashedName& other);
-    HashedName& operator=(HashedName&& other) noexcept;
-    ~HashedName() = default;
-
     // The owned text when there is one, the borrowed text otherwise.
     std::string_view text() const noexcept {
         return owned_.empty() ? std::string_view(borrowed_, borrowedLength_) : std::string_view(owned_);

@@ -1,0 +1,99 @@
+#include "binding/binding_page_pool.h"
+
+#include <mutex>
+#include <new>
+
+namespace Norv {
+
+struct BindingPagePool::Chunk {
+    unsigned char* base = nullptr;
+    Chunk* next = nullptr;  // in the list of chunks with free pages
+    Chunk* previous = nullptr;
+    bool listed = false;
+    std::uint8_t freeCount = 0;
+    std::uint8_t freePages[kPagesPerChunk] = {};  // page indexes; the last one is taken first
+};
+
+BindingPagePool& BindingPagePool::Instance() {
+    // Never destroyed: arenas of static values may return pages during exit.
+    static BindingPagePool* const pool = new BindingPagePool();
+    return *pool;
+}
+
+void BindingPagePool::linkWithFree(Chunk* chunk) noexcept {
+    if (chunk->listed) return;
+    chunk->previous = nullptr;
+    chunk->next = withFree_;
+    if (withFree_ != nullptr) withFree_->previous = chunk;
+    withFree_ = chunk;
+    chunk->listed = true;
+}
+
+void BindingPagePool::unlinkWithFree(Chunk* chunk) noexcept {
+    if (!chunk->listed) return;
+    if (chunk->previous != nullptr) {
+        chunk->previous->next = chunk->next;
+    } else {
+        withFree_ = chunk->next;
+    }
+    if (chunk->next != nullptr) chunk->next->previous = chunk->previous;
+    chunk->next = chunk->previous = nullptr;
+    chunk->listed = false;
+}
+
+void* BindingPagePool::acquirePage() {
+    std::lock_guard lock(mutex_);
+    if (withFree_ == nullptr) {
+        void* memory = Platform::CommitPages(kChunkSize);
+        if (memory == nullptr) throw std::bad_alloc();
+        Chunk* chunk = nullptr;
+        try {
+            chunk = new Chunk();
+            chunk->base = static_cast<unsigned char*>(memory);
+            chunks_.emplace(reinterpret_cast<std::uintptr_t>(memory), chunk);
+        } catch (...) {
+            delete chunk;
+            Platform::ReleasePages(memory, kChunkSize);
+            throw;
+        }
+        // Highest address first, so the lowest page is handed out first.
+        for (std::size_t page = kPagesPerChunk; page-- > 0;) {
+            chunk->freePages[chunk->freeCount++] = static_cast<std::uint8_t>(page);
+        }
+        linkWithFree(chunk);
+        ++statistics_.chunksCommitted;
+        ++statistics_.chunkCommits;
+    }
+    Chunk* chunk = withFree_;
+    const std::uint8_t page = chunk->freePages[--chunk->freeCount];
+    if (chunk->freeCount == 0) unlinkWithFree(chunk);
+    ++statistics_.pagesInUse;
+    return chunk->base + page * kPageSize;
+}
+
+void BindingPagePool::releasePage(void* page) {
+    const auto address = reinterpret_cast<std::uintptr_t>(page);
+    std::lock_guard lock(mutex_);
+    auto found = chunks_.upper_bound(address);
+    if (found == chunks_.begin()) return;  // not one of ours
+    --found;
+    Chunk* chunk = found->second;
+    if (address - found->first >= kChunkSize) return;
+    chunk->freePages[chunk->freeCount++] = static_cast<std::uint8_t>((address - found->first) / kPageSize);
+    --statistics_.pagesInUse;
+    linkWithFree(chunk);
+    if (chunk->freeCount < kPagesPerChunk) return;
+    unlinkWithFree(chunk);
+    chunks_.erase(found);
+    Platform::ReleasePages(chunk->base, kChunkSize);
+    delete chunk;
+    --statistics_.chunksCommitted;
+    ++statistics_.chunkReleases;
+}
+
+BindingPagePool::Statistics BindingPagePool::statistics() const {
+    std::lock_guard lock(mutex_);
+    return statistics_;
+}
+
+}  // namespace Norv

@@ -1,0 +1,322 @@
+#include "formats/msgpack_reader.h"
+
+#include <array>
+#include <bit>
+#include <cstdint>
+#include <string_view>
+#include <vector>
+
+#include "binding/binding_limits.h"
+#include "diagnostics/format.h"
+
+namespace Norv {
+namespace {
+
+constexpr const char* kMapKeyNotString = "Invalid MessagePack data at position %1. Map keys must be strings.";
+constexpr const char* kInvalidData = "Invalid MessagePack data at position %1.";
+constexpr const char* kRawBytesTruncated =
+    "Invalid MessagePack data. Raw bytes of size %1 at position %2 are truncated.";
+constexpr const char* kStringTruncated = "Invalid MessagePack data. String of size %1 at position %2 is truncated.";
+constexpr const char* kInteger8Truncated = "Invalid MessagePack data. 8-bit integer value at position %1 is truncated.";
+constexpr const char* kInteger16Truncated =
+    "Invalid MessagePack data. 16-bit integer value at position %1 is truncated.";
+constexpr const char* kInteger32Truncated =
+    "Invalid MessagePack data. 32-bit integer value at position %1 is truncated.";
+constexpr const char* kInteger64Truncated =
+    "Invalid MessagePack data. 64-bit integer value at position %1 is truncated.";
+constexpr const char* kTooDeep = "Invalid MessagePack data at position %1. Nesting is too deep (more than %2 levels).";
+
+// What a format byte becomes. `width` is the size of the field that follows
+// the format byte (payload, length or count); 0 when the byte itself says all.
+enum class Action : std::uint8_t {
+    Invalid,
+    Nil,
+    False,
+    True,
+    PositiveFixint,
+    NegativeFixint,
+    Unsigned,
+    Signed,
+    Float32,
+    Float64,
+    String,
+    Blob,
+    Array,
+    Map,
+};
+
+struct FormatClass {
+    Action action = Action::Invalid;
+    std::uint8_t width = 0;
+};
+
+constexpr std::array<FormatClass, 256> MakeFormatTable() {
+    std::array<FormatClass, 256> table{};  // 0xC1, ext and fixext stay Invalid
+    for (int byte = 0x00; byte <= 0x7F; ++byte) table[byte] = {Action::PositiveFixint, 0};
+    for (int byte = 0x80; byte <= 0x8F; ++byte) table[byte] = {Action::Map, 0};
+    for (int byte = 0x90; byte <= 0x9F; ++byte) table[byte] = {Action::Array, 0};
+    for (int byte = 0xA0; byte <= 0xBF; ++byte) table[byte] = {Action::String, 0};
+    for (int byte = 0xE0; byte <= 0xFF; ++byte) table[byte] = {Action::NegativeFixint, 0};
+    table[0xC0] = {Action::Nil, 0};
+    table[0xC2] = {Action::False, 0};
+    table[0xC3] = {Action::True, 0};
+    table[0xC4] = {Action::Blob, 1};
+    table[0xC5] = {Action::Blob, 2};
+    table[0xC6] = {Action::Blob, 4};
+    table[0xCA] = {Action::Float32, 4};
+    table[0xCB] = {Action::Float64, 8};
+    table[0xCC] = {Action::Unsigned, 1};
+    table[0xCD] = {Action::Unsigned, 2};
+    table[0xCE] = {Action::Unsigned, 4};
+    table[0xCF] = {Action::Unsigned, 8};
+    table[0xD0] = {Action::Signed, 1};
+    table[0xD1] = {Action::Signed, 2};
+    table[0xD2] = {Action::Signed, 4};
+    table[0xD3] = {Action::Signed, 8};
+    table[0xD9] = {Action::String, 1};
+    table[0xDA] = {Action::String, 2};
+    table[0xDB] = {Action::String, 4};
+    table[0xDC] = {Action::Array, 2};
+    table[0xDD] = {Action::Array, 4};
+    table[0xDE] = {Action::Map, 2};
+    table[0xDF] = {Action::Map, 4};
+    return table;
+}
+
+constexpr std::array<FormatClass, 256> kFormatTable = MakeFormatTable();
+
+const char* TruncatedIntegerMessage(std::uint8_t width) {
+    switch (width) {
+        case 1:
+            return kInteger8Truncated;
+        case 2:
+            return kInteger16Truncated;
+        case 4:
+            return kInteger32Truncated;
+        default:
+            return kInteger64Truncated;
+    }
+}
+
+class MessagePackReader {
+public:
+    MessagePackReader(const std::uint8_t* data, std::size_t length, BindingResult& result)
+        : data_(data), length_(length), result_(result) {
+        frames_.reserve(16);
+    }
+
+    std::size_t position() const { return position_; }
+
+    void run() {
+        pushSlot(result_.value);
+        while (result_.ok() && position_ < length_) {
+            bool keyExpected = false;
+            if (!findSlot(keyExpected)) return;
+            const std::uint8_t byte = data_[position_++];
+            const FormatClass format = kFormatTable[byte];
+            if (keyExpected) {
+                readKey(byte, format);
+            } else {
+                readValue(byte, format);
+            }
+        }
+    }
+
+private:
+    // One value being filled. A frame is a container's frame only once its
+    // format byte has been read: a member or element that already holds a
+    // container (a repeated key) is still a slot waiting for its new value.
+    struct Frame {
+        BindingProperty* target = nullptr;
+        std::uint64_t count = 0;  // elements, or keys plus values
+        std::uint64_t index = 0;  // items begun
+        std::string_view key;     // points into the input
+        bool container = false;
+        bool map = false;
+    };
+
+    void pushSlot(BindingProperty& target) {
+        frames_.emplace_back();
+        frames_.back().target = &target;
+    }
+
+    // Leaves the frame to fill on top of the stack; false when the value is complete.
+    bool findSlot(bool& keyExpected) {
+        while (!frames_.empty()) {
+            Frame& frame = frames_.back();
+            if (!frame.container) return true;
+            if (frame.index == frame.count) {
+                frames_.pop_back();
+                continue;
+            }
+            ++frame.index;
+            if (!frame.map) {
+                BindingProperty& element = frame.target->element(static_cast<std::size_t>(frame.index - 1));
+                pushSlot(element);
+            } else if (frame.index % 2 == 0) {
+                BindingProperty& member = frame.target->member(frame.key);
+                pushSlot(member);
+            } else {
+                keyExpected = true;
+            }
+            return true;
+        }
+        return false;
+    }
+
+    void fail(const std::string& message) { result_.setError(message); }
+
+    // Big-endian unsigned integer of 1, 2, 4 or 8 bytes.
+    bool readUnsigned(std::uint8_t width, std::uint64_t& value) {
+        if (length_ - position_ < width) {
+            fail(Format(TruncatedIntegerMessage(width), position_));
+            return false;
+        }
+        value = 0;
+        for (std::uint8_t i = 0; i < width; ++i) value = (value << 8) | data_[position_ + i];
+        position_ += width;
+        return true;
+    }
+
+    // The length from the field that follows the format byte, or from the byte itself.
+    bool readLength(std::uint8_t byte, FormatClass format, std::uint8_t fixMask, std::uint64_t& length) {
+        if (format.width == 0) {
+            length = byte & fixMask;
+            return true;
+        }
+        return readUnsigned(format.width, length);
+    }
+
+    bool readString(std::uint8_t byte, FormatClass format, std::string_view& text) {
+        std::uint64_t size = 0;
+        if (!readLength(byte, format, 0x1F, size)) return false;
+        if (size > length_ - position_) {
+            fail(Format(kStringTruncated, size, position_));
+            return false;
+        }
+        text = {reinterpret_cast<const char*>(data_ + position_), static_cast<std::size_t>(size)};
+        position_ += static_cast<std::size_t>(size);
+        return true;
+    }
+
+    void readKey(std::uint8_t byte, FormatClass format) {
+        if (format.action != Action::String) {
+            fail(Format(kMapKeyNotString, position_));
+            return;
+        }
+        readString(byte, format, frames_.back().key);
+    }
+
+    void readValue(std::uint8_t byte, FormatClass format) {
+        Frame& frame = frames_.back();
+        BindingProperty& target = *frame.target;
+        std::uint64_t bits = 0;
+        switch (format.action) {
+            case Action::Invalid:
+                fail(Format(kInvalidData, position_));
+                return;
+            case Action::Nil:
+                target.reset();
+                break;
+            case Action::False:
+                target = false;
+                break;
+            case Action::True:
+                target = true;
+                break;
+            case Action::PositiveFixint:
+                target = static_cast<std::int64_t>(byte);
+                break;
+            case Action::NegativeFixint:
+                target = static_cast<std::int64_t>(static_cast<std::int8_t>(byte));
+                break;
+            case Action::Unsigned:
+                if (!readUnsigned(format.width, bits)) return;
+                target = bits;
+                break;
+            case Action::Signed: {
+                if (!readUnsigned(format.width, bits)) return;
+                const unsigned unused = 64 - 8 * format.width;
+                // Sign-extend through an arithmetic shift of the two's-complement bits.
+                target = static_cast<std::int64_t>(bits << unused) >> unused;
+                break;
+            }
+            case Action::Float32:
+                if (!readUnsigned(format.width, bits)) return;
+                target = static_cast<double>(std::bit_cast<float>(static_cast<std::uint32_t>(bits)));
+                break;
+            case Action::Float64:
+                if (!readUnsigned(format.width, bits)) return;
+                target = std::bit_cast<double>(bits);
+                break;
+            case Action::String: {
+                std::string_view text;
+                if (!readString(byte, format, text)) return;
+                target = text;
+                break;
+            }
+            case Action::Blob: {
+                if (!readUnsigned(format.width, bits)) return;
+                if (bits > length_ - position_) {
+                    fail(Format(kRawBytesTruncated, bits, position_));
+                    return;
+                }
+                const std::size_t size = static_cast<std::size_t>(bits);
+                target = std::span<const std::uint8_t>(data_ + position_, size);
+                position_ += size;
+                break;
+            }
+            case Action::Array:
+            case Action::Map:
+                openContainer(byte, format);
+                return;  // the frame stays as the container's frame
+        }
+        frames_.pop_back();
+    }
+
+    void openContainer(std::uint8_t byte, FormatClass format) {
+        // Every frame below this one is an open container.
+        if (frames_.size() > kMaxNestingDepth) {
+            fail(Format(kTooDeep, position_, kMaxNestingDepth));
+            return;
+        }
+        std::uint64_t count = 0;
+        if (!readLength(byte, format, 0x0F, count)) return;
+        Frame& frame = frames_.back();
+        frame.container = true;
+        frame.index = 0;
+        frame.map = format.action == Action::Map;
+        if (frame.map) {
+            frame.target->makeStructure();
+            frame.count = 2 * count;
+        } else {
+            frame.target->makeCollection();
+            frame.count = count;
+        }
+    }
+
+    const std::uint8_t* data_;
+    std::size_t length_;
+    std::size_t position_ = 0;
+    BindingResult& result_;
+    std::vector<Frame> frames_;
+};
+
+}  // namespace
+
+BindingResult ParseMessagePack(const void* data, std::size_t length, std::size_t& position) {
+    BindingResult result;
+    if (data == nullptr) length = 0;
+    MessagePackReader reader(static_cast<const std::uint8_t*>(data), length, result);
+    reader.run();
+    position = reader.position();
+    return result;
+}
+
+bool LooksLikeMessagePack(const void* data, std::size_t length) {
+    if (data == nullptr || length == 0) return false;
+    const std::uint8_t first = *static_cast<const std::uint8_t*>(data);
+    return (first >= 0x80 && first <= 0x9F) || (first >= 0xDC && first <= 0xDF);
+}
+
+}  // namespace Norv

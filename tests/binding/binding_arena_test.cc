@@ -1,0 +1,220 @@
+#include "binding/binding_arena.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "binding/binding_page_pool.h"
+#include "binding/binding_property.h"
+
+namespace Norv {
+namespace {
+
+std::uintptr_t Address(const void* pointer) {
+    return reinterpret_cast<std::uintptr_t>(pointer);
+}
+
+bool InsideArena(const BindingArena& arena, const void* slot) {
+    return Address(slot) - Address(&arena) < sizeof(BindingArena);
+}
+
+std::size_t PagesInUse() {
+    return BindingPagePool::Instance().statistics().pagesInUse;
+}
+
+TEST(BindingArena, SmallRequestsAreServedFromTheBuiltinPageUntilItIsFull) {
+    for (const std::size_t size : {4u, 5u, 8u, 12u, 24u, 40u, 56u, 72u}) {
+        SCOPED_TRACE(size);
+        const std::size_t slotSize = (size + 3) / 4 * 4;
+        auto arena = std::make_unique<BindingArena>();
+        const std::size_t builtinSlots = UsableSlotCount(kBuiltinSlotPageSize, slotSize);
+        ASSERT_GE(builtinSlots, 1u);
+        std::vector<void*> slots;
+        for (std::size_t i = 0; i < builtinSlots; ++i) {
+            slots.push_back(arena->allocateSlot(size));
+            EXPECT_TRUE(InsideArena(*arena, slots.back()));
+            EXPECT_EQ(Address(slots.back()) % alignof(std::uint32_t), 0u);
+        }
+        EXPECT_EQ(arena->pagesHeld(), 0u);
+
+        void* fromPage = arena->allocateSlot(size);
+        EXPECT_FALSE(InsideArena(*arena, fromPage));
+        EXPECT_EQ(arena->pagesHeld(), 1u);
+        // The first slot of a page is the first one clear of the header.
+        EXPECT_EQ(Address(fromPage) % kSlotPageSize, FirstSlotIndex(slotSize) * slotSize);
+
+        arena->releaseSlot(fromPage, size);
+        EXPECT_EQ(arena->pagesHeld(), 0u);
+        for (void* slot : slots) arena->releaseSlot(slot, size);
+    }
+}
+
+TEST(BindingArena, PageSlotsAreHandedOutInAscendingOrderAndReusedLastInFirstOut) {
+    BindingArena arena;
+    constexpr std::size_t kSize = 40;
+    std::vector<void*> slots;
+    for (std::size_t i = 0; i < UsableSlotCount(kBuiltinSlotPageSize, kSize); ++i) {
+        slots.push_back(arena.allocateSlot(kSize));
+    }
+    void* first = arena.allocateSlot(kSize);
+    void* second = arena.allocateSlot(kSize);
+    EXPECT_EQ(Address(second), Address(first) + kSize);
+
+    arena.releaseSlot(first, kSize);
+    EXPECT_EQ(arena.allocateSlot(kSize), first);
+    arena.releaseSlot(first, kSize);
+    arena.releaseSlot(second, kSize);
+    for (void* slot : slots) arena.releaseSlot(slot, kSize);
+    EXPECT_EQ(arena.pagesHeld(), 0u);
+}
+
+TEST(BindingArena, APageGoesBackWhenItsLastSlotIsReleasedAndAFullPageRejoinsTheList) {
+    BindingArena arena;
+    constexpr std::size_t kSize = 72;
+    const std::size_t before = PagesInUse();
+    const std::size_t perPage = UsableSlotCount(kSlotPageSize, kSize);
+    const std::size_t builtin = UsableSlotCount(kBuiltinSlotPageSize, kSize);
+    std::vector<void*> slots;
+    for (std::size_t i = 0; i < builtin + 2 * perPage; ++i) slots.push_back(arena.allocateSlot(kSize));
+    EXPECT_EQ(arena.pagesHeld(), 2u);
+    EXPECT_EQ(PagesInUse(), before + 2);
+
+    // A slot freed on a full page is the next one handed out, without a new page.
+    void* fromFirstPage = slots[builtin];
+    arena.releaseSlot(fromFirstPage, kSize);
+    EXPECT_EQ(arena.allocateSlot(kSize), fromFirstPage);
+    EXPECT_EQ(arena.pagesHeld(), 2u);
+
+    // Emptying the first page returns it while the second stays.
+    for (std::size_t i = builtin; i < builtin + perPage; ++i) arena.releaseSlot(slots[i], kSize);
+    EXPECT_EQ(arena.pagesHeld(), 1u);
+    EXPECT_EQ(PagesInUse(), before + 1);
+    for (std::size_t i = builtin + perPage; i < slots.size(); ++i) arena.releaseSlot(slots[i], kSize);
+    EXPECT_EQ(arena.pagesHeld(), 0u);
+    EXPECT_EQ(PagesInUse(), before);
+    for (std::size_t i = 0; i < builtin; ++i) arena.releaseSlot(slots[i], kSize);
+}
+
+TEST(BindingPagePool, HandsOutANewChunkInAscendingOrderAndReleasesItWhenAllSixteenPagesAreBack) {
+    BindingPagePool& pool = BindingPagePool::Instance();
+    // Drain whatever free pages earlier tests left, so the next pages come from a new chunk.
+    std::vector<void*> drained;
+    const std::uint64_t commits = pool.statistics().chunkCommits;
+    while (pool.statistics().chunkCommits == commits) drained.push_back(pool.acquirePage());
+    std::vector<void*> chunk{drained.back()};
+    drained.pop_back();
+    for (std::size_t i = 1; i < BindingPagePool::kPagesPerChunk; ++i) chunk.push_back(pool.acquirePage());
+    for (std::size_t i = 0; i < chunk.size(); ++i) {
+        EXPECT_EQ(Address(chunk[i]), Address(chunk[0]) + i * BindingPagePool::kPageSize);
+    }
+    EXPECT_EQ(Address(chunk[0]) % BindingPagePool::kPageSize, 0u);
+
+    const BindingPagePool::Statistics full = pool.statistics();
+    for (std::size_t i = 0; i + 1 < chunk.size(); ++i) pool.releasePage(chunk[i]);
+    EXPECT_EQ(pool.statistics().chunksCommitted, full.chunksCommitted);
+    EXPECT_EQ(pool.statistics().chunkReleases, full.chunkReleases);
+    EXPECT_EQ(pool.statistics().pagesInUse, full.pagesInUse - 15);
+
+    // A returned page is handed out again before any new chunk is committed.
+    void* again = pool.acquirePage();
+    EXPECT_EQ(again, chunk[14]);
+    EXPECT_EQ(pool.statistics().chunkCommits, full.chunkCommits);
+    pool.releasePage(again);
+
+    pool.releasePage(chunk.back());
+    EXPECT_EQ(pool.statistics().chunksCommitted, full.chunksCommitted - 1);
+    EXPECT_EQ(pool.statistics().chunkReleases, full.chunkReleases + 1);
+    for (void* page : drained) pool.releasePage(page);
+}
+
+TEST(BindingArena, InterningCountsReferencesAndFreesTheLastOne) {
+    BindingArena arena;
+    const InternedString* first = arena.intern("status");
+    const InternedString* second = arena.intern(HashedName::Owned("status"));
+    EXPECT_EQ(first, second);
+    EXPECT_EQ(first->refCount(), 2u);
+    EXPECT_EQ(first->hash(), HashText("status"));
+    EXPECT_EQ(first->text(), "status");
+    EXPECT_EQ(first->c_str()[6], '\0');
+    EXPECT_EQ(arena.stringCount(), 1u);
+
+    arena.release(first);
+    EXPECT_EQ(arena.findString("status"), second);
+    arena.release(second);
+    EXPECT_EQ(arena.findString("status"), nullptr);
+    EXPECT_EQ(arena.stringCount(), 0u);
+}
+
+TEST(BindingArena, TheEmptyTextIsTheSharedUncountedEntry) {
+    BindingArena arena;
+    const InternedString* empty = arena.intern("");
+    EXPECT_EQ(empty, &InternedString::Empty());
+    EXPECT_EQ(empty->refCount(), 0u);
+    EXPECT_EQ(empty->hash(), 0x811C9DC5u);
+    EXPECT_EQ(arena.stringCount(), 0u);
+    arena.release(empty);
+    EXPECT_EQ(InternedString::Empty().refCount(), 0u);
+}
+
+TEST(BindingArena, TheStringTableGrowsAndKeepsEveryEntryFindable) {
+    BindingArena arena;
+    std::vector<const InternedString*> entries;
+    // Short texts live in slots, long ones on the general heap.
+    for (int i = 0; i < 2000; ++i) {
+        const std::string text = (i % 2 == 0 ? "k" : std::string(100, 'x')) + std::to_string(i);
+        entries.push_back(arena.intern(text));
+    }
+    EXPECT_EQ(arena.stringCount(), 2000u);
+    for (int i = 0; i < 2000; ++i) {
+        const std::string text = (i % 2 == 0 ? "k" : std::string(100, 'x')) + std::to_string(i);
+        ASSERT_EQ(arena.findString(text), entries[i]) << text;
+        ASSERT_EQ(entries[i]->text(), text);
+    }
+    for (const InternedString* entry : entries) arena.release(entry);
+    EXPECT_EQ(arena.stringCount(), 0u);
+    EXPECT_EQ(arena.pagesHeld(), 0u);
+}
+
+TEST(BindingArena, ATreeReturnsEveryPageWhenReset) {
+    const std::size_t before = PagesInUse();
+    BindingProperty root;
+    for (int i = 0; i < 3000; ++i) {
+        BindingProperty& item = root.member("item" + std::to_string(i));
+        item.member("name") = "value" + std::to_string(i);
+        item.member("list").append() = BindingEnum{i, nullptr};
+        item.member("blob") = BindingBlob{1, 2, 3};
+    }
+    EXPECT_GT(root.arena()->pagesHeld(), 0u);
+    EXPECT_EQ(PagesInUse(), before + root.arena()->pagesHeld());
+    root.reset();
+    EXPECT_EQ(root.arena()->pagesHeld(), 0u);
+    EXPECT_EQ(root.arena()->stringCount(), 0u);
+    EXPECT_EQ(PagesInUse(), before);
+}
+
+TEST(HashedName, BorrowsOrOwnsItsTextAndComparesByBytes) {
+    const char text[] = "member";
+    const HashedName borrowed(text);
+    EXPECT_EQ(borrowed.text().data(), text);
+    EXPECT_FALSE(borrowed.ownsText());
+    EXPECT_EQ(borrowed.hash(), HashText("member"));
+
+    const HashedName owned = HashedName::Owned("member");
+    EXPECT_TRUE(owned.ownsText());
+    EXPECT_EQ(owned, borrowed);
+    const HashedName copy = owned;
+    EXPECT_NE(copy.text().data(), owned.text().data());
+
+    EXPECT_EQ(HashedName().text(), "");
+    EXPECT_EQ(HashedName().hash(), 0x811C9DC5u);
+    EXPECT_EQ(HashedName(static_cast<const char*>(nullptr)).text(), "");
+    EXPECT_LT(HashedName("Z"), HashedName("a"));
+    EXPECT_LT(HashedName("z"), HashedName("\xC3\xA4"));  // unsigned bytes
+    EXPECT_LT(HashedName("a"), HashedName("ab"));
+}
+
+}  // namespace
+}  // namespace Norv

@@ -1,0 +1,498 @@
+#include "binding/binding_property.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdint>
+#include <functional>
+#include <limits>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "binding/binding_limits.h"
+#include "binding/binding_page_pool.h"
+
+namespace Norv {
+namespace {
+
+using Kind = BindingValueKind;
+
+// Members in iteration order, as "name=text" pairs.
+std::vector<std::string> MemberList(const BindingProperty& value) {
+    std::vector<std::string> list;
+    for (const auto& [name, member] : value.members()) list.push_back(std::string(name) + "=" + member.toString());
+    return list;
+}
+
+// Structural equality, for checking copies.
+bool SameTree(const BindingProperty& a, const BindingProperty& b) {
+    if (a.kind() != b.kind() || a.size() != b.size()) return false;
+    switch (a.kind()) {
+        case Kind::Blob:
+            return a.getBlob() == b.getBlob();
+        case Kind::Enum:
+            return a.getEnum() == b.getEnum();
+        case Kind::Collection:
+            for (std::size_t i = 0; i < a.size(); ++i) {
+                if (!SameTree(a.at(i), b.at(i))) return false;
+            }
+            return true;
+        case Kind::Structure: {
+            auto other = b.members().begin();
+            for (const auto& [name, value] : a.members()) {
+                if ((*other).name != name || !SameTree(value, (*other).value)) return false;
+                ++other;
+            }
+            return true;
+        }
+        default:
+            return a.toString() == b.toString();
+    }
+}
+
+BindingProperty SampleTree() {
+    BindingProperty root;
+    root.member("name") = "sample";
+    root.member("count") = 3;
+    root.member("ratio") = 0.25;
+    root.member("data") = BindingBlob{0x61, 0x62, 0x63};
+    root.member("state") = BindingEnum{4, nullptr};
+    BindingProperty& list = root.member("list");
+    list.append() = "sample";
+    list.append().member("inner") = true;
+    list.append();
+    return root;
+}
+
+const StaticTypeInfo* const kSomeType = reinterpret_cast<const StaticTypeInfo*>(&kMaxNestingDepth);
+
+TEST(BindingProperty, ADefaultValueIsEmptyAndOwnsNoArenaYet) {
+    const BindingProperty value;
+    EXPECT_EQ(value.kind(), Kind::Empty);
+    EXPECT_TRUE(value.isEmpty());
+    EXPECT_EQ(value.size(), 0u);
+    EXPECT_TRUE(value.isZero());
+    EXPECT_EQ(value.toString(), "");
+    EXPECT_EQ(value.arena(), nullptr);
+    EXPECT_TRUE(value.ownsArena());
+}
+
+TEST(BindingProperty, KindNames) {
+    const char* const names[] = {"empty",  "bool", "signed", "unsigned",   "float",
+                                 "string", "blob", "enum",   "collection", "structure"};
+    for (std::uint8_t kind = 0; kind < 10; ++kind) {
+        EXPECT_STREQ(BindingProperty::kindName(static_cast<Kind>(kind)), names[kind]);
+    }
+    EXPECT_STREQ(BindingProperty::kindName(static_cast<Kind>(10)), "");
+    EXPECT_STREQ(BindingProperty::kindName(static_cast<Kind>(255)), "");
+    BindingProperty value;
+    value.makeStructure();
+    EXPECT_STREQ(value.kindName(), "structure");
+}
+
+TEST(BindingProperty, AssignmentsSetKindSizeZeroAndText) {
+    const struct {
+        const char* what;
+        std::function<void(BindingProperty&)> assign;
+        Kind kind;
+        std::size_t size;
+        bool zero;
+        std::string text;
+    } cases[] = {
+        {"true", [](auto& v) { v = true; }, Kind::Bool, 1, false, "true"},
+        {"false", [](auto& v) { v = false; }, Kind::Bool, 1, true, "false"},
+        {"int32 -3", [](auto& v) { v = std::int32_t{-3}; }, Kind::Signed, 1, false, "-3"},
+        {"int32 0", [](auto& v) { v = std::int32_t{0}; }, Kind::Signed, 1, true, "0"},
+        {"int64 min", [](auto& v) { v = std::numeric_limits<std::int64_t>::min(); }, Kind::Signed, 1, false,
+         "-9223372036854775808"},
+        {"uint32 max", [](auto& v) { v = std::numeric_limits<std::uint32_t>::max(); }, Kind::Unsigned, 1, false,
+         "4294967295"},
+        {"uint64 max", [](auto& v) { v = std::numeric_limits<std::uint64_t>::max(); }, Kind::Unsigned, 1, false,
+         "18446744073709551615"},
+        {"uint64 0", [](auto& v) { v = std::uint64_t{0}; }, Kind::Unsigned, 1, true, "0"},
+        {"long", [](auto& v) { v = -7L; }, Kind::Signed, 1, false, "-7"},
+        {"unsigned short", [](auto& v) { v = static_cast<unsigned short>(7); }, Kind::Unsigned, 1, false, "7"},
+        {"float 1.5", [](auto& v) { v = 1.5; }, Kind::Float, 1, false, "1.500000"},
+        {"float -0.0000004", [](auto& v) { v = -0.0000004; }, Kind::Float, 1, false, "-0.000000"},
+        {"float 0.0", [](auto& v) { v = 0.0; }, Kind::Float, 1, true, "0.000000"},
+        {"float -0.0", [](auto& v) { v = -0.0; }, Kind::Float, 1, true, "-0.000000"},
+        {"float 1e20", [](auto& v) { v = 1e20; }, Kind::Float, 1, false, "100000000000000000000.000000"},
+        {"float 2/3", [](auto& v) { v = 2.0 / 3.0; }, Kind::Float, 1, false, "0.666667"},
+        {"float nan", [](auto& v) { v = std::numeric_limits<double>::quiet_NaN(); }, Kind::Float, 1, false, "nan"},
+        {"float -inf", [](auto& v) { v = -std::numeric_limits<double>::infinity(); }, Kind::Float, 1, false, "-inf"},
+        {"C string", [](auto& v) { v = "abc"; }, Kind::String, 3, false, "abc"},
+        {"null C string", [](auto& v) { v = static_cast<const char*>(nullptr); }, Kind::String, 0, true, ""},
+        {"std::string", [](auto& v) { v = std::string("hello"); }, Kind::String, 5, false, "hello"},
+        {"lvalue string",
+         [](auto& v) {
+             const std::string s = "x y";
+             v = s;
+         },
+         Kind::String, 3, false, "x y"},
+        {"blob",
+         [](auto& v) {
+             v = BindingBlob{'a', 'b', 'c'};
+         },
+         Kind::Blob, 3, false, "YWJj"},
+        {"empty blob", [](auto& v) { v = BindingBlob{}; }, Kind::Blob, 0, true, ""},
+        {"enum -1",
+         [](auto& v) {
+             v = BindingEnum{-1, kSomeType};
+         },
+         Kind::Enum, 1, false, "-1"},
+        {"enum 0",
+         [](auto& v) {
+             v = BindingEnum{0, kSomeType};
+         },
+         Kind::Enum, 1, true, "0"},
+        {"collection",
+         [](auto& v) {
+             v.append() = 1;
+             v.append();
+         },
+         Kind::Collection, 2, false, ""},
+        {"empty collection", [](auto& v) { v.makeCollection(); }, Kind::Collection, 0, true, ""},
+        {"structure", [](auto& v) { v.member("a") = 1; }, Kind::Structure, 1, false, ""},
+        {"empty structure", [](auto& v) { v.makeStructure(); }, Kind::Structure, 0, true, ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        BindingProperty value;
+        value = "replaced";  // every assignment releases what was there
+        c.assign(value);
+        EXPECT_EQ(value.kind(), c.kind);
+        EXPECT_EQ(value.size(), c.size);
+        EXPECT_EQ(value.isZero(), c.zero);
+        EXPECT_EQ(value.toString(), c.text);
+        EXPECT_EQ(value.arena()->findString("replaced"), nullptr);
+    }
+}
+
+TEST(BindingProperty, GettersReturnThePayloadOnlyForTheirOwnKind) {
+    BindingProperty values[8];
+    values[1] = true;
+    values[2] = std::int64_t{-2};
+    values[3] = std::uint64_t{3};
+    values[4] = 4.5;
+    values[5] = "five";
+    values[6] = BindingBlob{6};
+    values[7] = BindingEnum{7, kSomeType};
+    const BindingBlob fallbackBlob{9, 9};
+    for (int kind = 0; kind < 8; ++kind) {
+        SCOPED_TRACE(kind);
+        const BindingProperty& v = values[kind];
+        EXPECT_EQ(v.getBool(false), kind == 1);
+        EXPECT_EQ(v.getBool(true), true);
+        EXPECT_EQ(v.getSigned(7), kind == 2 ? -2 : 7);
+        EXPECT_EQ(v.getUnsigned(7), kind == 3 ? 3u : 7u);
+        EXPECT_EQ(v.getFloat(7.0), kind == 4 ? 4.5 : 7.0);
+        EXPECT_EQ(v.getString("seven"), kind == 5 ? "five" : "seven");
+        EXPECT_EQ(v.getBlob(fallbackBlob), kind == 6 ? BindingBlob{6} : fallbackBlob);
+        const BindingEnum expected = kind == 7 ? BindingEnum{7, kSomeType} : BindingEnum{7, nullptr};
+        EXPECT_EQ(v.getEnum({7, nullptr}), expected);
+        EXPECT_EQ(v.getInternedString() != nullptr, kind == 5);
+    }
+}
+
+TEST(BindingProperty, AnEmptyTextIsTheSharedEntryAndCreatesNoArena) {
+    BindingProperty value;
+    value = "";
+    EXPECT_EQ(value.kind(), Kind::String);
+    EXPECT_EQ(value.size(), 0u);
+    EXPECT_EQ(value.getInternedString(), &InternedString::Empty());
+    EXPECT_EQ(value.arena(), nullptr);
+
+    const BindingProperty copy = value;
+    EXPECT_EQ(copy.getString("x"), "");
+    EXPECT_EQ(copy.arena(), nullptr);
+}
+
+TEST(BindingProperty, TextsKeepEmbeddedNulBytes) {
+    const std::string_view text("a\0b\0", 4);
+    BindingProperty root;
+    root.member("s") = text;
+    root.member("t") = std::string(text);
+    EXPECT_EQ(root.get("s").getString(), text);
+    EXPECT_EQ(root.get("s").size(), 4u);
+    EXPECT_EQ(root.get("s").toString(), std::string(text));
+    EXPECT_EQ(root.get("s").getInternedString(), root.get("t").getInternedString());
+    EXPECT_EQ(root.arena()->findString("a"), nullptr);  // not cut at the NUL
+
+    const BindingProperty copy = root;
+    EXPECT_EQ(copy.get("t").getString(), text);
+}
+
+TEST(BindingProperty, ReadingWhatIsNotThereGivesTheSharedEmptyValue) {
+    BindingProperty structure;
+    structure.member("a") = 1;
+    BindingProperty flag;
+    flag = true;
+    BindingProperty list;
+    list.append() = 1;
+    list.append() = 2;
+    const BindingProperty* const empty = &BindingProperty::EmptyValue();
+    EXPECT_EQ(&structure.get("b"), empty);
+    EXPECT_EQ(&structure.get(std::string("")), empty);
+    EXPECT_EQ(&structure.at(0), empty);
+    EXPECT_EQ(&flag.get("a"), empty);
+    EXPECT_EQ(&flag.at(0), empty);
+    EXPECT_EQ(&list.at(2), empty);
+    EXPECT_EQ(&list.at(5), empty);
+    EXPECT_EQ(&list.get("a"), empty);
+    EXPECT_EQ(structure.get(HashedName("a")).getSigned(), 1);
+    EXPECT_EQ(list.at(1).getSigned(), 2);
+    EXPECT_TRUE(flag.members().empty());
+    EXPECT_TRUE(flag.elements().empty());
+}
+
+TEST(BindingProperty, WritableAccessConvertsOtherKinds) {
+    BindingProperty value;
+    BindingProperty* const last = &value.element(3);
+    EXPECT_EQ(last, &value.at(3));
+    EXPECT_EQ(value.kind(), Kind::Collection);
+    EXPECT_EQ(value.size(), 4u);
+    for (const BindingProperty& element : value.elements()) EXPECT_TRUE(element.isEmpty());
+    value.element(1) = 5;
+    value.element(1);  // an existing index changes nothing
+    EXPECT_EQ(value.size(), 4u);
+    EXPECT_EQ(value.at(1).getUnsigned(7), 7u);
+    EXPECT_EQ(value.at(1).getSigned(), 5);
+
+    BindingProperty flag;
+    flag = true;
+    flag.append();
+    EXPECT_EQ(flag.kind(), Kind::Collection);
+    EXPECT_EQ(flag.size(), 1u);
+    EXPECT_TRUE(flag.at(0).isEmpty());
+
+    BindingProperty text;
+    text = "was a string";
+    text.member("only") = 1;
+    EXPECT_EQ(MemberList(text), (std::vector<std::string>{"only=1"}));
+    EXPECT_EQ(text.arena()->findString("was a string"), nullptr);
+
+    text.makeStructure();  // already one: unchanged
+    EXPECT_EQ(text.size(), 1u);
+    text.makeCollection();
+    EXPECT_EQ(text.size(), 0u);
+    EXPECT_EQ(text.arena()->findString("only"), nullptr);
+}
+
+TEST(BindingProperty, ElementsAndMembersBorrowTheRootArena) {
+    BindingProperty root;
+    BindingProperty& list = root.member("list");
+    BindingProperty& element = list.append();
+    EXPECT_TRUE(root.ownsArena());
+    EXPECT_FALSE(list.ownsArena());
+    EXPECT_FALSE(element.ownsArena());
+    EXPECT_EQ(list.arena(), root.arena());
+    EXPECT_EQ(element.arena(), root.arena());
+}
+
+TEST(BindingProperty, MembersAreOrderedByUnsignedBytesOfTheirNames) {
+    BindingProperty value;
+    for (const char* name : {"b", "a", "\xC3\xA4", "B", "ab", "", "a b", "_"}) value.member(name) = name;
+    EXPECT_EQ(MemberList(value),
+              (std::vector<std::string>{"=", "B=B", "_=_", "a=a", "a b=a b", "ab=ab", "b=b", "\xC3\xA4=\xC3\xA4"}));
+    value.member(std::string("a")) = 2;  // found, not inserted again
+    EXPECT_EQ(value.size(), 8u);
+    EXPECT_EQ(value.get("a").getSigned(), 2);
+}
+
+TEST(BindingProperty, EqualTextsShareOneEntryUntilTheLastReferenceGoes) {
+    BindingProperty root;
+    root.member("first") = "same";
+    root.member("second") = std::string("same");
+    root.member("same") = 1;  // a name counts as a reference too
+    const InternedString* entry = root.arena()->findString("same");
+    ASSERT_NE(entry, nullptr);
+    EXPECT_EQ(entry->refCount(), 3u);
+    EXPECT_EQ(root.get("first").getInternedString(), entry);
+
+    root.member("first").reset();
+    EXPECT_EQ(entry->refCount(), 2u);
+    root.member("second") = root.get("second").getString();  // re-assigning its own text is safe
+    EXPECT_EQ(entry->refCount(), 2u);
+    root.member("second").reset();
+    EXPECT_EQ(entry->refCount(), 1u);
+    root.reset();
+    EXPECT_EQ(root.arena()->findString("same"), nullptr);
+    EXPECT_EQ(root.arena()->stringCount(), 0u);
+}
+
+TEST(BindingProperty, CopiesAreDeepAndMayCrossArenas) {
+    const BindingProperty source = SampleTree();
+    BindingProperty copy;
+    copy = source;
+    EXPECT_TRUE(SameTree(copy, source));
+    EXPECT_NE(copy.arena(), source.arena());
+    EXPECT_NE(copy.get("data").getBlob().data(), source.get("data").getBlob().data());
+    EXPECT_EQ(source.arena()->findString("sample")->refCount(), 2u);
+    EXPECT_EQ(copy.arena()->findString("sample")->refCount(), 2u);
+
+    copy.member("list").element(1).member("inner") = false;
+    EXPECT_TRUE(source.get("list").at(1).get("inner").getBool());
+
+    BindingProperty into;
+    into.member("tree") = source;  // a copy into a member lands in the tree's arena
+    EXPECT_TRUE(SameTree(into.get("tree"), source));
+    EXPECT_EQ(into.arena()->findString("sample")->refCount(), 2u);
+
+    const BindingProperty constructed(source);
+    EXPECT_TRUE(SameTree(constructed, source));
+}
+
+TEST(BindingProperty, CopyingFromInsideOrIntoItselfIsSound) {
+    BindingProperty value = SampleTree();
+    value = value.get("list");
+    EXPECT_EQ(value.kind(), Kind::Collection);
+    EXPECT_EQ(value.size(), 3u);
+    EXPECT_EQ(value.at(0).getString(), "sample");
+
+    value.element(2) = value;
+    EXPECT_EQ(value.at(2).size(), 3u);
+    EXPECT_TRUE(value.at(2).at(2).isEmpty());
+
+    const BindingProperty& self = value;
+    value = self;
+    EXPECT_EQ(value.size(), 3u);
+}
+
+TEST(BindingProperty, MovingBetweenRootsSwapsTheirArenas) {
+    BindingProperty a = SampleTree();
+    BindingProperty b;
+    b.member("x") = "only in b";
+    const BindingArena* arenaA = a.arena();
+    const BindingArena* arenaB = b.arena();
+
+    b = std::move(a);
+    EXPECT_EQ(b.arena(), arenaA);
+    EXPECT_TRUE(SameTree(b, SampleTree()));
+    EXPECT_EQ(a.arena(), arenaB);  // NOLINT(bugprone-use-after-move)
+    EXPECT_TRUE(a.isEmpty());
+    EXPECT_EQ(arenaB->findString("only in b"), nullptr);
+
+    BindingProperty constructed(std::move(b));
+    EXPECT_EQ(constructed.arena(), arenaA);
+    EXPECT_TRUE(b.isEmpty());  // NOLINT(bugprone-use-after-move)
+    EXPECT_EQ(b.arena(), nullptr);
+}
+
+TEST(BindingProperty, MovingIntoOrOutOfATreeCopiesIntoTheTargetArena) {
+    BindingProperty source = SampleTree();
+    const BindingArena* sourceArena = source.arena();
+    BindingProperty tree;
+    tree.member("moved") = std::move(source);
+    EXPECT_TRUE(SameTree(tree.get("moved"), SampleTree()));
+    EXPECT_EQ(tree.get("moved").get("name").getInternedString(), tree.arena()->findString("sample"));
+    EXPECT_TRUE(source.isEmpty());  // NOLINT(bugprone-use-after-move)
+    EXPECT_EQ(source.arena(), sourceArena);
+    EXPECT_EQ(sourceArena->stringCount(), 0u);
+
+    BindingProperty out(std::move(tree.member("moved")));
+    EXPECT_NE(out.arena(), tree.arena());
+    EXPECT_TRUE(SameTree(out, SampleTree()));
+    EXPECT_TRUE(tree.get("moved").isEmpty());
+    EXPECT_EQ(tree.size(), 1u);
+
+    // A child moved up into its own parent.
+    tree.member("moved") = SampleTree();
+    tree = std::move(tree.member("moved"));
+    EXPECT_TRUE(SameTree(tree, SampleTree()));
+}
+
+TEST(BindingProperty, BlobsMovedInKeepTheirBuffer) {
+    BindingBlob bytes{1, 2, 3};
+    const std::uint8_t* buffer = bytes.data();
+    BindingProperty value;
+    value = std::move(bytes);
+    EXPECT_EQ(value.getBlob().data(), buffer);
+    value = std::span<const std::uint8_t>(buffer, 2);  // a view of its own bytes
+    EXPECT_EQ(value.getBlob(), (BindingBlob{1, 2}));
+}
+
+TEST(BindingProperty, CollectionsKeepElementsAcrossGrowthAndRejectImpossibleSizes) {
+    BindingProperty list;
+    for (int i = 0; i < 1000; ++i) list.append() = "item" + std::to_string(i);
+    for (int i = 0; i < 1000; ++i) ASSERT_EQ(list.at(i).getString(), "item" + std::to_string(i));
+    list.reserve(5000);
+    EXPECT_EQ(list.size(), 1000u);
+
+    try {
+        list.reserve(std::numeric_limits<std::size_t>::max());
+        FAIL() << "no exception";
+    } catch (const std::length_error& error) {
+        EXPECT_STREQ(error.what(), "vector<T> too long");
+    }
+    EXPECT_THROW(list.element(std::numeric_limits<std::size_t>::max()), std::length_error);
+    EXPECT_EQ(list.size(), 1000u);
+
+    BindingProperty notAList;
+    notAList = 1;
+    notAList.reserve(10);  // other kinds ignore it
+    EXPECT_EQ(notAList.kind(), Kind::Signed);
+}
+
+TEST(BindingProperty, ResetKeepsTheArena) {
+    BindingProperty value = SampleTree();
+    const BindingArena* arena = value.arena();
+    value.reset();
+    EXPECT_TRUE(value.isEmpty());
+    EXPECT_EQ(value.arena(), arena);
+    EXPECT_EQ(arena->stringCount(), 0u);
+}
+
+TEST(BindingProperty, DeepTreesUpToTheNestingLimitCopyAndDestroy) {
+    const std::size_t pagesBefore = BindingPagePool::Instance().statistics().pagesInUse;
+    {
+        BindingProperty root;
+        BindingProperty* level = &root;
+        for (std::size_t depth = 0; depth < kMaxNestingDepth; ++depth) {
+            level = depth % 2 == 0 ? &level->member("next") : &level->append();
+        }
+        *level = "bottom";
+        const BindingProperty copy = root;
+        const BindingProperty* walk = &copy;
+        for (std::size_t depth = 0; depth < kMaxNestingDepth; ++depth) {
+            walk = depth % 2 == 0 ? &walk->get("next") : &walk->at(0);
+        }
+        EXPECT_EQ(walk->getString(), "bottom");
+    }
+    EXPECT_EQ(BindingPagePool::Instance().statistics().pagesInUse, pagesBefore);
+}
+
+TEST(BindingResult, CarriesOkOrTheErrorMember) {
+    BindingResult result;
+    EXPECT_TRUE(result.ok());
+    EXPECT_EQ(result.error(), "");
+    result.value = 5;
+
+    result.setError("Something failed.");
+    EXPECT_FALSE(result.ok());
+    EXPECT_EQ(result.error(), "Something failed.");
+    EXPECT_EQ(MemberList(result.value), (std::vector<std::string>{"error=Something failed."}));
+
+    const BindingResult failure = BindingResult::Failure("Other.");
+    EXPECT_FALSE(failure.ok());
+    EXPECT_EQ(failure.error(), "Other.");
+
+    BindingResult moved(std::move(result));
+    EXPECT_FALSE(moved.ok());
+    EXPECT_EQ(moved.error(), "Something failed.");
+
+    BindingResult notText;
+    notText.setOk(false);
+    notText.value.member("error") = 3;
+    EXPECT_EQ(notText.error(), "");
+
+    BindingProperty value;
+    value = "fine";
+    const BindingResult fromValue(std::move(value));
+    EXPECT_TRUE(fromValue.ok());
+    EXPECT_EQ(fromValue.value.getString(), "fine");
+}
+
+}  // namespace
+}  // namespace Norv
