@@ -18,6 +18,11 @@ std::string Decode(std::string_view text) {
     return std::string(bytes.begin(), bytes.end());
 }
 
+struct DecodeCase {
+    std::string_view text;
+    std::string_view bytes;
+};
+
 TEST(Base64, EncodesGroupsAndPadsTheLastOne) {
     const struct {
         std::string_view bytes;
@@ -38,10 +43,7 @@ TEST(Base64, EncodesGroupsAndPadsTheLastOne) {
 }
 
 TEST(Base64, DecodesWithOrWithoutPadding) {
-    const struct {
-        std::string_view text;
-        std::string_view bytes;
-    } cases[] = {
+    const DecodeCase cases[] = {
         {"", ""},    {"YWJj", "abc"}, {"YWI=", "ab"},   {"YWI", "ab"},        {"YQ==", "a"},
         {"YQ", "a"}, {"Y", ""},       {"YWJjZ", "abc"}, {"+/8=", "\xfb\xff"},
     };
@@ -51,10 +53,7 @@ TEST(Base64, DecodesWithOrWithoutPadding) {
 }
 
 TEST(Base64, DecodingStopsAtPaddingOrAnyCharacterOutsideTheAlphabet) {
-    const struct {
-        std::string_view text;
-        std::string_view bytes;
-    } cases[] = {
+    const DecodeCase cases[] = {
         {"YQ==YWJj", "a"},
         {"YW Jj", "a"},
         {"YWJj YWJj", "abc"},
