@@ -175,7 +175,7 @@ void RenderInteger(Output& out, const RenderSpec& spec, const Argument& argument
         }
     }
     std::size_t zeros = spec.hasPrecision && spec.precision > count ? spec.precision - count : 0;
-    char prefix[2];
+    char prefix[3];
     std::size_t prefixLength = 0;
     if (sign != 0) prefix[prefixLength++] = sign;
     if (spec.hash) {
@@ -202,14 +202,14 @@ struct DoubleText {
     std::size_t trailingZeros = 0;
 };
 
-// Renders |value| by to_chars, which promises printf's digits for these
-// forms; precision beyond what the double can hold becomes zeros.
 void FindExponent(DoubleText& text, std::chars_format form) {
     const char exponentLetter = form == std::chars_format::hex ? 'p' : 'e';
     const char* exponent = static_cast<const char*>(std::memchr(text.body, exponentLetter, text.length));
     text.exponentAt = exponent == nullptr ? text.length : exponent - text.body;
 }
 
+// Renders |value| by to_chars, which promises printf's digits for these
+// forms; precision beyond what the double can hold becomes zeros.
 void ToChars(DoubleText& text, double value, std::chars_format form, std::size_t precision, std::size_t cap) {
     const std::size_t used = std::min(precision, cap);
     const auto result = std::to_chars(text.body, text.body + sizeof text.body, value, form, static_cast<int>(used));
@@ -296,7 +296,8 @@ void RenderDouble(Output& out, const RenderSpec& spec, const Argument& argument)
             ToChars(text, magnitude, std::chars_format::scientific, significant - 1, kMaxSignificantDigits);
             const int exponent = DecimalExponent(text);
             if (exponent >= -4 && static_cast<long long>(significant) > exponent) {
-                ToChars(text, magnitude, std::chars_format::fixed, significant - 1 - exponent, kMaxFixedDigits);
+                const auto fraction = static_cast<std::size_t>(static_cast<long long>(significant) - 1 - exponent);
+                ToChars(text, magnitude, std::chars_format::fixed, fraction, kMaxFixedDigits);
             }
             break;
         }
@@ -357,15 +358,14 @@ void BareTextForm(Output& out, const Argument& argument) {
     out.append(text.data(), TextLength(text.data(), text.size()));
 }
 
-// Per argument kind: the conversions it accepts (default first), the length
-// modifier a bare placeholder gets, whether it can give a width or precision,
-// and how it renders.
+// Per argument kind: the conversions it accepts (default first), whether it
+// can give a width or precision, and how it renders.
 struct KindRule {
     std::string_view accepted;
     bool integral;
     void (*render)(Output&, const RenderSpec&, const Argument&);
     // For a specification that is just the '%': the default conversion with
-    // the kind's own length modifier.
+    // the kind's own length modifier ("ll" for the 64-bit kinds).
     void (*renderBare)(Output&, const Argument&);
 };
 
