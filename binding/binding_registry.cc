@@ -76,7 +76,7 @@ BindingEventBuilder& BindingEventBuilder::nameSpace(std::string_view text) {
 }
 
 BindingEventBuilder& BindingEventBuilder::addTag(std::string_view tag) {
-    AppendTag(event_->tags, tag);
+    if (!existed_) AppendTag(event_->tags, tag);
     return *this;
 }
 

@@ -60,7 +60,7 @@ public:
     BindingEventDescriptor* event() const { return event_; }
     bool existed() const { return existed_; }
 
-    // Both do nothing for an event that existed before.
+    // These do nothing for an event that existed before, as for types.
     BindingEventBuilder& description(std::string_view text);
     BindingEventBuilder& nameSpace(std::string_view text);
     // Ignores the empty tag.
@@ -95,6 +95,10 @@ public:
     BindingEventBuilder registerEvent(std::string_view name, const BindingTypeDescriptor* payload);
     // The payload type is looked up by the code of its static type.
     BindingEventBuilder registerEvent(std::string_view name, const StaticTypeInfo* payloadType);
+    template <class Payload>
+    BindingEventBuilder registerEvent(std::string_view name) {
+        return registerEvent(name, StaticTypeOf<Payload>());
+    }
 
     // Enters a function; several functions may share a name.
     BindingFunctionDescriptor* registerFunction(std::unique_ptr<BindingFunctionDescriptor> function);

@@ -15,6 +15,7 @@
 // first: one registered later leaves the field with a null descriptor.
 #pragma once
 
+#include <concepts>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -152,10 +153,9 @@ public:
 
     // A field converted by the built-in rules of its kind. `describedType`,
     // when its kind is non-zero, is what the host's API table shows instead.
-    template <class M, class U = T>
-    requires(std::is_class_v<T>&& std::is_same_v<U, T>)
-        BindingTypeBuilderFor& addField(std::string_view name, M U::*member, std::string_view description = {},
-                                        std::uint32_t flags = 0, const BindingTypeIdentifier& describedType = {}) {
+    template <class M, std::same_as<T> U = T>
+    BindingTypeBuilderFor& addField(std::string_view name, M U::*member, std::string_view description = {},
+                                    std::uint32_t flags = 0, const BindingTypeIdentifier& describedType = {}) {
         if (inactive()) return *this;
         builder_.addField(name, description, MemberOffset(member), StaticTypeOf<M>(),
                           NativeTypeIdentifier<M>(*builder_.registry()), describedType, flags,
@@ -164,10 +164,10 @@ public:
     }
 
     // A field that both conversions hand to `converter` (callbacks, say).
-    template <class M, class U = T>
-    requires(std::is_class_v<T>&& std::is_same_v<U, T>) BindingTypeBuilderFor& addCustomField(
-        std::string_view name, M U::*member, const BindingTypeIdentifier& type,
-        std::unique_ptr<BindingFieldConverter> converter, std::string_view description = {}, std::uint32_t flags = 0) {
+    template <class M, std::same_as<T> U = T>
+    BindingTypeBuilderFor& addCustomField(std::string_view name, M U::*member, const BindingTypeIdentifier& type,
+                                          std::unique_ptr<BindingFieldConverter> converter,
+                                          std::string_view description = {}, std::uint32_t flags = 0) {
         if (inactive()) return *this;
         const StaticTypeInfo* staticType = nullptr;
         if constexpr (HasStaticTypeText<M>) staticType = StaticTypeOf<M>();
@@ -176,8 +176,8 @@ public:
         return *this;
     }
 
-    BindingTypeBuilderFor& addEnumValue(std::string_view name, T value,
-                                        std::string_view description = {}) requires std::is_enum_v<T> {
+    BindingTypeBuilderFor& addEnumValue(std::string_view name, T value, std::string_view description = {}) {
+        static_assert(std::is_enum_v<T>, "enumerators belong to enumerations");
         builder_.addEnumValue(name, static_cast<std::int32_t>(value), description);
         return *this;
     }

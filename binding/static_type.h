@@ -94,9 +94,11 @@ concept HasStaticTypeText = requires {
 };
 
 template <class T>
-requires requires {
+concept DeclaresStaticTypeText = requires {
     T::kStaticTypeText.view();
-}
+};
+
+template <DeclaresStaticTypeText T>
 struct StaticTypeText<T> {
     static constexpr auto value = T::kStaticTypeText;
 };
@@ -107,32 +109,41 @@ namespace StaticTypeDetail {
 // type of that width, so std::int64_t has one text (and code) on every target
 // whether the local compiler calls it long or long long.
 template <class T>
-constexpr auto IntegerText() {
-    if constexpr (sizeof(T) == 1) {
-        if constexpr (std::is_signed_v<T>)
-            return FixedText("signed char");
-        else
-            return FixedText("unsigned char");
+constexpr auto FundamentalText() {
+    constexpr bool isSigned = std::is_signed_v<T>;
+    if constexpr (std::is_void_v<T>) {
+        return FixedText("void");
+    } else if constexpr (std::is_same_v<T, bool>) {
+        return FixedText("bool");
+    } else if constexpr (std::is_same_v<T, char>) {
+        return FixedText("char");
+    } else if constexpr (std::is_same_v<T, float>) {
+        return FixedText("float");
+    } else if constexpr (std::is_same_v<T, double>) {
+        return FixedText("double");
+    } else if constexpr (std::is_same_v<T, long double>) {
+        return FixedText("long double");
+    } else if constexpr (sizeof(T) == 1 && isSigned) {
+        return FixedText("signed char");
+    } else if constexpr (sizeof(T) == 1) {
+        return FixedText("unsigned char");
+    } else if constexpr (sizeof(T) == 2 && isSigned) {
+        return FixedText("short");
     } else if constexpr (sizeof(T) == 2) {
-        if constexpr (std::is_signed_v<T>)
-            return FixedText("short");
-        else
-            return FixedText("unsigned short");
+        return FixedText("unsigned short");
+    } else if constexpr (std::is_same_v<T, long> && sizeof(T) == 4) {
+        return FixedText("long");
+    } else if constexpr (std::is_same_v<T, unsigned long> && sizeof(T) == 4) {
+        return FixedText("unsigned long");
+    } else if constexpr (sizeof(T) == 4 && isSigned) {
+        return FixedText("int");
     } else if constexpr (sizeof(T) == 4) {
-        if constexpr (std::is_same_v<T, long>)
-            return FixedText("long");
-        else if constexpr (std::is_same_v<T, unsigned long>)
-            return FixedText("unsigned long");
-        else if constexpr (std::is_signed_v<T>)
-            return FixedText("int");
-        else
-            return FixedText("unsigned int");
+        return FixedText("unsigned int");
+    } else if constexpr (sizeof(T) == 8 && isSigned) {
+        return FixedText("__int64");
     } else {
-        static_assert(sizeof(T) == 8, "no type text for this integer width");
-        if constexpr (std::is_signed_v<T>)
-            return FixedText("__int64");
-        else
-            return FixedText("unsigned __int64");
+        static_assert(sizeof(T) == 8, "no type text for this fundamental type");
+        return FixedText("unsigned __int64");
     }
 }
 
@@ -148,35 +159,12 @@ constexpr auto CloseTemplate() {
 
 }  // namespace StaticTypeDetail
 
-template <>
-struct StaticTypeText<bool> {
-    static constexpr FixedText value{"bool"};
-};
-template <>
-struct StaticTypeText<char> {
-    static constexpr FixedText value{"char"};
-};
-template <>
-struct StaticTypeText<float> {
-    static constexpr FixedText value{"float"};
-};
-template <>
-struct StaticTypeText<double> {
-    static constexpr FixedText value{"double"};
-};
-template <>
-struct StaticTypeText<long double> {
-    static constexpr FixedText value{"long double"};
-};
-template <>
-struct StaticTypeText<void> {
-    static constexpr FixedText value{"void"};
-};
-
 template <class T>
-requires(std::is_integral_v<T> && !std::is_same_v<T, bool> && !std::is_same_v<T, char> &&
-         !std::is_const_v<T>) struct StaticTypeText<T> {
-    static constexpr auto value = StaticTypeDetail::IntegerText<T>();
+concept PlainFundamental = std::is_fundamental_v<T> && !std::is_const_v<T> && !std::is_volatile_v<T>;
+
+template <PlainFundamental T>
+struct StaticTypeText<T> {
+    static constexpr auto value = StaticTypeDetail::FundamentalText<T>();
 };
 
 template <>
@@ -230,49 +218,41 @@ constexpr std::uint32_t HashCodeOfText(std::string_view typeText) {
     return hash;
 }
 
-template <class T>
-requires HasStaticTypeText<T>
+template <HasStaticTypeText T>
 inline constexpr std::uint32_t kHashCode = HashCodeOfText(StaticTypeText<std::remove_cv_t<T>>::value.view());
 
-template <class T>
-requires HasStaticTypeText<T>
+template <HasStaticTypeText T>
 inline constexpr auto kNameText =
     "const char *__cdecl StaticType::Name<" + StaticTypeText<std::remove_cv_t<T>>::value + ">(void)";
 
-template <class T>
-requires HasStaticTypeText<T>
+template <HasStaticTypeText T>
 constexpr std::uint32_t HashCode() {
     return kHashCode<T>;
 }
 
 // The signature text of T, for diagnostics.
-template <class T>
-requires HasStaticTypeText<T>
+template <HasStaticTypeText T>
 constexpr const char* Name() {
-    return kNameText<T>.data();
+    return kNameText<std::remove_cv_t<T>>.data();
 }
 
-template <class T>
-requires HasStaticTypeText<T>
+template <HasStaticTypeText T>
 inline constinit const StaticTypeInfo kIdentity{kHashCode<T>};
 
-template <class T>
-requires HasStaticTypeText<T>
+template <HasStaticTypeText T>
 inline constinit const StaticTypeInfo kSignature{kHashCode<T>, kNameText<T>.data()};
 
 // The identity record of T (name "#XXXXXXXX"), used by the registry, type
 // identifiers, enum values and conversions. Two calls give the same record.
-template <class T>
-requires HasStaticTypeText<T>
+template <HasStaticTypeText T>
 constexpr const StaticTypeInfo& Identity() {
-    return kIdentity<T>;
+    return kIdentity<std::remove_cv_t<T>>;
 }
 
 // The signature record of T (name = the signature text), for messages.
-template <class T>
-requires HasStaticTypeText<T>
+template <HasStaticTypeText T>
 constexpr const StaticTypeInfo& Signature() {
-    return kSignature<T>;
+    return kSignature<std::remove_cv_t<T>>;
 }
 
 }  // namespace StaticType

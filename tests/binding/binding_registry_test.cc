@@ -1,0 +1,430 @@
+#include "binding/binding_registry.h"
+
+#include <gtest/gtest.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "binding/binding_property.h"
+#include "binding/binding_type_builder.h"
+
+namespace Norv {
+
+enum class Shade : std::int16_t { Dark = -1, Light = 1 };
+template <>
+struct StaticTypeText<Shade> {
+    static constexpr FixedText value{"enum Norv::Shade"};
+};
+
+struct Leaf {
+    static constexpr FixedText kStaticTypeText{"struct Norv::Leaf"};
+    std::int32_t weight;
+};
+
+struct Everything {
+    static constexpr FixedText kStaticTypeText{"struct Norv::Everything"};
+    bool flag;
+    std::int8_t i8;
+    std::uint8_t u8;
+    std::int16_t i16;
+    std::uint16_t u16;
+    std::int32_t i32;
+    std::uint32_t u32;
+    std::int64_t i64;
+    std::uint64_t u64;
+    float f32;
+    double f64;
+    std::string text;
+    BindingProperty object;
+    std::vector<std::uint8_t> blob;
+    std::vector<std::int32_t> numbers;
+    std::vector<Leaf> leaves;
+    std::vector<Shade> shades;
+    std::unordered_map<std::string, double> weights;
+    std::unordered_map<std::string, Leaf> leafMap;
+    Shade shade;
+    Leaf leaf;
+};
+
+struct Holder {
+    static constexpr FixedText kStaticTypeText{"struct Norv::Holder"};
+    std::vector<Leaf> leaves;
+    Leaf leaf;
+};
+
+namespace {
+
+using Kind = BindingTypeKind;
+
+TEST(BindingRegistryTest, KindNames) {
+    const char* expected[] = {"",       "bool",   "int8",   "uint8",  "int16",    "uint16", "int32",
+                              "uint32", "int64",  "uint64", "float",  "double",   "string", "object",
+                              "blob",   "vector", "enum",   "struct", "callback", "map",    ""};
+    for (std::uint32_t kind = 0; kind < std::size(expected); ++kind) {
+        EXPECT_STREQ(BindingTypeKindName(static_cast<Kind>(kind)), expected[kind]) << kind;
+    }
+    EXPECT_STREQ(BindingTypeKindName(static_cast<Kind>(0xFFFFFFFFu)), "");
+}
+
+TEST(BindingRegistryTest, NewTypeCarriesItsIdentity) {
+    BindingRegistry registry;
+    BindingTypeBuilder builder = registry.registerType("Leaf", 4, StaticTypeOf<Leaf>(), false);
+    ASSERT_FALSE(builder.inactive());
+    const BindingTypeDescriptor* leaf = registry.findType("Leaf");
+    ASSERT_EQ(leaf, builder.descriptor());
+    EXPECT_EQ(leaf->size, 4u);
+    EXPECT_FALSE(leaf->isEnum);
+    EXPECT_EQ(leaf->hashCode, StaticType::HashCode<Leaf>());
+    EXPECT_EQ(leaf->staticType, StaticTypeOf<Leaf>());
+    EXPECT_EQ(leaf->registry, &registry);
+    EXPECT_EQ(registry.findTypeByHash(StaticType::HashCode<Leaf>()), leaf);
+    EXPECT_EQ(registry.findType("leaf"), nullptr);
+    EXPECT_EQ(registry.findTypeByHash(StaticType::HashCode<int>()), nullptr);
+}
+
+TEST(BindingRegistryTest, FirstRegistrationOfANameWins) {
+    BindingRegistry registry;
+    registry.registerType<Shade>("BindingAsyncState")
+        .description("first")
+        .addTag("one")
+        .addEnumValue("Dark", Shade::Dark);
+    BindingTypeBuilderFor<Leaf> second = registry.registerType<Leaf>("BindingAsyncState");
+    EXPECT_TRUE(second.inactive());
+    second.description("second").addTag("two").addField("weight", &Leaf::weight);
+    second.untyped().addEnumValue("Light", 1).nameSpace("ns");
+
+    const BindingTypeDescriptor* type = registry.findType("BindingAsyncState");
+    ASSERT_EQ(type, second.descriptor());
+    EXPECT_TRUE(type->isEnum);
+    EXPECT_EQ(type->description, "first");
+    EXPECT_EQ(type->tags, std::vector<std::string>{"one"});
+    EXPECT_EQ(type->nameSpace, "");
+    EXPECT_TRUE(type->fields.empty());
+    ASSERT_EQ(type->values.size(), 1u);
+    EXPECT_EQ(type->values[0].name, "Dark");
+    // The second registration's static type was not indexed either.
+    EXPECT_EQ(registry.findTypeByHash(StaticType::HashCode<Leaf>()), nullptr);
+}
+
+TEST(BindingRegistryTest, HashIndexKeepsTheLastTypeOfACode) {
+    BindingRegistry registry;
+    const BindingTypeDescriptor* first = registry.registerType<Leaf>("LeafA").descriptor();
+    const BindingTypeDescriptor* second = registry.registerType<Leaf>("LeafB").descriptor();
+    EXPECT_EQ(registry.findTypeByHash(StaticType::HashCode<Leaf>()), second);
+    EXPECT_EQ(registry.findType("LeafA"), first);
+
+    // Removing the type the index no longer points at leaves the index alone.
+    EXPECT_TRUE(registry.removeType("LeafA"));
+    EXPECT_EQ(registry.findTypeByHash(StaticType::HashCode<Leaf>()), second);
+    EXPECT_TRUE(registry.removeType("LeafB"));
+    EXPECT_EQ(registry.findTypeByHash(StaticType::HashCode<Leaf>()), nullptr);
+    EXPECT_FALSE(registry.removeType("LeafB"));
+}
+
+TEST(BindingRegistryTest, VoidIsNeverIndexed) {
+    BindingRegistry registry;
+    registry.registerType("Untyped", 0, StaticTypeOf<void>(), false);
+    registry.registerType("Null", 0, nullptr, false);
+    EXPECT_NE(registry.findType("Untyped"), nullptr);
+    EXPECT_NE(registry.findType("Null"), nullptr);
+    EXPECT_EQ(registry.findTypeByHash(StaticType::HashCode<void>()), nullptr);
+    EXPECT_EQ(registry.findTypeByHash(0), nullptr);
+}
+
+std::vector<std::string> ValueNames(const BindingTypeDescriptor& type) {
+    std::vector<std::string> names;
+    for (const BindingEnumValue& value : type.values) names.push_back(value.name);
+    return names;
+}
+
+TEST(BindingRegistryTest, EnumeratorsAreOrderedByNameBytes) {
+    BindingRegistry registry;
+    BindingTypeBuilder builder = registry.registerType("State", 4, StaticTypeOf<void>(), true);
+    const char* names[] = {"Failed", "Cancelling", "Cancelled", "alpha", "Zulu", "\xC3\xA9t\xC3\xA9", "Cancel"};
+    std::int32_t number = 0;
+    for (const char* name : names) builder.addEnumValue(name, number++);
+    EXPECT_EQ(ValueNames(*builder.descriptor()),
+              (std::vector<std::string>{"Cancel", "Cancelled", "Cancelling", "Failed", "Zulu", "alpha",
+                                        "\xC3\xA9t\xC3\xA9"}));
+    for (const BindingEnumValue& value : builder.descriptor()->values) EXPECT_EQ(value.owner, builder.descriptor());
+}
+
+TEST(BindingRegistryTest, EnumeratorAddedTwiceKeepsTheSecond) {
+    BindingRegistry registry;
+    BindingTypeBuilder builder = registry.registerType("State", 4, StaticTypeOf<void>(), true);
+    builder.addEnumValue("Running", 1, "old").addEnumValue("Running", 7, "new");
+    const BindingTypeDescriptor& type = *builder.descriptor();
+    ASSERT_EQ(type.values.size(), 1u);
+    EXPECT_EQ(type.values[0].value, 7);
+    EXPECT_EQ(type.values[0].description, "new");
+    EXPECT_EQ(type.findValue("Running"), &type.values[0]);
+    EXPECT_EQ(type.findValue("running"), nullptr);
+}
+
+TEST(BindingRegistryTest, EnumeratorNameOfANumber) {
+    BindingRegistry registry;
+    // Two names for one number: the first in name order answers.
+    registry.registerType<Shade>("Shade")
+        .addEnumValue("Light", Shade::Light)
+        .addEnumValue("Dark", Shade::Dark)
+        .addEnumValue("Bright", Shade::Light);
+    EXPECT_EQ(registry.enumValueName(StaticTypeOf<Shade>(), 1), "Bright");
+    EXPECT_EQ(registry.enumValueName(StaticTypeOf<Shade>(), -1), "Dark");
+    EXPECT_EQ(registry.enumValueName(StaticTypeOf<Shade>(), 0), std::nullopt);
+    EXPECT_EQ(registry.enumValueName(StaticTypeOf<Leaf>(), 1), std::nullopt);
+    EXPECT_EQ(registry.enumValueName(nullptr, 1), std::nullopt);
+    ASSERT_NE(registry.findEnumValue(StaticTypeOf<Shade>(), -1), nullptr);
+    EXPECT_EQ(registry.findEnumValue(StaticTypeOf<Shade>(), -1)->value, -1);
+}
+
+struct FieldRow {
+    const char* name;
+    std::size_t offset;
+    const StaticTypeInfo* staticType;
+    BindingTypeIdentifier type;
+};
+
+TEST(BindingRegistryTest, TypedFieldsTakeKindOffsetAndElementFromTheMember) {
+    BindingRegistry registry;
+    const BindingTypeDescriptor* shade = registry.registerType<Shade>("Shade").descriptor();
+    const BindingTypeDescriptor* leaf =
+        registry.registerType<Leaf>("Leaf").addField("weight", &Leaf::weight).descriptor();
+    using E = Everything;
+    registry.registerType<E>("Everything")
+        .addField("flag", &E::flag)
+        .addField("i8", &E::i8)
+        .addField("u8", &E::u8)
+        .addField("i16", &E::i16)
+        .addField("u16", &E::u16)
+        .addField("i32", &E::i32)
+        .addField("u32", &E::u32)
+        .addField("i64", &E::i64)
+        .addField("u64", &E::u64)
+        .addField("f32", &E::f32)
+        .addField("f64", &E::f64)
+        .addField("text", &E::text)
+        .addField("object", &E::object)
+        .addField("blob", &E::blob)
+        .addField("numbers", &E::numbers)
+        .addField("leaves", &E::leaves)
+        .addField("shades", &E::shades)
+        .addField("weights", &E::weights)
+        .addField("leafMap", &E::leafMap)
+        .addField("shade", &E::shade)
+        .addField("leaf", &E::leaf);
+
+    const FieldRow rows[] = {
+        {"flag", offsetof(E, flag), StaticTypeOf<bool>(), {Kind::Bool}},
+        {"i8", offsetof(E, i8), StaticTypeOf<std::int8_t>(), {Kind::Int8}},
+        {"u8", offsetof(E, u8), StaticTypeOf<std::uint8_t>(), {Kind::UInt8}},
+        {"i16", offsetof(E, i16), StaticTypeOf<std::int16_t>(), {Kind::Int16}},
+        {"u16", offsetof(E, u16), StaticTypeOf<std::uint16_t>(), {Kind::UInt16}},
+        {"i32", offsetof(E, i32), StaticTypeOf<std::int32_t>(), {Kind::Int32}},
+        {"u32", offsetof(E, u32), StaticTypeOf<std::uint32_t>(), {Kind::UInt32}},
+        {"i64", offsetof(E, i64), StaticTypeOf<std::int64_t>(), {Kind::Int64}},
+        {"u64", offsetof(E, u64), StaticTypeOf<std::uint64_t>(), {Kind::UInt64}},
+        {"f32", offsetof(E, f32), StaticTypeOf<float>(), {Kind::Float}},
+        {"f64", offsetof(E, f64), StaticTypeOf<double>(), {Kind::Double}},
+        {"text", offsetof(E, text), StaticTypeOf<std::string>(), {Kind::String}},
+        {"object", offsetof(E, object), StaticTypeOf<BindingProperty>(), {Kind::Object}},
+        {"blob", offsetof(E, blob), StaticTypeOf<std::vector<std::uint8_t>>(), {Kind::Blob}},
+        {"numbers", offsetof(E, numbers), StaticTypeOf<std::vector<std::int32_t>>(), {Kind::Vector, Kind::Int32}},
+        {"leaves", offsetof(E, leaves), StaticTypeOf<std::vector<Leaf>>(), {Kind::Vector, Kind::Struct, leaf}},
+        {"shades", offsetof(E, shades), StaticTypeOf<std::vector<Shade>>(), {Kind::Vector, Kind::Enum, shade}},
+        {"weights",
+         offsetof(E, weights),
+         StaticTypeOf<std::unordered_map<std::string, double>>(),
+         {Kind::Map, Kind::Double}},
+        {"leafMap",
+         offsetof(E, leafMap),
+         StaticTypeOf<std::unordered_map<std::string, Leaf>>(),
+         {Kind::Map, Kind::Struct, leaf}},
+        {"shade", offsetof(E, shade), StaticTypeOf<Shade>(), {Kind::Enum, Kind::None, shade}},
+        {"leaf", offsetof(E, leaf), StaticTypeOf<Leaf>(), {Kind::Struct, Kind::None, leaf}},
+    };
+    const BindingTypeDescriptor* everything = registry.findType("Everything");
+    ASSERT_NE(everything, nullptr);
+    ASSERT_EQ(everything->fields.size(), std::size(rows));
+    for (std::size_t i = 0; i < std::size(rows); ++i) {
+        const BindingFieldDescriptor& field = everything->fields[i];
+        SCOPED_TRACE(rows[i].name);
+        EXPECT_EQ(field.name, rows[i].name);
+        EXPECT_EQ(field.nameHash, HashText(rows[i].name));
+        EXPECT_EQ(field.offset, rows[i].offset);
+        EXPECT_EQ(field.staticType, rows[i].staticType);
+        EXPECT_EQ(field.type, rows[i].type);
+        EXPECT_EQ(field.describedType, BindingTypeIdentifier{});
+        EXPECT_NE(field.converter, nullptr);
+        EXPECT_EQ(field.owner, everything);
+        EXPECT_FALSE(field.custom);
+        EXPECT_EQ(field.flags, 0u);
+    }
+    EXPECT_EQ(everything->size, sizeof(E));
+}
+
+TEST(BindingRegistryTest, ElementTypeRegisteredLaterLeavesANullDescriptor) {
+    BindingRegistry registry;
+    registry.registerType<Holder>("Holder").addField("leaves", &Holder::leaves).addField("leaf", &Holder::leaf);
+    registry.registerType<Leaf>("Leaf");
+    const BindingTypeDescriptor* holder = registry.findType("Holder");
+    EXPECT_EQ(holder->fields[0].type, (BindingTypeIdentifier{Kind::Vector, Kind::Struct, nullptr}));
+    EXPECT_EQ(holder->fields[1].type, (BindingTypeIdentifier{Kind::Struct, Kind::None, nullptr}));
+}
+
+TEST(BindingRegistryTest, FlagsAndDescribedTypeAreKept) {
+    BindingRegistry registry;
+    BindingTypeBuilderFor<Leaf> builder = registry.registerType<Leaf>("Leaf");
+    builder.addField("weight", &Leaf::weight, "How heavy", kBindingFieldOptional | kBindingFieldRequired,
+                     BindingTypeIdentifier{Kind::Object});
+    const BindingFieldDescriptor& field = builder.descriptor()->fields[0];
+    EXPECT_EQ(field.description, "How heavy");
+    EXPECT_TRUE(field.isOptional());
+    EXPECT_TRUE(field.isRequired());
+    EXPECT_EQ(field.describedType, BindingTypeIdentifier{Kind::Object});
+    EXPECT_EQ(field.type, BindingTypeIdentifier{Kind::Int32});
+    EXPECT_EQ(builder.descriptor()->findField("weight"), &field);
+    EXPECT_EQ(builder.descriptor()->findField("Weight"), nullptr);
+}
+
+TEST(BindingRegistryTest, EmptyTagsAreIgnored) {
+    BindingRegistry registry;
+    BindingTypeBuilder builder = registry.registerType("Tagged", 1, nullptr, false);
+    builder.addTag("").addTag("a").addTag("").addTag("b");
+    EXPECT_EQ(builder.descriptor()->tags, (std::vector<std::string>{"a", "b"}));
+    EXPECT_TRUE(builder.descriptor()->hasTag("b"));
+    EXPECT_FALSE(builder.descriptor()->hasTag(""));
+}
+
+// Counts how many converters and callbacks are destroyed.
+int gDestroyed = 0;
+
+class CountingConverter final : public BindingFieldConverter {
+public:
+    void assign(BindingResult&, void*, const BindingProperty&, const BindingTypeIdentifier&, std::string_view,
+                const BindingRegistry*) const override {}
+    void toValue(BindingResult&, const void*, const BindingTypeIdentifier&) const override {}
+    ~CountingConverter() override { ++gDestroyed; }
+};
+
+class CountingCallback final : public BindingFunctionCallback {
+public:
+    ~CountingCallback() override { ++gDestroyed; }
+};
+
+TEST(BindingRegistryTest, CustomFieldUsesItsOwnConverter) {
+    gDestroyed = 0;
+    {
+        BindingRegistry registry;
+        auto converter = std::make_unique<CountingConverter>();
+        const BindingFieldConverter* given = converter.get();
+        BindingTypeBuilderFor<Leaf> builder = registry.registerType<Leaf>("Leaf");
+        builder.addCustomField("weight", &Leaf::weight, {Kind::Callback}, std::move(converter));
+        const BindingFieldDescriptor& field = builder.descriptor()->fields[0];
+        EXPECT_TRUE(field.custom);
+        EXPECT_EQ(field.converter.get(), given);
+        EXPECT_EQ(field.type, BindingTypeIdentifier{Kind::Callback});
+
+        EXPECT_TRUE(registry.removeType("Leaf"));
+        EXPECT_EQ(gDestroyed, 1);
+    }
+    EXPECT_EQ(gDestroyed, 1);
+}
+
+TEST(BindingRegistryTest, EventsAreCreatedOnce) {
+    BindingRegistry registry;
+    const BindingTypeDescriptor* leaf = registry.registerType<Leaf>("Leaf").descriptor();
+    BindingEventBuilder created = registry.registerEvent<Leaf>("OnLeaf");
+    ASSERT_FALSE(created.existed());
+    created.description("Leaf event").nameSpace("tree").addTag("").addTag("green");
+
+    BindingEventBuilder again = registry.registerEvent("OnLeaf", static_cast<const BindingTypeDescriptor*>(nullptr));
+    EXPECT_TRUE(again.existed());
+    again.description("other").nameSpace("other").addTag("red");
+
+    const BindingEventDescriptor* event = registry.findEvent("OnLeaf");
+    ASSERT_EQ(event, created.event());
+    EXPECT_EQ(event->type, leaf);
+    EXPECT_EQ(event->description, "Leaf event");
+    EXPECT_EQ(event->nameSpace, "tree");
+    EXPECT_EQ(event->tags, std::vector<std::string>{"green"});
+
+    EXPECT_EQ(registry.registerEvent<Everything>("OnUnknown").event()->type, nullptr);
+    EXPECT_EQ(registry.findEvent("OnMissing"), nullptr);
+}
+
+std::unique_ptr<BindingFunctionDescriptor> Function(const char* name) {
+    auto function = std::make_unique<BindingFunctionDescriptor>();
+    function->name = name;
+    function->callback = std::make_unique<CountingCallback>();
+    return function;
+}
+
+template <class Descriptor>
+std::vector<std::string> Names(const std::vector<const Descriptor*>& entries) {
+    std::vector<std::string> names;
+    for (const Descriptor* entry : entries) names.push_back(entry->name);
+    return names;
+}
+
+TEST(BindingRegistryTest, SnapshotsAreCopiesInNameOrder) {
+    BindingRegistry registry;
+    registry.registerType("b", 1, nullptr, false);
+    registry.registerType("a", 1, nullptr, false);
+    registry.registerEvent("OnZ", static_cast<const BindingTypeDescriptor*>(nullptr));
+    registry.registerEvent("OnA", static_cast<const BindingTypeDescriptor*>(nullptr));
+    registry.registerFunction(Function("Help"));
+    EXPECT_EQ(registry.registerFunction(Function("Call"))->registry, &registry);
+
+    const auto types = registry.types();
+    const auto events = registry.events();
+    const auto functions = registry.functions();
+    registry.registerType("c", 1, nullptr, false);
+    EXPECT_EQ(Names(types), (std::vector<std::string>{"a", "b"}));
+    EXPECT_EQ(Names(events), (std::vector<std::string>{"OnA", "OnZ"}));
+    EXPECT_EQ(Names(functions), (std::vector<std::string>{"Call", "Help"}));
+    EXPECT_EQ(registry.types().size(), 3u);
+}
+
+TEST(BindingRegistryTest, RemovingAFunctionRemovesEveryEntryOfItsName) {
+    gDestroyed = 0;
+    BindingRegistry registry;
+    registry.registerFunction(Function("Call"));
+    registry.registerFunction(Function("Call"));
+    registry.registerFunction(Function("Help"));
+    const std::uint32_t changes = registry.changeCount();
+
+    EXPECT_EQ(registry.removeFunction("Call"), 2u);
+    EXPECT_EQ(gDestroyed, 2);
+    EXPECT_EQ(registry.changeCount(), changes + 1);
+    EXPECT_EQ(registry.findFunction("Call"), nullptr);
+    EXPECT_NE(registry.findFunction("Help"), nullptr);
+
+    EXPECT_EQ(registry.removeFunction("Call"), 0u);
+    EXPECT_EQ(registry.changeCount(), changes + 1);
+}
+
+TEST(BindingRegistryTest, ClearRemovesEverything) {
+    gDestroyed = 0;
+    BindingRegistry registry;
+    registry.registerType<Leaf>("Leaf").untyped().addField("weight", "", 0, StaticTypeOf<int>(), {Kind::Int32}, {}, 0,
+                                                           std::make_unique<CountingConverter>());
+    registry.registerEvent<Leaf>("OnLeaf");
+    registry.registerFunction(Function("Call"));
+    EXPECT_TRUE(registry.removeEvent("OnLeaf"));
+    EXPECT_FALSE(registry.removeEvent("OnLeaf"));
+    registry.registerEvent<Leaf>("OnLeaf");
+
+    registry.clear();
+    EXPECT_EQ(gDestroyed, 2);  // the field's converter and the function's callback
+    EXPECT_TRUE(registry.types().empty());
+    EXPECT_TRUE(registry.events().empty());
+    EXPECT_TRUE(registry.functions().empty());
+    EXPECT_EQ(registry.findTypeByHash(StaticType::HashCode<Leaf>()), nullptr);
+    EXPECT_FALSE(registry.registerType<Leaf>("Leaf").inactive());
+}
+
+}  // namespace
+}  // namespace Norv

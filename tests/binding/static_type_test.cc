@@ -1,0 +1,129 @@
+#include "binding/static_type.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+namespace Norv {
+
+struct Probe690 {
+    static constexpr FixedText kStaticTypeText{"struct Norv::Probe690"};
+};
+enum class ProbeState : std::uint8_t { Off };
+template <>
+struct StaticTypeText<ProbeState> {
+    static constexpr FixedText value{"enum Norv::Client::ProbeState"};
+};
+
+namespace {
+
+// The codes the host and other modules rely on; checked at compile time too.
+static_assert(StaticType::HashCode<bool>() == 0x6AB1187Cu);
+static_assert(StaticType::HashCode<int>() == 0x1C4DE261u);
+static_assert(StaticType::HashCode<unsigned int>() == 0x3494B562u);
+static_assert(StaticType::HashCode<void>() == 0x1BE7EF8Eu);
+static_assert(StaticType::HashCode<std::string>() == 0x2757680Bu);
+
+struct CodeRow {
+    std::uint32_t code;
+    const StaticTypeInfo& identity;
+    const char* identityName;
+};
+
+TEST(StaticTypeTest, PublishedCodesAndIdentityNames) {
+    const CodeRow rows[] = {
+        {StaticType::HashCode<bool>(), StaticType::Identity<bool>(), "#6AB1187C"},
+        {StaticType::HashCode<int>(), StaticType::Identity<int>(), "#1C4DE261"},
+        {StaticType::HashCode<unsigned int>(), StaticType::Identity<unsigned int>(), "#3494B562"},
+        {StaticType::HashCode<void>(), StaticType::Identity<void>(), "#1BE7EF8E"},
+        {StaticType::HashCode<std::string>(), StaticType::Identity<std::string>(), "#2757680B"},
+    };
+    for (const CodeRow& row : rows) {
+        EXPECT_EQ(row.identity.hashCode, row.code) << row.identityName;
+        EXPECT_STREQ(row.identity.name, row.identityName);
+        EXPECT_EQ(row.identity.name, row.identity.anonymousName);
+    }
+}
+
+TEST(StaticTypeTest, IdentityNameKeepsLeadingZeros) {
+    EXPECT_EQ(StaticType::HashCode<Probe690>(), 0x002E2B35u);
+    EXPECT_STREQ(StaticTypeOf<Probe690>()->name, "#002E2B35");
+}
+
+TEST(StaticTypeTest, RecordsAreBuiltOncePerType) {
+    EXPECT_EQ(&StaticType::Identity<int>(), &StaticType::Identity<int>());
+    EXPECT_EQ(StaticTypeOf<int>(), &StaticType::Identity<int>());
+    EXPECT_EQ(StaticTypeOf<const int>(), StaticTypeOf<int>());
+    EXPECT_NE(StaticTypeOf<int>(), StaticTypeOf<unsigned int>());
+}
+
+TEST(StaticTypeTest, SignatureRecordSharesTheCodeButNamesTheSignature) {
+    const StaticTypeInfo& identity = StaticType::Identity<std::string>();
+    const StaticTypeInfo& signature = StaticType::Signature<std::string>();
+    EXPECT_EQ(signature.hashCode, identity.hashCode);
+    EXPECT_STREQ(signature.name, StaticType::Name<std::string>());
+    EXPECT_STRNE(signature.name, identity.name);
+    EXPECT_EQ(signature.anonymousName[0], '\0');
+}
+
+TEST(StaticTypeTest, CodeHashesTheSignatureOfTheTypeText) {
+    const std::string_view text = StaticTypeText<std::string>::value.view();
+    EXPECT_EQ(StaticType::HashCodeOfText(text), 0x2757680Bu);
+    EXPECT_EQ(HashText("unsigned int __cdecl StaticType::HashCode<" + std::string(text) + ">(void)"), 0x2757680Bu);
+}
+
+struct NameRow {
+    const char* actual;
+    const char* typeText;
+};
+
+TEST(StaticTypeTest, SignatureTextsFollowTheWindowsSpelling) {
+    const NameRow rows[] = {
+        {StaticType::Name<bool>(), "bool"},
+        {StaticType::Name<double>(), "double"},
+        {StaticType::Name<std::int8_t>(), "signed char"},
+        {StaticType::Name<std::uint8_t>(), "unsigned char"},
+        {StaticType::Name<std::int16_t>(), "short"},
+        {StaticType::Name<std::uint16_t>(), "unsigned short"},
+        {StaticType::Name<std::int32_t>(), "int"},
+        // One text for the 64-bit integers whatever the local compiler calls them.
+        {StaticType::Name<std::int64_t>(), "__int64"},
+        {StaticType::Name<std::uint64_t>(), "unsigned __int64"},
+        {StaticType::Name<long long>(), "__int64"},
+        {StaticType::Name<BindingProperty>(), "class Norv::BindingProperty"},
+        {StaticType::Name<Probe690>(), "struct Norv::Probe690"},
+        {StaticType::Name<ProbeState>(), "enum Norv::Client::ProbeState"},
+        {StaticType::Name<std::string>(),
+         "class std::basic_string<char,struct std::char_traits<char>,class std::allocator<char> >"},
+        {StaticType::Name<std::vector<int>>(), "class std::vector<int,class std::allocator<int> >"},
+        {StaticType::Name<std::vector<std::uint8_t>>(),
+         "class std::vector<unsigned char,class std::allocator<unsigned char> >"},
+        {StaticType::Name<std::vector<Probe690>>(),
+         "class std::vector<struct Norv::Probe690,class std::allocator<struct Norv::Probe690> >"},
+        {StaticType::Name<std::vector<std::vector<int>>>(),
+         "class std::vector<class std::vector<int,class std::allocator<int> >,"
+         "class std::allocator<class std::vector<int,class std::allocator<int> > > >"},
+        {StaticType::Name<std::vector<std::string>>(),
+         "class std::vector<class std::basic_string<char,struct std::char_traits<char>,class std::allocator<char> >,"
+         "class std::allocator<class std::basic_string<char,struct std::char_traits<char>,class std::allocator<char> "
+         "> > >"},
+        {StaticType::Name<std::unordered_map<std::string, int>>(),
+         "class std::unordered_map<class std::basic_string<char,struct std::char_traits<char>,class "
+         "std::allocator<char> >,int,struct std::hash<class std::basic_string<char,struct "
+         "std::char_traits<char>,class std::allocator<char> > >,struct std::equal_to<class "
+         "std::basic_string<char,struct std::char_traits<char>,class std::allocator<char> > >,class "
+         "std::allocator<struct std::pair<class std::basic_string<char,struct std::char_traits<char>,class "
+         "std::allocator<char> > const ,int> > >"},
+    };
+    for (const NameRow& row : rows) {
+        EXPECT_EQ(std::string(row.actual),
+                  "const char *__cdecl StaticType::Name<" + std::string(row.typeText) + ">(void)");
+    }
+}
+
+}  // namespace
+}  // namespace Norv
