@@ -32,28 +32,26 @@ public:
     std::size_t size() const { return size_; }
 
     void append(const char* data, std::size_t count) {
-        if (count == 0) return;
-        const std::size_t room = limit_ - size_;
-        if (count > room) {
-            count = room;
-            full_ = true;
-        }
-        std::memcpy(buffer_ + size_, data, count);
+        count = claim(count);
+        if (count != 0) std::memcpy(buffer_ + size_, data, count);
         size_ += count;
     }
 
     void fill(char character, std::size_t count) {
-        if (count == 0) return;
-        const std::size_t room = limit_ - size_;
-        if (count > room) {
-            count = room;
-            full_ = true;
-        }
-        std::memset(buffer_ + size_, character, count);
+        count = claim(count);
+        if (count != 0) std::memset(buffer_ + size_, character, count);
         size_ += count;
     }
 
 private:
+    // What fits of `count` characters; the output is full once something did not.
+    std::size_t claim(std::size_t count) {
+        const std::size_t room = limit_ - size_;
+        if (count <= room) return count;
+        full_ = true;
+        return room;
+    }
+
     char* buffer_;
     std::size_t limit_;
     std::size_t size_ = 0;
