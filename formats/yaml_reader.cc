@@ -1,0 +1,415 @@
+#include "formats/yaml_reader.h"
+
+#include <cstdint>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "binding/binding_limits.h"
+#include "diagnostics/format.h"
+#include "formats/yaml_library.h"
+#include "formats/yaml_scalar.h"
+
+namespace Norv {
+namespace {
+
+constexpr const char* kLibraryMissing = "YAML is not available: the library %1 could not be loaded.";
+constexpr const char* kMultiDocument = "Multi-document YAML is not supported.";
+constexpr const char* kInvalidKey = "Invalid mapping key. Only string scalar keys are allowed. At line: %1 col: %2";
+constexpr const char* kDuplicateAnchor = "Duplicate occurrence of anchor \"%1\". At line: %2 col: %3";
+constexpr const char* kSequenceAsKey = "Unexpected start of sequence. At line: %1 col: %2";
+constexpr const char* kMappingAsKey = "Unexpected start of mapping. At line: %1 col: %2";
+constexpr const char* kCyclicAlias = "Cannot deserialize cyclic aliases. Alias \"%1\". At line: %2 col: %3";
+constexpr const char* kUndefinedAlias = "Undefined alias encountered: \"%1\". At line: %2 col: %3";
+constexpr const char* kParserError = "YAML parser error: %1. At line: %2 col: %3";
+constexpr const char* kTooDeep = "Nesting is too deep (more than %1 levels). At line: %2 col: %3";
+constexpr const char* kExcessiveAliasing = "Document contains excessive aliasing. At line: %1 col: %2";
+
+// Alias work bound: once more than 100 nodes came from aliases and more than
+// 1,000 nodes were made, the share made by aliases may not exceed 0.99 up to
+// 400,000 nodes, falling linearly to 0.10 at 4,000,000 and beyond. That caps
+// what nested aliases ("billion laughs") can make at a few hundred thousand nodes.
+constexpr std::uint64_t kAliasNodesFloor = 100;
+constexpr std::uint64_t kDecodedNodesFloor = 1000;
+constexpr double kRatioRangeLow = 400000;
+constexpr double kRatioRangeHigh = 4000000;
+
+double AllowedAliasRatio(std::uint64_t decodedNodes) {
+    const double decoded = static_cast<double>(decodedNodes);
+    if (decoded <= kRatioRangeLow) return 0.99;
+    if (decoded >= kRatioRangeHigh) return 0.10;
+    return 0.99 - 0.89 * (decoded - kRatioRangeLow) / (kRatioRangeHigh - kRatioRangeLow);
+}
+
+std::string_view Text(const yaml_char_t* text) {
+    return text == nullptr ? std::string_view() : std::string_view(reinterpret_cast<const char*>(text));
+}
+
+// Nodes in a subtree and its container height (0 for a scalar).
+void Measure(const BindingProperty& value, std::uint64_t& nodes, std::size_t& height) {
+    ++nodes;
+    height = 0;
+    std::size_t childHeight = 0;
+    if (value.kind() == BindingValueKind::Collection) {
+        for (const BindingProperty& element : value.elements()) {
+            Measure(element, nodes, childHeight);
+            height = std::max(height, childHeight);
+        }
+        ++height;
+    } else if (value.kind() == BindingValueKind::Structure) {
+        for (BindingMember member : value.members()) {
+            Measure(member.value, nodes, childHeight);
+            height = std::max(height, childHeight);
+        }
+        ++height;
+    }
+}
+
+// One step of the way from the root to a value.
+struct PathStep {
+    enum class Kind : std::uint8_t { Root, Index, Name };
+    Kind kind = Kind::Root;
+    std::uint32_t index = 0;
+    std::string name;
+};
+
+// What an anchor stands on: a mapping key (its text) or a value (its path,
+// walked when an alias needs it, so the value found is the tree's current one).
+struct AnchoredItem {
+    bool isKey = false;
+    std::string keyText;
+    std::vector<PathStep> path;
+};
+
+class YamlValueBuilder {
+public:
+    explicit YamlValueBuilder(BindingResult& result) : result_(result) {
+        frames_.resize(16);
+        frames_[0].value = &result_.value;
+        depth_ = 1;
+    }
+
+    void handle(const yaml_event_t& event) {
+        line_ = event.start_mark.line + 1;
+        column_ = event.start_mark.column + 1;
+        switch (event.type) {
+            case YAML_DOCUMENT_START_EVENT:
+                if (documentSeen_) fail(kMultiDocument);
+                documentSeen_ = true;
+                return;
+            case YAML_SEQUENCE_END_EVENT:
+            case YAML_MAPPING_END_EVENT:
+                closeContainer();
+                return;
+            case YAML_SCALAR_EVENT:
+            case YAML_SEQUENCE_START_EVENT:
+            case YAML_MAPPING_START_EVENT:
+            case YAML_ALIAS_EVENT:
+                handleNode(event);
+                return;
+            default:
+                return;  // stream start, document end
+        }
+    }
+
+private:
+    enum class FrameKind : std::uint8_t { Slot, Sequence, Mapping };
+
+    // A node being filled together with its path step. Frames past depth_ are
+    // kept so their strings reuse their buffers.
+    struct Frame {
+        BindingProperty* value = nullptr;
+        FrameKind kind = FrameKind::Slot;
+        PathStep step;
+        std::string anchor;  // of an open sequence or mapping, for the cyclic-alias test
+    };
+
+    void fail(const std::string& message) { result_.setError(message); }
+    std::string located(const char* format) const { return Format(format, line_, column_); }
+    std::string located(const char* format, std::string_view name) const {
+        return Format(format, name, line_, column_);
+    }
+
+    Frame& top() { return frames_[depth_ - 1]; }
+
+    Frame& push(BindingProperty& value) {
+        if (depth_ == frames_.size()) frames_.resize(frames_.size() * 2);
+        Frame& frame = frames_[depth_++];
+        frame.value = &value;
+        frame.kind = FrameKind::Slot;
+        frame.anchor.clear();
+        return frame;
+    }
+
+    void pop() {
+        if (depth_ > 0) --depth_;
+    }
+
+    void closeContainer() {
+        if (depth_ == 0) return;
+        if (top().kind != FrameKind::Slot) --containerDepth_;
+        pop();
+    }
+
+    void handleNode(const yaml_event_t& event) {
+        if (depth_ == 0) return;  // only after a root scalar, and a second document fails first
+        ++decodedNodes_;
+        const FrameKind parentKind = top().kind;
+        BindingProperty& parent = *top().value;
+        if (parentKind == FrameKind::Mapping && !hasPendingKey_) {
+            handleKey(event);
+            return;
+        }
+        if (parentKind == FrameKind::Sequence) {
+            BindingProperty& element = parent.append();
+            Frame& frame = push(element);
+            frame.step.kind = PathStep::Kind::Index;
+            frame.step.index = static_cast<std::uint32_t>(parent.size() - 1);
+        } else if (parentKind == FrameKind::Mapping) {
+            BindingProperty& member = parent.member(std::string_view(pendingKey_));
+            Frame& frame = push(member);
+            frame.step.kind = PathStep::Kind::Name;
+            frame.step.name = pendingKey_;
+            hasPendingKey_ = false;
+        }
+        Frame& target = top();
+        switch (event.type) {
+            case YAML_SCALAR_EVENT: {
+                const auto& scalar = event.data.scalar;
+                const bool quoted =
+                    scalar.style == YAML_SINGLE_QUOTED_SCALAR_STYLE || scalar.style == YAML_DOUBLE_QUOTED_SCALAR_STYLE;
+                const std::string_view text(reinterpret_cast<const char*>(scalar.value), scalar.length);
+                std::string error;
+                if (!TypeYamlScalar(*target.value, reinterpret_cast<const char*>(scalar.tag), text, quoted, error)) {
+                    fail(error);
+                    return;
+                }
+                if (!anchorValue(Text(scalar.anchor))) return;
+                pop();
+                return;
+            }
+            case YAML_SEQUENCE_START_EVENT:
+                openContainer(FrameKind::Sequence, Text(event.data.sequence_start.anchor));
+                return;
+            case YAML_MAPPING_START_EVENT:
+                openContainer(FrameKind::Mapping, Text(event.data.mapping_start.anchor));
+                return;
+            default:
+                resolveAlias(Text(event.data.alias.anchor));
+                return;
+        }
+    }
+
+    // A node where a mapping key is expected: only a string scalar (or an
+    // alias to one) may stand there.
+    void handleKey(const yaml_event_t& event) {
+        switch (event.type) {
+            case YAML_SCALAR_EVENT: {
+                const auto& scalar = event.data.scalar;
+                if (scalar.tag != nullptr && Text(scalar.tag) != "tag:yaml.org,2002:str") {
+                    fail(located(kInvalidKey));
+                    return;
+                }
+                // A flag, not the text, marks the key as taken: an empty key is a key too.
+                pendingKey_.assign(reinterpret_cast<const char*>(scalar.value), scalar.length);
+                hasPendingKey_ = true;
+                const std::string_view anchor = Text(scalar.anchor);
+                if (anchor.empty()) return;
+                if (anchors_.contains(std::string(anchor))) {
+                    fail(located(kDuplicateAnchor, anchor));
+                    return;
+                }
+                AnchoredItem& item = anchors_[std::string(anchor)];
+                item.isKey = true;
+                item.keyText = pendingKey_;
+                return;
+            }
+            case YAML_SEQUENCE_START_EVENT:
+                fail(located(kSequenceAsKey));
+                return;
+            case YAML_MAPPING_START_EVENT:
+                fail(located(kMappingAsKey));
+                return;
+            default:
+                aliasAsKey(Text(event.data.alias.anchor));
+                return;
+        }
+    }
+
+    void aliasAsKey(std::string_view name) {
+        const auto found = anchors_.find(std::string(name));
+        if (found == anchors_.end()) {
+            fail(located(kUndefinedAlias, name));
+            return;
+        }
+        if (found->second.isKey) {
+            pendingKey_ = found->second.keyText;
+        } else {
+            const BindingProperty& value = walk(found->second.path);
+            if (value.kind() != BindingValueKind::String) {
+                fail(located(kInvalidKey));
+                return;
+            }
+            pendingKey_.assign(value.getString());
+        }
+        hasPendingKey_ = true;
+    }
+
+    // Records the anchor of the value on top as its path from the root.
+    bool anchorValue(std::string_view anchor) {
+        if (anchor.empty()) return true;
+        std::string name(anchor);
+        if (anchors_.contains(name)) {
+            fail(located(kDuplicateAnchor, anchor));
+            return false;
+        }
+        AnchoredItem& item = anchors_[std::move(name)];
+        item.path.reserve(depth_);
+        for (std::size_t i = 0; i < depth_; ++i) item.path.push_back(frames_[i].step);
+        return true;
+    }
+
+    void openContainer(FrameKind kind, std::string_view anchor) {
+        if (containerDepth_ >= kMaxNestingDepth) {
+            fail(Format(kTooDeep, kMaxNestingDepth, line_, column_));
+            return;
+        }
+        Frame& frame = top();
+        if (kind == FrameKind::Sequence) {
+            frame.value->makeCollection();
+        } else {
+            frame.value->makeStructure();
+        }
+        if (!anchorValue(anchor)) return;
+        frame.kind = kind;
+        frame.anchor.assign(anchor);
+        ++containerDepth_;
+    }
+
+    const BindingProperty& walk(const std::vector<PathStep>& path) const {
+        const BindingProperty* value = &result_.value;
+        for (const PathStep& step : path) {
+            if (step.kind == PathStep::Kind::Index) {
+                value = &value->at(step.index);
+            } else if (step.kind == PathStep::Kind::Name) {
+                value = &value->get(std::string_view(step.name));
+            }
+        }
+        return *value;
+    }
+
+    void resolveAlias(std::string_view name) {
+        BindingProperty& target = *top().value;
+        for (std::size_t i = 0; i < depth_; ++i) {
+            if (frames_[i].anchor == name) {
+                fail(located(kCyclicAlias, name));
+                return;
+            }
+        }
+        const auto found = anchors_.find(std::string(name));
+        if (found == anchors_.end()) {
+            fail(located(kUndefinedAlias, name));
+            return;
+        }
+        if (found->second.isKey) {
+            if (!admitAliasNodes(1, 0)) return;
+            target = std::string_view(found->second.keyText);
+            pop();
+            return;
+        }
+        const BindingProperty& source = walk(found->second.path);
+        if (&source != &target) {
+            // A repeated key can make the anchored path lead to a node that is
+            // still open above the target; copying it would copy it into itself.
+            for (std::size_t i = 0; i + 1 < depth_; ++i) {
+                if (frames_[i].value == &source) {
+                    fail(located(kCyclicAlias, name));
+                    return;
+                }
+            }
+            std::uint64_t nodes = 0;
+            std::size_t height = 0;
+            Measure(source, nodes, height);
+            if (!admitAliasNodes(nodes, height)) return;
+            if (target.isEmpty()) {
+                target = source;
+            } else {
+                // The source may lie inside the target's old value (a repeated key).
+                BindingProperty copy = source;
+                target = copy;
+            }
+        }
+        pop();
+    }
+
+    bool admitAliasNodes(std::uint64_t nodes, std::size_t height) {
+        if (containerDepth_ + height > kMaxNestingDepth) {
+            fail(Format(kTooDeep, kMaxNestingDepth, line_, column_));
+            return false;
+        }
+        aliasNodes_ += nodes;
+        decodedNodes_ += nodes;
+        if (aliasNodes_ > kAliasNodesFloor && decodedNodes_ > kDecodedNodesFloor &&
+            static_cast<double>(aliasNodes_) / static_cast<double>(decodedNodes_) > AllowedAliasRatio(decodedNodes_)) {
+            fail(located(kExcessiveAliasing));
+            return false;
+        }
+        return true;
+    }
+
+    BindingResult& result_;
+    std::vector<Frame> frames_;
+    std::size_t depth_ = 0;
+    std::size_t containerDepth_ = 0;
+    std::string pendingKey_;
+    bool hasPendingKey_ = false;
+    bool documentSeen_ = false;
+    std::unordered_map<std::string, AnchoredItem> anchors_;
+    std::uint64_t decodedNodes_ = 0;
+    std::uint64_t aliasNodes_ = 0;
+    std::size_t line_ = 0;
+    std::size_t column_ = 0;
+};
+
+}  // namespace
+
+BindingResult ParseYaml(std::string_view text) {
+    BindingResult result;
+    const YamlLibrary* yaml = LoadYamlLibrary();
+    if (yaml == nullptr) {
+        result.setError(Format(kLibraryMissing, YamlLibraryName()));
+        return result;
+    }
+    yaml_parser_t parser;
+    if (yaml->parserInitialize(&parser) == 0) {
+        result.setError(Format(kParserError, "out of memory", 0, 0));
+        return result;
+    }
+    yaml->parserSetEncoding(&parser, YAML_UTF8_ENCODING);
+    yaml->parserSetInputString(&parser, reinterpret_cast<const unsigned char*>(text.data()), text.size());
+
+    YamlValueBuilder builder(result);
+    yaml_event_t event;
+    yaml->parserParse(&parser, &event);
+    while (result.ok() && parser.error == YAML_NO_ERROR && event.type != YAML_STREAM_END_EVENT &&
+           event.type != YAML_NO_EVENT) {
+        builder.handle(event);
+        yaml->eventDelete(&event);
+        yaml->parserParse(&parser, &event);
+    }
+    yaml->eventDelete(&event);
+    if (result.ok() && parser.error != YAML_NO_ERROR) {
+        const char* problem = parser.problem != nullptr ? parser.problem : "out of memory";
+        result.setError(Format(kParserError, problem, parser.problem_mark.line, parser.problem_mark.column));
+    }
+    yaml->parserDelete(&parser);
+    return result;
+}
+
+bool LooksLikeYaml(const char* text) {
+    if (text == nullptr) return false;
+    while (*text == ' ') ++text;
+    return text[0] == '-' && text[1] == '-' && text[2] == '-';
+}
+
+}  // namespace Norv

@@ -1,0 +1,18 @@
+// YAML text into one BindingProperty tree: libyaml's events in, values out,
+// with anchors and aliases and the typing of scalars. One document only.
+#pragma once
+
+#include <string_view>
+
+#include "binding/binding_property.h"
+
+namespace Norv {
+
+// Reads the whole text as UTF-8 (embedded NULs included). Empty text is
+// success with the Empty value. Fails for every text when libyaml cannot be loaded.
+BindingResult ParseYaml(std::string_view text);
+
+// True when the text, after leading ' ' (only spaces), begins with "---".
+bool LooksLikeYaml(const char* text);
+
+}  // namespace Norv

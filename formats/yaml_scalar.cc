@@ -1,0 +1,167 @@
+#include "formats/yaml_scalar.h"
+
+#include <array>
+#include <charconv>
+#include <cmath>
+#include <cstdint>
+#include <limits>
+
+#include "binding/number_parse.h"
+#include "diagnostics/format.h"
+
+namespace Norv {
+namespace {
+
+constexpr const char* kOutOfRange = "Value %1 for '%2' of type %3 is out of range";
+constexpr const char* kIncorrectFormat = "Value %1 for '%2' of type %3 is in an incorrect format";
+constexpr const char* kUnsupportedTag = "Unsupported YAML tag '%1'.";
+constexpr const char* kValueName = "yaml";
+
+constexpr std::string_view kStrTag = "tag:yaml.org,2002:str";
+constexpr std::string_view kIntTag = "tag:yaml.org,2002:int";
+constexpr std::string_view kFloatTag = "tag:yaml.org,2002:float";
+constexpr std::string_view kBoolTag = "tag:yaml.org,2002:bool";
+
+constexpr std::array<std::string_view, 5> kNullWords = {"", "~", "null", "Null", "NULL"};
+constexpr std::array<std::string_view, 11> kTrueWords = {"true", "True", "TRUE", "y",  "Y", "yes",
+                                                         "Yes",  "YES",  "on",   "On", "ON"};
+constexpr std::array<std::string_view, 11> kFalseWords = {"false", "False", "FALSE", "n",   "N",  "no",
+                                                          "No",    "NO",    "off",   "Off", "OFF"};
+
+template <std::size_t N>
+bool IsOneOf(std::string_view text, const std::array<std::string_view, N>& words) {
+    for (std::string_view word : words) {
+        if (text == word) return true;
+    }
+    return false;
+}
+
+bool Fail(std::string& error, const char* format, std::string_view text, const char* typeName) {
+    error = Format(format, text, kValueName, typeName);
+    return false;
+}
+
+bool TypeInteger(BindingProperty& target, std::string_view text, std::string& error) {
+    if (!text.empty() && text.front() == '-') {
+        std::int64_t value = 0;
+        switch (ParseSigned(text, value)) {
+            case NumberParseStatus::Ok:
+                target = value;
+                return true;
+            case NumberParseStatus::Format:
+                return Fail(error, kIncorrectFormat, text, "int64_t");
+            case NumberParseStatus::Range:
+                return Fail(error, kOutOfRange, text, "int64_t");
+        }
+    }
+    std::uint64_t value = 0;
+    switch (ParseUnsigned(text, value)) {
+        case NumberParseStatus::Ok:
+            target = value;
+            return true;
+        case NumberParseStatus::Format:
+            return Fail(error, kIncorrectFormat, text, "uint64_t");
+        case NumberParseStatus::Range:
+            break;
+    }
+    return Fail(error, kOutOfRange, text, "uint64_t");
+}
+
+bool TypeFloat(BindingProperty& target, std::string_view text, std::string& error) {
+    double value = 0.0;
+    const NumberParseStatus status = ParseDouble(text, value);
+    if (status == NumberParseStatus::Format) return Fail(error, kIncorrectFormat, text, "double");
+    constexpr double kMax = std::numeric_limits<double>::max();
+    if (status == NumberParseStatus::Range || value < -kMax || value > kMax) {
+        return Fail(error, kOutOfRange, text, "double");
+    }
+    target = value;
+    return true;
+}
+
+// A plain decimal or hexadecimal integer read exactly, so that integers beyond
+// 2^53 keep every digit. False when the text is no such integer or does not fit.
+bool ReadExactInteger(std::string_view text, BindingProperty& target, bool& isIntegerText) {
+    std::size_t i = 0;
+    const bool negative = !text.empty() && text[0] == '-';
+    if (!text.empty() && (text[0] == '-' || text[0] == '+')) i = 1;
+    int base = 10;
+    if (text.size() - i > 2 && text[i] == '0' && (text[i + 1] == 'x' || text[i + 1] == 'X')) {
+        base = 16;
+        i += 2;
+    }
+    std::uint64_t magnitude = 0;
+    const char* first = text.data() + i;
+    const char* last = text.data() + text.size();
+    isIntegerText = false;
+    if (first == last || *first == '+' || *first == '-') return false;
+    const auto [end, ec] = std::from_chars(first, last, magnitude, base);
+    isIntegerText = end == last && (ec == std::errc() || ec == std::errc::result_out_of_range);
+    if (!isIntegerText || ec != std::errc()) return false;
+    if (!negative || magnitude == 0) {
+        target = magnitude;  // "-0" is zero, and zero is Unsigned
+        return true;
+    }
+    if (magnitude > static_cast<std::uint64_t>(std::numeric_limits<std::int64_t>::max()) + 1) return false;
+    target = static_cast<std::int64_t>(0 - magnitude);
+    return true;
+}
+
+// Numbers as the C library's strtod reads them, without the process locale.
+// Integral values become Signed (negative) or Unsigned, others Float.
+bool TypePlainNumber(BindingProperty& target, std::string_view text) {
+    double value = 0.0;
+    // Too large (and too small) for a double stays text: nothing is rounded away.
+    if (ParseDouble(text, value) != NumberParseStatus::Ok || std::isinf(value)) return false;
+    bool isIntegerText = false;
+    if (ReadExactInteger(text, target, isIntegerText)) return true;
+    constexpr double kTwoTo63 = 9223372036854775808.0;
+    constexpr double kTwoTo64 = 18446744073709551616.0;
+    if (isIntegerText || std::isnan(value) || value != std::trunc(value) || value < -kTwoTo63 || value >= kTwoTo64) {
+        target = value;  // fractional, NaN, or an integer beyond 64 bits
+    } else if (value < 0) {
+        target = static_cast<std::int64_t>(value);
+    } else {
+        target = static_cast<std::uint64_t>(value);
+    }
+    return true;
+}
+
+}  // namespace
+
+bool TypeYamlScalar(BindingProperty& target, const char* tag, std::string_view text, bool quoted, std::string& error) {
+    if (tag != nullptr) {
+        const std::string_view name(tag);
+        if (name == kStrTag) {
+            target = text;
+            return true;
+        }
+        if (name == kIntTag) return TypeInteger(target, text, error);
+        if (name == kFloatTag) return TypeFloat(target, text, error);
+        if (name == kBoolTag) {
+            if (IsOneOf(text, kTrueWords) || IsOneOf(text, kFalseWords)) {
+                target = IsOneOf(text, kTrueWords);
+                return true;
+            }
+            return Fail(error, kIncorrectFormat, text, "bool");
+        }
+        error = Format(kUnsupportedTag, name);
+        return false;
+    }
+    if (quoted) {
+        target = text;
+    } else if (IsOneOf(text, kNullWords)) {
+        target.reset();
+    } else if (!TypePlainNumber(target, text)) {
+        if (IsOneOf(text, kTrueWords)) {
+            target = true;
+        } else if (IsOneOf(text, kFalseWords)) {
+            target = false;
+        } else {
+            target = text;
+        }
+    }
+    return true;
+}
+
+}  // namespace Norv

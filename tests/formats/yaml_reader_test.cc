@@ -1,0 +1,197 @@
+#include "formats/yaml_reader.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "binding/binding_limits.h"
+#include "formats/yaml_library.h"
+#include "tests/formats/value_text.h"
+
+namespace Norv {
+namespace {
+
+using Testing::ValueText;
+
+struct YamlCase {
+    std::string text;
+    std::string expected;  // the value text, or the error message
+};
+
+class YamlReaderTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (LoadYamlLibrary() == nullptr) GTEST_SKIP() << YamlLibraryName() << " is not present";
+    }
+
+    static void ExpectValues(const YamlCase* begin, const YamlCase* end) {
+        for (const YamlCase* c = begin; c != end; ++c) {
+            BindingResult result = ParseYaml(c->text);
+            EXPECT_TRUE(result.ok()) << c->text << ": " << result.error();
+            EXPECT_EQ(ValueText(result.value), c->expected) << c->text;
+        }
+    }
+    static void ExpectErrors(const YamlCase* begin, const YamlCase* end) {
+        for (const YamlCase* c = begin; c != end; ++c) {
+            BindingResult result = ParseYaml(c->text);
+            EXPECT_FALSE(result.ok()) << c->text;
+            EXPECT_EQ(result.error(), c->expected) << c->text;
+        }
+    }
+};
+
+TEST_F(YamlReaderTest, TypesScalars) {
+    const YamlCase cases[] = {
+        {"", "~"},
+        {"---\n", "~"},
+        {"42", "u:42"},
+        {"-7", "i:-7"},
+        {"1.5", "f:1.5"},
+        {"1.0", "u:1"},
+        {"1e3", "u:1000"},
+        {"-2.0", "i:-2"},
+        {"-0", "u:0"},
+        {"+5", "u:5"},
+        {"0x10", "u:16"},
+        {"010", "u:10"},
+        {"12345678901234567", "u:12345678901234567"},
+        {"18446744073709551615", "u:18446744073709551615"},
+        {"18446744073709551616", "f:18446744073709551616"},
+        {"-9223372036854775808", "i:-9223372036854775808"},
+        {"-9223372036854775809", "f:-9223372036854775808"},
+        {"1e300", "f:1e+300"},
+        {"1e400", "'1e400'"},
+        {"nan", "f:nan"},
+        {"inf", "'inf'"},
+        {".inf", "'.inf'"},
+        {"yes", "true"},
+        {"On", "true"},
+        {"YES", "true"},
+        {"N", "false"},
+        {"off", "false"},
+        {"yEs", "'yEs'"},
+        {"~", "~"},
+        {"Null", "~"},
+        {"'42'", "'42'"},
+        {"\"true\"", "'true'"},
+        {"\"a\\0b\"", "'a\\0b'"},
+        {"!!str 42", "'42'"},
+        {"!!int -5", "i:-5"},
+        {"!!int 0x10", "u:16"},
+        {"!!float 1", "f:1"},
+        {"!!float nan", "f:nan"},
+        {"!!bool yes", "true"},
+        {"!!bool OFF", "false"},
+        {"--- 1\n...\n", "u:1"},
+    };
+    ExpectValues(std::begin(cases), std::end(cases));
+}
+
+TEST_F(YamlReaderTest, BuildsMappingsAndSequences) {
+    const YamlCase cases[] = {
+        {"b: [x, 2]\na: 1\nc:\n", "{a=u:1,b=['x',u:2],c=~}"}, {"- a\n- - 1\n  - {k: v}\n", "['a',[u:1,{k='v'}]]"},
+        {"1: one\n'': empty\n", "{='empty',1='one'}"},        {"a: 1\na: 2\n", "{a=u:2}"},
+        {"a: {x: 1}\na: 5\nb: 6\n", "{a=u:5,b=u:6}"},         {"a: 1\n!!str b: 2\n", "{a=u:1,b=u:2}"},
+    };
+    ExpectValues(std::begin(cases), std::end(cases));
+}
+
+TEST_F(YamlReaderTest, CopiesAliasesAndKeepsAnchorsAsPaths) {
+    const YamlCase cases[] = {
+        {"a: &x {b: 1}\nc: *x\n", "{a={b=u:1},c={b=u:1}}"},
+        {"- &s text\n- *s\n", "['text','text']"},
+        {"&k key: 1\nother: *k\n", "{key=u:1,other='key'}"},
+        {"a: &k name\n*k : 2\n", "{a='name',name=u:2}"},
+        {"&k key: 1\n*k : 2\n", "{key=u:2}"},
+        {"a: &x {b: &y {c: 1}}\na: *y\n", "{a={c=u:1}}"},
+        {"a: &x 1\na: *x\n", "{a=u:1}"},
+        {"base: &b {x: 1}\nbase: 2\nuse: *b\n", "{base=u:2,use=u:2}"},
+    };
+    ExpectValues(std::begin(cases), std::end(cases));
+
+    BindingResult result = ParseYaml("a: &x {b: 1}\nc: *x\n");
+    result.value.member("c").member("b") = 2u;
+    EXPECT_EQ(ValueText(result.value), "{a={b=u:1},c={b=u:2}}");
+}
+
+TEST_F(YamlReaderTest, ReportsErrorsWithOneBasedLineAndColumn) {
+    const YamlCase cases[] = {
+        {"a: 1\n---\nb: 2\n", "Multi-document YAML is not supported."},
+        {"---\n---\n", "Multi-document YAML is not supported."},
+        {"? [a]\n: b\n", "Unexpected start of sequence. At line: 1 col: 3"},
+        {"x: 1\n? {a: 1}\n: b\n", "Unexpected start of mapping. At line: 2 col: 3"},
+        {"!!int 5: x\n", "Invalid mapping key. Only string scalar keys are allowed. At line: 1 col: 1"},
+        {"a: &n 5\n*n : x\n", "Invalid mapping key. Only string scalar keys are allowed. At line: 2 col: 1"},
+        {"a: &x 1\nb: &x 2\n", "Duplicate occurrence of anchor \"x\". At line: 2 col: 4"},
+        {"&x a: 1\nb: &x 2\n", "Duplicate occurrence of anchor \"x\". At line: 2 col: 4"},
+        {"a: *x\nb: &x 1\n", "Undefined alias encountered: \"x\". At line: 1 col: 4"},
+        {"a: &x [1, *x]\n", "Cannot deserialize cyclic aliases. Alias \"x\". At line: 1 col: 11"},
+        {"a: &x\n  b: *x\n", "Cannot deserialize cyclic aliases. Alias \"x\". At line: 2 col: 6"},
+        // A repeated key turns the anchored path into an open ancestor of the alias.
+        {"a: &x 1\na: [*x]\n", "Cannot deserialize cyclic aliases. Alias \"x\". At line: 2 col: 5"},
+        {"!!null ~", "Unsupported YAML tag 'tag:yaml.org,2002:null'."},
+        {"!custom x", "Unsupported YAML tag '!custom'."},
+        {"! x", "Unsupported YAML tag '!'."},
+        {"!!int abc", "Value abc for 'yaml' of type uint64_t is in an incorrect format"},
+        {"!!int 99999999999999999999", "Value 99999999999999999999 for 'yaml' of type uint64_t is out of range"},
+        {"!!int -9999999999999999999", "Value -9999999999999999999 for 'yaml' of type int64_t is out of range"},
+        {"!!float 1e400", "Value 1e400 for 'yaml' of type double is out of range"},
+        {"!!float .5x", "Value .5x for 'yaml' of type double is in an incorrect format"},
+        {"!!bool maybe", "Value maybe for 'yaml' of type bool is in an incorrect format"},
+        {"a: [1, 2\n", "YAML parser error: did not find expected ',' or ']'. At line: 1 col: 0"},
+        {"a: b: c\n", "YAML parser error: mapping values are not allowed in this context. At line: 0 col: 4"},
+        {std::string("a\0b", 3), "YAML parser error: control characters are not allowed. At line: 0 col: 0"},
+    };
+    ExpectErrors(std::begin(cases), std::end(cases));
+}
+
+TEST_F(YamlReaderTest, BoundsNestingDepth) {
+    const std::size_t limit = kMaxNestingDepth;
+    EXPECT_TRUE(ParseYaml(std::string(limit, '[') + std::string(limit, ']')).ok());
+    EXPECT_EQ(ParseYaml(std::string(limit + 1, '[') + std::string(limit + 1, ']')).error(),
+              "Nesting is too deep (more than 512 levels). At line: 1 col: 513");
+    EXPECT_FALSE(ParseYaml(std::string(1000000, '[')).ok());
+
+    // An alias may not carry a deep value deeper than the limit either.
+    const std::string deep = std::string(limit - 1, '[') + std::string(limit - 1, ']');
+    EXPECT_TRUE(ParseYaml("- &d " + deep + "\n- *d\n").ok());
+    EXPECT_EQ(ParseYaml("- &d " + deep + "\n- [*d]\n").error(),
+              "Nesting is too deep (more than 512 levels). At line: 2 col: 4");
+}
+
+TEST_F(YamlReaderTest, BoundsAliasExpansion) {
+    // Nine levels of nine aliases each would make 9^9 copies.
+    std::string laughs = "a: &a [lol, lol, lol, lol, lol, lol, lol, lol, lol]\n";
+    for (char level = 'b'; level <= 'i'; ++level) {
+        const char previous = static_cast<char>(level - 1);
+        laughs += std::string(1, level) + ": &" + level + " [";
+        for (int i = 0; i < 9; ++i) laughs += std::string(i == 0 ? "" : ", ") + "*" + previous;
+        laughs += "]\n";
+    }
+    EXPECT_EQ(ParseYaml(laughs).error(), "Document contains excessive aliasing. At line: 4 col: 20");
+
+    // Ordinary reuse stays well inside the bound.
+    std::string reuse = "base: &b {host: h, port: 1, tls: yes, path: /}\nitems:\n";
+    for (int i = 0; i < 300; ++i) reuse += "  - *b\n";
+    BindingResult result = ParseYaml(reuse);
+    EXPECT_TRUE(result.ok()) << result.error();
+    EXPECT_EQ(result.value.get("items").size(), 300u);
+}
+
+TEST(YamlRecognitionTest, RecognisesDocumentMarker) {
+    EXPECT_TRUE(LooksLikeYaml("---"));
+    EXPECT_TRUE(LooksLikeYaml("  --- a"));
+    EXPECT_FALSE(LooksLikeYaml("\t---"));
+    EXPECT_FALSE(LooksLikeYaml("--"));
+    EXPECT_FALSE(LooksLikeYaml("a: 1"));
+    EXPECT_FALSE(LooksLikeYaml(nullptr));
+}
+
+TEST(YamlLibraryTest, MissingLibraryFailsEveryParseWithItsName) {
+    if (LoadYamlLibrary() != nullptr) GTEST_SKIP() << "the library is present";
+    EXPECT_EQ(ParseYaml("").error(),
+              std::string("YAML is not available: the library ") + YamlLibraryName() + " could not be loaded.");
+}
+
+}  // namespace
+}  // namespace Norv
