@@ -1,0 +1,63 @@
+#!/usr/bin/env bash
+# The README's second command: installs everything, builds the five
+# configurations, runs every test (natively, under qemu-i386 and under wine),
+# runs each fuzzer briefly under ASan+UBSan and checks the formatting.
+#   scripts/test.sh [preset...]   limit the run to some configurations
+set -uo pipefail
+cd "$(dirname "$0")/.."
+bash scripts/setup.sh all || exit 1
+
+presets=("$@")
+[ ${#presets[@]} -gt 0 ] || presets=(linux-x64 linux-x64-asan linux-x86 windows-x86 windows-x64)
+started=$SECONDS
+failed=0
+summary=()
+total_passed=0
+total_failed=0
+
+count_cases() {  # sums GoogleTest's own counts from a CTest log
+  local log="$1" what="$2"
+  grep -hoE "^\[  $what  \] [0-9]+ tests?" "$log" 2>/dev/null | awk '{s += $4} END {print s + 0}'
+}
+
+for preset in "${presets[@]}"; do
+  echo "=== $preset"
+  t0=$SECONDS
+  mkdir -p build
+  if ! cmake --preset "$preset" >"build/configure-$preset.log" 2>&1; then
+    cat "build/configure-$preset.log"; failed=1; summary+=("$preset: configure FAILED"); continue
+  fi
+  rm -f "build/configure-$preset.log"
+  if ! cmake --build --preset "$preset"; then
+    failed=1; summary+=("$preset: build FAILED"); continue
+  fi
+  if [ "$preset" = windows-x86 ]; then
+    summary+=("$preset: built, export checked ($((SECONDS - t0)) s)"); continue
+  fi
+  ctest --preset "$preset" -j2 --timeout 900 || failed=1
+  log="build/$preset/Testing/Temporary/LastTest.log"
+  p=$(count_cases "$log" PASSED); f=$(count_cases "$log" FAILED)
+  total_passed=$((total_passed + p)); total_failed=$((total_failed + f))
+  summary+=("$preset: $p test cases passed, $f failed ($((SECONDS - t0)) s)")
+done
+
+for preset in "${presets[@]}"; do
+  if [ "$preset" = linux-x64-asan ]; then
+    echo "=== fuzzers (ASan+UBSan)"
+    bash scripts/fuzz.sh "${NORV_FUZZ_SECONDS:-8}" || { failed=1; summary+=("fuzzers: FAILED"); }
+  fi
+done
+
+echo "=== clang-format"
+if command -v clang-format >/dev/null; then
+  unformatted=$(git ls-files '*.h' '*.cc' | xargs clang-format --dry-run 2>&1 | grep -oE '^[^:]+\.(h|cc)' | sort -u)
+  if [ -n "$unformatted" ]; then
+    echo "not formatted with .clang-format:"; echo "$unformatted"; failed=1; summary+=("clang-format: FAILED")
+  fi
+fi
+
+echo "=== summary ($((SECONDS - started)) s)"
+printf '%s\n' "${summary[@]}"
+[ $failed -eq 0 ] || total_failed=$((total_failed > 0 ? total_failed : 1))
+echo "tests: $total_passed passed, $total_failed failed"
+exit $failed
