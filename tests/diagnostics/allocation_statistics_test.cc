@@ -1,0 +1,111 @@
+#include "diagnostics/allocation_statistics.h"
+
+#include "platform/platform.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <thread>
+#include <vector>
+
+namespace Norv {
+namespace {
+
+// Only explicit Memory:: calls are counted in this binary, so deltas are exact.
+struct Delta {
+    AllocationStatistics before = CurrentAllocationStatistics();
+
+    std::uint64_t Of(std::size_t counter) const {
+        return CurrentAllocationStatistics().counters[counter] - before.counters[counter];
+    }
+};
+
+TEST(AllocationStatistics, AllocateAndReleaseCountUsableSizes) {
+    Delta delta;
+    void* block = Memory::Allocate(100);
+    ASSERT_NE(block, nullptr);
+    std::size_t usable = Platform::HeapBlockUsableSize(block);
+    EXPECT_GE(usable, 100u);
+    EXPECT_EQ(Memory::UsableSize(block), usable);
+    EXPECT_EQ(delta.Of(2), usable);
+    EXPECT_EQ(delta.Of(3), 1u);
+    EXPECT_EQ(delta.Of(4), 0u);
+    Memory::Release(block);
+    EXPECT_EQ(delta.Of(4), usable);
+    EXPECT_EQ(delta.Of(5), 1u);
+    Memory::Release(nullptr);
+    EXPECT_EQ(delta.Of(5), 1u);
+    EXPECT_EQ(CurrentAllocationStatistics().counters[6], 0u);
+}
+
+TEST(AllocationStatistics, GrowingReallocationCountsOldAndNewSizes) {
+    void* block = Memory::Allocate(16);
+    ASSERT_NE(block, nullptr);
+    std::memset(block, 0x5A, 16);
+    std::size_t oldSize = Memory::UsableSize(block);
+    Delta delta;
+    void* moved = Memory::Reallocate(block, 64 * 1024);
+    ASSERT_NE(moved, nullptr);
+    std::size_t newSize = Memory::UsableSize(moved);
+    EXPECT_EQ(delta.Of(4), oldSize);
+    EXPECT_EQ(delta.Of(5), 1u);
+    EXPECT_EQ(delta.Of(2), newSize);
+    EXPECT_EQ(delta.Of(3), 1u);
+    EXPECT_EQ(static_cast<unsigned char*>(moved)[15], 0x5A);
+    Memory::Release(moved);
+}
+
+TEST(AllocationStatistics, ReallocationOfNullAllocatesAndToZeroReleases) {
+    Delta delta;
+    void* block = Memory::Reallocate(nullptr, 32);
+    ASSERT_NE(block, nullptr);
+    EXPECT_EQ(delta.Of(3), 1u);
+    EXPECT_EQ(delta.Of(5), 0u);
+    EXPECT_EQ(Memory::Reallocate(block, 0), nullptr);
+    EXPECT_EQ(delta.Of(5), 1u);
+    EXPECT_EQ(delta.Of(2), delta.Of(4));
+}
+
+TEST(AllocationStatistics, DuplicatedStringIsOneAllocation) {
+    Delta delta;
+    char* copy = Memory::DuplicateString("counted");
+    ASSERT_NE(copy, nullptr);
+    EXPECT_STREQ(copy, "counted");
+    EXPECT_EQ(delta.Of(3), 1u);
+    Memory::Release(copy);
+    EXPECT_EQ(Memory::DuplicateString(nullptr), nullptr);
+    EXPECT_EQ(delta.Of(3), 1u);
+}
+
+TEST(AllocationStatistics, PeakFollowsLiveBytesAndRemembersLiveBlocks) {
+    AllocationStatistics before = CurrentAllocationStatistics();
+    // Larger than anything live so far, so it must raise the peak.
+    std::size_t bytes = static_cast<std::size_t>(before.PeakBytes()) + 4 * 1024 * 1024;
+    void* big = Memory::Allocate(bytes);
+    ASSERT_NE(big, nullptr);
+    AllocationStatistics raised = CurrentAllocationStatistics();
+    EXPECT_EQ(raised.PeakBytes(), raised.BytesAllocated() - raised.BytesFreed());
+    EXPECT_EQ(raised.BlocksAtPeak(), raised.Allocations() - raised.Releases());
+    Memory::Release(big);
+    void* small = Memory::Allocate(8);
+    AllocationStatistics after = CurrentAllocationStatistics();
+    EXPECT_EQ(after.PeakBytes(), raised.PeakBytes());
+    EXPECT_EQ(after.BlocksAtPeak(), raised.BlocksAtPeak());
+    Memory::Release(small);
+}
+
+TEST(AllocationStatistics, CountersStayExactAcrossThreads) {
+    Delta delta;
+    auto work = [] {
+        for (int i = 0; i < 5000; ++i) Memory::Release(Memory::Allocate(static_cast<std::size_t>(i % 200)));
+    };
+    std::vector<std::thread> threads;
+    for (int i = 0; i < 4; ++i) threads.emplace_back(work);
+    for (std::thread& thread : threads) thread.join();
+    EXPECT_EQ(delta.Of(3), 20000u);
+    EXPECT_EQ(delta.Of(5), 20000u);
+    EXPECT_EQ(delta.Of(2), delta.Of(4));
+}
+
+}  // namespace
+}  // namespace Norv
