@@ -1,0 +1,97 @@
+#include "diagnostics/log_record.h"
+
+#include "diagnostics/log_groups.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <regex>
+#include <string>
+
+namespace Norv {
+namespace {
+
+std::string Render(const LogRecord& record, const char* format, std::size_t capacity = kLogTextCapacity) {
+    std::string buffer(capacity, '\xFF');
+    std::size_t length = RenderLogRecord(record, format, buffer.data(), capacity);
+    EXPECT_EQ(buffer[length], '\0');
+    return buffer.substr(0, length);
+}
+
+const Platform::LocalTime kTime{2024, 1, 31, 23, 9, 5, 7};
+
+TEST(LogRecord, RendersEachCode) {
+    LogRecord record{kTime, kLogLevelError, kLogGroupDbg | kLogGroupXtr | kLogGroupNet, "disk full"};
+    char thread[32];
+    std::snprintf(thread, sizeof thread, "%p",
+                  reinterpret_cast<void*>(static_cast<std::uintptr_t>(Platform::CurrentThreadId())));
+    struct Case {
+        const char* format;
+        std::string expected;
+    } cases[] = {
+        {"#D", "2024-01-31T23:09:05.007\n"},
+        {"#L", " ERROR\n"},
+        {"#G", "DBG;XTR;NET\n"},
+        {"#M", "disk full\n"},
+        {"#E", std::string(ExecutableFileName()) + "\n"},
+        {"#T", std::string(thread) + "\n"},
+        {"#D| #L| #G| #M", "2024-01-31T23:09:05.007|  ERROR| DBG;XTR;NET| disk full\n"},
+        {"##", "#\n"},
+        {"#Q#z", "Qz\n"},
+        {"100%", "100%\n"},
+        {"tail#", "tail\n"},
+        {"", "\n"},
+    };
+    for (const Case& c : cases) EXPECT_EQ(Render(record, c.format), c.expected) << c.format;
+}
+
+TEST(LogRecord, ElapsedCodeHasSecondsAndMilliseconds) {
+    LogRecord record{kTime, 0, 0, ""};
+    EXPECT_TRUE(std::regex_match(Render(record, "#H"), std::regex("[0-9]{6}\\.[0-9]{3}\n")));
+}
+
+TEST(LogRecord, EndsInExactlyOneLineBreak) {
+    LogRecord record{kTime, 0, 0, "line\n"};
+    EXPECT_EQ(Render(record, "#M"), "line\n");
+    EXPECT_EQ(Render(record, "#M#M"), "line\nline\n");
+    record.message = nullptr;
+    EXPECT_EQ(Render(record, "[#M]"), "[]\n");
+}
+
+TEST(LogRecord, CutsAtCapacityKeepingTheLineBreak) {
+    std::string message(5000, 'x');
+    LogRecord record{kTime, 0, 0, message.c_str()};
+    std::string line = Render(record, "#M");
+    ASSERT_EQ(line.size(), kLogTextCapacity - 1);
+    EXPECT_EQ(line.back(), '\n');
+    EXPECT_EQ(Render(record, "ab#M", 6), "abxx\n");
+    EXPECT_EQ(Render(record, "#M", 2), "\n");
+}
+
+TEST(LogRecord, LevelLabelsAreSixCharacters) {
+    EXPECT_STREQ(LogLevelLabel(0), "  OKAY");
+    EXPECT_STREQ(LogLevelLabel(1), "  WARN");
+    EXPECT_STREQ(LogLevelLabel(2), " ERROR");
+    EXPECT_STREQ(LogLevelLabel(3), "ALWAYS");
+    EXPECT_STREQ(LogLevelLabel(4), "   ???");
+    EXPECT_STREQ(LogLevelLabel(-1), "   ???");
+}
+
+TEST(LogRecord, TimeStampsForLinesAndFileNames) {
+    char text[64];
+    EXPECT_EQ(FormatLogTimeStamp(kTime, text, sizeof text), 23u);
+    EXPECT_STREQ(text, "2024-01-31T23:09:05.007");
+    EXPECT_EQ(FormatLogFileTimeStamp(kTime, text, sizeof text), 19u);
+    EXPECT_STREQ(text, "2024-01-31T23-09-05");
+    EXPECT_EQ(FormatLogTimeStamp(kTime, text, 5), 4u);
+    EXPECT_STREQ(text, "2024");
+}
+
+TEST(LogRecord, ExecutableNameHasNoDirectory) {
+    std::string name = ExecutableFileName();
+    EXPECT_NE(name.find("diagnostics_test"), std::string::npos) << name;
+    EXPECT_EQ(name.find_first_of("/\\"), std::string::npos) << name;
+}
+
+}  // namespace
+}  // namespace Norv
