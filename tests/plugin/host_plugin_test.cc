@@ -1,0 +1,280 @@
+#include "plugin/host_plugin.h"
+
+#include "diagnostics/allocation_statistics.h"
+#include "plugin/plugin_entry.h"
+#include "tests/support/fake_host.h"
+#include "tests/support/recording_log_target.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <stdexcept>
+
+namespace Norv {
+namespace {
+
+using Testing::FakeHost;
+using Testing::HostCall;
+
+constexpr const char* kShortName = "vek-norv-messaging-service";
+
+class TestPlugin : public HostPlugin {
+public:
+    ~TestPlugin() override {
+        if (destroyed != nullptr) *destroyed = true;
+    }
+    void RegisterBindings() override { ++registerBindingsCalls; }
+    bool Initialize() override {
+        if (throwInInitialize) throw std::runtime_error("boom");
+        return initializeResult;
+    }
+    void AddSubscribedEvent(const std::string& name) {
+        eventHandlers_[name];
+        ++subscriptionCounts_[name];
+    }
+    std::size_t EventHandlerCount() const { return eventHandlers_.size(); }
+    std::size_t SubscriptionCountEntries() const { return subscriptionCounts_.size(); }
+
+    int registerBindingsCalls = 0;
+    bool initializeResult = true;
+    bool throwInInitialize = false;
+    bool* destroyed = nullptr;
+};
+
+PluginLoadRecord HandshakeWith(HostPlugin& plugin, std::uint32_t major, std::uint32_t minor, std::uint32_t patch) {
+    PluginLoadRecord record{};
+    record.major = major;
+    record.minor = minor;
+    record.patch = patch;
+    plugin.Handshake(record, kShortName);
+    return record;
+}
+
+TEST(HostPlugin, HandshakeAnswersWithThePluginsVersionNameAndCallbacks) {
+    TestPlugin plugin;
+    PluginLoadRecord record = HandshakeWith(plugin, 18, 3, 7);
+    EXPECT_EQ(record.major, 18u);
+    EXPECT_EQ(record.minor, 0u);
+    EXPECT_EQ(record.patch, 0u);
+    EXPECT_EQ(record.callbacks, &plugin.Callbacks());
+    EXPECT_NE(record.callbacks->init, nullptr);
+    EXPECT_NE(record.callbacks->unload, nullptr);
+    EXPECT_NE(record.callbacks->memoryStatistics, nullptr);
+    EXPECT_EQ(record.context, static_cast<void*>(&plugin));
+    EXPECT_STREQ(record.shortName, kShortName);
+    ASSERT_EQ(record.apiTable, &plugin.ApiTable());
+    EXPECT_EQ(record.apiTable->functionCount + record.apiTable->typeCount + record.apiTable->eventCount, 0u);
+    EXPECT_EQ(FormatTextForm(plugin.HostVersion()), "18.3.7");
+    EXPECT_EQ(plugin.Names().fullName, "hxp-be-vek-norv-messaging-service");
+    EXPECT_EQ(plugin.Names().typeName, "backend");
+    EXPECT_EQ(plugin.registerBindingsCalls, 1);
+    EXPECT_NE(plugin.Registry().findEvent("OnCallback"), nullptr);
+}
+
+// The process stops in a child; its standard error shows the fatal report.
+TEST(HostPluginDeathTest, IncompatibleHostIsReportedAndStopsTheProcess) {
+    const struct {
+        std::uint32_t major, minor, patch;
+        const char* shown;
+    } cases[] = {{19, 0, 0, "19\\.0\\.0"}, {17, 9, 9, "17\\.9\\.9"}};
+    for (const auto& c : cases) {
+        std::string description = std::string(
+                                      "Description: vek-norv-messaging-service which supports plugin API "
+                                      "18\\.0\\.0 is not compatible with core's plugin API ") +
+                                  c.shown;
+        EXPECT_EXIT(
+            {
+                TestPlugin plugin;
+                HandshakeWith(plugin, c.major, c.minor, c.patch);
+            },
+            ::testing::ExitedWithCode(kIncompatibleHostExitCode), description);
+    }
+    EXPECT_EXIT(
+        {
+            TestPlugin plugin;
+            HandshakeWith(plugin, 1, 0, 0);
+        },
+        ::testing::ExitedWithCode(kIncompatibleHostExitCode), " ERROR\\| Assertion failed!");
+    EXPECT_EXIT(
+        {
+            TestPlugin plugin;
+            HandshakeWith(plugin, 1, 0, 0);
+        },
+        ::testing::ExitedWithCode(kIncompatibleHostExitCode), "Expression: ALE-EECF0606");
+}
+
+TEST(HostPlugin, InitKeepsTheHostAndBuildsTheUserAgent) {
+    TestPlugin plugin;
+    PluginLoadRecord record = HandshakeWith(plugin, 18, 2, 1);
+    FakeHost host(0x51);
+    EXPECT_TRUE(record.callbacks->init(record.context, host.Interface()));
+    EXPECT_EQ(plugin.Host(), host.Interface());
+    EXPECT_EQ(plugin.HostHandle(), 0x51u);
+    EXPECT_EQ(plugin.UserAgent(), "NorvClient/18.2.1 (vek-norv-messaging-service)");
+}
+
+TEST(HostPlugin, InitReturnsWhatInitializeReturns) {
+    TestPlugin plugin;
+    PluginLoadRecord record = HandshakeWith(plugin, 18, 0, 0);
+    plugin.initializeResult = false;
+    FakeHost host;
+    EXPECT_FALSE(record.callbacks->init(record.context, host.Interface()));
+    EXPECT_FALSE(record.callbacks->init(record.context, nullptr));
+}
+
+TEST(HostPlugin, SlotsForwardTheirArgumentsToTheHostTable) {
+    TestPlugin plugin;
+    PluginLoadRecord record = HandshakeWith(plugin, 18, 0, 0);
+    FakeHost host;
+    host.SetSubscribeResult(77);
+    ASSERT_TRUE(record.callbacks->init(record.context, host.Interface()));
+    host.ClearCalls();
+
+    auto* response = reinterpret_cast<HostResponseRecord*>(0x1000);
+    auto* request = reinterpret_cast<const HostRequestRecord*>(0x2000);
+    HostEventCallback callback = [](const HostEventRecord*) {};
+    EXPECT_EQ(plugin.SendRequest(response, request), 0u);
+    plugin.HostSlot1(1, 2);
+    plugin.HostSlot2(3);
+    EXPECT_EQ(plugin.SubscribeEvent("OnJsonApiEvent_a", 5, callback, &plugin, 1), 77u);
+    plugin.UnsubscribeEvent("OnJsonApiEvent_a", 5);
+    plugin.HostSlot5(6, 7, 8, 0.5, 9);
+    plugin.YieldToHost();
+    plugin.BeginWait("Wait: yield", 0);
+    plugin.EndWait();
+
+    const std::vector<HostCall>& calls = host.Calls();
+    ASSERT_EQ(calls.size(), 9u);
+    for (int slot = 0; slot < 9; ++slot) EXPECT_EQ(calls[slot].slot, slot);
+    EXPECT_EQ(calls[0].response, response);
+    EXPECT_EQ(calls[0].request, request);
+    EXPECT_EQ(calls[1].words, (std::vector<std::uintptr_t>{1, 2}));
+    EXPECT_EQ(calls[2].words, (std::vector<std::uintptr_t>{3}));
+    EXPECT_EQ(calls[3].text, "OnJsonApiEvent_a");
+    EXPECT_EQ(calls[3].hostHandle, 5u);
+    EXPECT_EQ(calls[3].callback, callback);
+    EXPECT_EQ(calls[3].context, static_cast<void*>(&plugin));
+    EXPECT_EQ(calls[3].flags, 1u);
+    EXPECT_EQ(calls[4].text, "OnJsonApiEvent_a");
+    EXPECT_EQ(calls[4].hostHandle, 5u);
+    EXPECT_EQ(calls[5].words, (std::vector<std::uintptr_t>{6, 7, 8, 9}));
+    EXPECT_EQ(calls[5].value, 0.5);
+    EXPECT_EQ(calls[7].text, "Wait: yield");
+}
+
+TEST(HostPlugin, SlotsBeforeInitDoNothing) {
+    TestPlugin plugin;
+    EXPECT_EQ(plugin.SubscribeEvent("OnX", 1, nullptr, nullptr, 0), 0u);
+    EXPECT_EQ(plugin.HostSlot2(1), 0u);
+    plugin.YieldToHost();
+    plugin.Shutdown();
+}
+
+TEST(HostPlugin, ShutdownUnsubscribesEveryEventAndKeepsTheCounts) {
+    TestPlugin plugin;
+    PluginLoadRecord record = HandshakeWith(plugin, 18, 0, 0);
+    FakeHost host(9);
+    ASSERT_TRUE(record.callbacks->init(record.context, host.Interface()));
+    plugin.AddSubscribedEvent("OnJsonApiEvent_a");
+    plugin.AddSubscribedEvent("OnServiceProxyUuidEvent");
+    host.ClearCalls();
+
+    plugin.Shutdown();
+    std::vector<std::string> names;
+    for (const HostCall& call : host.CallsTo(4)) {
+        names.push_back(call.text);
+        EXPECT_EQ(call.hostHandle, 9u);
+    }
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (std::vector<std::string>{"OnJsonApiEvent_a", "OnServiceProxyUuidEvent"}));
+    EXPECT_EQ(plugin.EventHandlerCount(), 0u);
+    EXPECT_EQ(plugin.SubscriptionCountEntries(), 2u);
+
+    plugin.AddSubscribedEvent("OnLater");  // the emptied table stays usable
+    host.ClearCalls();
+    plugin.Shutdown();
+    ASSERT_EQ(host.CallsTo(4).size(), 1u);
+    EXPECT_EQ(host.CallsTo(4)[0].text, "OnLater");
+}
+
+TEST(HostPlugin, UnloadShutsDownAndDestroysThePlugin) {
+    bool destroyed = false;
+    auto* plugin = new TestPlugin;
+    plugin->destroyed = &destroyed;
+    PluginLoadRecord record = HandshakeWith(*plugin, 18, 0, 0);
+    PluginCallbacks callbacks = *record.callbacks;
+    FakeHost host;
+    ASSERT_TRUE(callbacks.init(record.context, host.Interface()));
+    plugin->AddSubscribedEvent("OnJsonApiEvent_a");
+    callbacks.unload(record.context);
+    EXPECT_TRUE(destroyed);
+    EXPECT_EQ(host.CallsTo(4).size(), 1u);
+    callbacks.unload(nullptr);
+}
+
+TEST(HostPlugin, MemoryStatisticsAreSevenCountersLowWordFirst) {
+    void* block = Memory::Allocate(5000);
+    TestPlugin plugin;
+    PluginLoadRecord record = HandshakeWith(plugin, 18, 0, 0);
+    std::uint32_t words[NORV_MEMORY_STATISTICS_WORDS + 1];
+    std::fill(std::begin(words), std::end(words), 0xDEADBEEFu);
+    record.callbacks->memoryStatistics(nullptr, words);
+    AllocationStatistics statistics = CurrentAllocationStatistics();
+    for (std::size_t i = 0; i < 7; ++i) {
+        EXPECT_EQ(words[2 * i], static_cast<std::uint32_t>(statistics.counters[i])) << i;
+        EXPECT_EQ(words[2 * i + 1], static_cast<std::uint32_t>(statistics.counters[i] >> 32)) << i;
+    }
+    EXPECT_GE(words[NORV_MEMORY_BYTES_ALLOCATED * 2], 5000u);
+    EXPECT_EQ(words[NORV_MEMORY_RESERVED * 2], 0u);
+    EXPECT_EQ(words[NORV_MEMORY_STATISTICS_WORDS], 0xDEADBEEFu);
+    Memory::Release(block);
+}
+
+class HostCallExceptionTest : public ::testing::Test {
+protected:
+    Testing::LogCapture log;
+    const Testing::RecordingLogTarget& target = log.Target();
+};
+
+TEST_F(HostCallExceptionTest, InitThatThrowsFailsAndLogs) {
+    TestPlugin plugin;
+    PluginLoadRecord record = HandshakeWith(plugin, 18, 0, 0);
+    plugin.throwInInitialize = true;
+    FakeHost host;
+    EXPECT_FALSE(record.callbacks->init(record.context, host.Interface()));
+    EXPECT_EQ(target.Lines(), (std::vector<std::string>{"DBG| ERROR|Exception in init: boom\n"}));
+}
+
+TEST_F(HostCallExceptionTest, EntryThatThrowsReturnsNullAndLeavesTheRecord) {
+    PluginLoadRecord record{};
+    record.major = 18;
+    record.patch = 4;
+    EXPECT_EQ(LoadPlugin(
+                  &record, []() -> HostPlugin* { throw std::bad_alloc(); }, kShortName),
+              nullptr);
+    EXPECT_EQ(LoadPlugin(
+                  &record, []() -> HostPlugin* { return nullptr; }, kShortName),
+              nullptr);
+    EXPECT_EQ(LoadPlugin(
+                  nullptr, []() -> HostPlugin* { return new TestPlugin; }, kShortName),
+              nullptr);
+    EXPECT_EQ(record.major, 18u);
+    EXPECT_EQ(record.patch, 4u);
+    EXPECT_EQ(record.callbacks, nullptr);
+    ASSERT_EQ(target.Lines().size(), 1u);
+    EXPECT_EQ(target.Lines()[0].rfind("DBG| ERROR|Exception in load_vek_norv_messaging_service: ", 0), 0u);
+}
+
+TEST_F(HostCallExceptionTest, EntryCreatesAndHandsOverThePlugin) {
+    PluginLoadRecord record{};
+    record.major = 18;
+    void* object = LoadPlugin(
+        &record, []() -> HostPlugin* { return new TestPlugin; }, kShortName);
+    ASSERT_NE(object, nullptr);
+    EXPECT_EQ(record.context, object);
+    record.callbacks->unload(record.context);
+    EXPECT_TRUE(target.Lines().empty());
+}
+
+}  // namespace
+}  // namespace Norv
