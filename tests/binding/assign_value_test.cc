@@ -1,0 +1,612 @@
+#include "binding/assign_value.h"
+
+#include <gtest/gtest.h>
+
+#include <charconv>
+#include <cmath>
+#include <cstdint>
+#include <limits>
+#include <string>
+#include <vector>
+
+#include "binding/help/builtin_types.h"
+#include "conversion_test_types.h"
+
+namespace Norv {
+namespace {
+
+using namespace ConversionTest;
+using K = BindingTypeKind;
+
+template <class T>
+BindingProperty Of(T value) {
+    BindingProperty property;
+    property = value;
+    return property;
+}
+BindingProperty Bytes(std::initializer_list<std::uint8_t> bytes) {
+    return Of(BindingBlob(bytes));
+}
+BindingProperty AsyncState(std::int32_t value) {
+    return Of(BindingEnum{value, &StaticType::Identity<BindingAsyncState>()});
+}
+BindingProperty ListOf(std::initializer_list<BindingProperty> items) {
+    BindingProperty list;
+    list.makeCollection();
+    for (const BindingProperty& item : items) list.append() = item;
+    return list;
+}
+BindingProperty Record(std::initializer_list<std::pair<const char*, BindingProperty>> members) {
+    BindingProperty record;
+    record.makeStructure();
+    for (const auto& [name, value] : members) record.member(name) = value;
+    return record;
+}
+
+template <class T>
+std::string Render(const T& value) {
+    if constexpr (std::is_same_v<T, bool>) {
+        return value ? "true" : "false";
+    } else if constexpr (std::is_enum_v<T>) {
+        return std::to_string(static_cast<std::int64_t>(value));
+    } else if constexpr (std::is_floating_point_v<T>) {
+        if (std::isnan(value)) return "nan";
+        char buffer[64];
+        return std::string(buffer, std::to_chars(buffer, buffer + sizeof buffer, value).ptr);
+    } else if constexpr (std::is_integral_v<T>) {
+        return std::to_string(static_cast<std::conditional_t<std::is_signed_v<T>, std::int64_t, std::uint64_t>>(value));
+    } else if constexpr (std::is_same_v<T, std::string>) {
+        return value;
+    } else if constexpr (std::is_same_v<T, BindingBlob>) {
+        return std::string(value.begin(), value.end());
+    } else {
+        return std::string(value.kindName()) + ":" + value.toString();
+    }
+}
+
+// Assigns through the kind dispatch. "=<value>" on success, else the message;
+// a failed scalar must be left at zero.
+template <class T>
+std::string AssignAs(K kind, const BindingProperty& input, const BindingTypeDescriptor* descriptor,
+                     const BindingRegistry* registry) {
+    T target{};
+    if constexpr (std::is_arithmetic_v<T> || std::is_enum_v<T>) target = static_cast<T>(3);
+    BindingResult result;
+    assignValue(result, &target, input, BindingTypeIdentifier{kind, K::None, descriptor}, "<value>", registry);
+    if (result.ok()) return "=" + Render(target);
+    EXPECT_EQ(Render(target), Render(T{})) << "a failed conversion leaves the zero value";
+    return std::string(result.error());
+}
+
+struct Row {
+    K target;
+    BindingProperty input;
+    std::string expected;
+};
+
+class AssignValueTest : public ::testing::Test {
+protected:
+    AssignValueTest() { RegisterConversionTypes(registry_); }
+
+    std::string Assign(K kind, const BindingProperty& input) {
+        switch (kind) {
+            case K::Bool:
+                return AssignAs<bool>(kind, input, nullptr, &registry_);
+            case K::Int8:
+                return AssignAs<std::int8_t>(kind, input, nullptr, &registry_);
+            case K::UInt8:
+                return AssignAs<std::uint8_t>(kind, input, nullptr, &registry_);
+            case K::Int16:
+                return AssignAs<std::int16_t>(kind, input, nullptr, &registry_);
+            case K::UInt16:
+                return AssignAs<std::uint16_t>(kind, input, nullptr, &registry_);
+            case K::Int32:
+                return AssignAs<std::int32_t>(kind, input, nullptr, &registry_);
+            case K::UInt32:
+                return AssignAs<std::uint32_t>(kind, input, nullptr, &registry_);
+            case K::Int64:
+                return AssignAs<std::int64_t>(kind, input, nullptr, &registry_);
+            case K::UInt64:
+                return AssignAs<std::uint64_t>(kind, input, nullptr, &registry_);
+            case K::Float:
+                return AssignAs<float>(kind, input, nullptr, &registry_);
+            case K::Double:
+                return AssignAs<double>(kind, input, nullptr, &registry_);
+            case K::String:
+                return AssignAs<std::string>(kind, input, nullptr, &registry_);
+            case K::Blob:
+                return AssignAs<BindingBlob>(kind, input, nullptr, &registry_);
+            case K::Object:
+                return AssignAs<BindingProperty>(kind, input, nullptr, &registry_);
+            case K::Enum:
+                return AssignAs<BindingAsyncState>(kind, input, registry_.findType("BindingAsyncState"), &registry_);
+            default:
+                return "no such target";
+        }
+    }
+
+    void Check(const std::vector<Row>& rows) {
+        for (const Row& row : rows) {
+            EXPECT_EQ(Assign(row.target, row.input), row.expected)
+                << BindingTypeKindName(row.target) << " from " << row.input.kindName() << " " << row.input.toString();
+        }
+    }
+
+    BindingRegistry registry_;
+};
+
+constexpr const char* kRequired = "A value for '<value>' is required.";
+
+std::string Invalid(const char* type, const char* kind) {
+    return std::string("Couldn't assign value to '<value>' of type ") + type +
+           " because the input is of an invalid type " + kind + ".";
+}
+std::string Range(const std::string& value, const char* type) {
+    return "Value " + value + " for '<value>' of type " + type + " is out of range";
+}
+std::string BadFormat(const std::string& value, const char* type) {
+    return "Value " + value + " for '<value>' of type " + type + " is in an incorrect format";
+}
+
+TEST_F(AssignValueTest, BoolTargetTakesBoolsAndFourTexts) {
+    Check({
+        {K::Bool, {}, kRequired},
+        {K::Bool, Of(true), "=true"},
+        {K::Bool, Of("true"), "=true"},
+        {K::Bool, Of("1"), "=true"},
+        {K::Bool, Of("false"), "=false"},
+        {K::Bool, Of("0"), "=false"},
+        {K::Bool, Of("True"),
+         "Value True for '<value>' of type bool is in an incorrect format. Options are \"true\", \"false\", \"1\", "
+         "\"0\"."},
+        {K::Bool, Of(" 1"),
+         "Value  1 for '<value>' of type bool is in an incorrect format. Options are \"true\", \"false\", \"1\", "
+         "\"0\"."},
+        {K::Bool, Of(std::int64_t{1}), Invalid("bool", "signed")},
+        {K::Bool, Of(std::uint64_t{1}), Invalid("bool", "unsigned")},
+        {K::Bool, Of(1.0), Invalid("bool", "float")},
+        {K::Bool, Bytes({1}), Invalid("bool", "blob")},
+        {K::Bool, AsyncState(1), Invalid("bool", "enum")},
+        {K::Bool, ListOf({Of(true)}), Invalid("bool", "collection")},
+        {K::Bool, Record({{"a", Of(true)}}), Invalid("bool", "structure")},
+    });
+}
+
+TEST_F(AssignValueTest, SignedTargetsCheckTheirBounds) {
+    Check({
+        {K::Int8, {}, kRequired},
+        {K::Int8, Of(std::int64_t{127}), "=127"},
+        {K::Int8, Of(std::int64_t{-128}), "=-128"},
+        {K::Int8, Of(std::int64_t{128}), Range("128", "int8")},
+        {K::Int8, Of(std::int64_t{-129}), Range("-129", "int8")},
+        {K::Int8, Of(std::uint64_t{127}), "=127"},
+        {K::Int8, Of(std::uint64_t{128}), Range("128", "int8")},
+        {K::Int8, Of(127.5), Range("127.5", "int8")},
+        {K::Int8, AsyncState(5), "=5"},
+        {K::Int16, Of(std::int64_t{-32769}), Range("-32769", "int16")},
+        {K::Int16, Of(std::uint64_t{32767}), "=32767"},
+        {K::Int32, Of(3.9), "=3"},
+        {K::Int32, Of(-3.9), "=-3"},
+        {K::Int32, Of(std::int64_t{2147483648}), Range("2147483648", "int32")},
+        {K::Int32, Of(std::numeric_limits<std::uint64_t>::max()), Range("18446744073709551615", "int32")},
+        {K::Int64, Of(std::numeric_limits<std::int64_t>::min()), "=-9223372036854775808"},
+        {K::Int64, Of(std::uint64_t{9223372036854775808u}), Range("9223372036854775808", "int64")},
+        {K::Int64, Of(-9223372036854775808.0), "=-9223372036854775808"},
+        // 2^63 equals INT64_MAX converted to double, yet no int64 holds it.
+        {K::Int64, Of(9223372036854775808.0), Range("9.22337e+18", "int64")},
+        {K::Int32, Of(true), Invalid("int32", "bool")},
+        {K::Int32, Bytes({1}), Invalid("int32", "blob")},
+        {K::Int32, ListOf({}), Invalid("int32", "collection")},
+        {K::Int32, Record({}), Invalid("int32", "structure")},
+    });
+}
+
+TEST_F(AssignValueTest, SignedTargetsParseTextLikeStrtoll) {
+    Check({
+        {K::Int32, Of("0x10"), "=16"},
+        {K::Int32, Of("010"), "=8"},
+        {K::Int32, Of(" 12"), "=12"},
+        {K::Int32, Of("-12"), "=-12"},
+        {K::Int32, Of("+12"), "=12"},
+        {K::Int32, Of(""), "=0"},
+        {K::Int32, Of("12 "), BadFormat("12 ", "int32")},
+        {K::Int32, Of("12abc"), BadFormat("12abc", "int32")},
+        {K::Int32, Of("1.5"), BadFormat("1.5", "int32")},
+        {K::Int32, Of("09"), BadFormat("09", "int32")},
+        {K::Int32, Of("2147483648"), Range("2147483648", "int32")},
+        {K::Int8, Of("-0x80"), "=-128"},
+        {K::Int8, Of("200"), Range("200", "int8")},
+        {K::Int64, Of("-9223372036854775808"), "=-9223372036854775808"},
+        {K::Int64, Of("9223372036854775808"), Range("9223372036854775808", "int64")},
+        {K::Int64, Of("99999999999999999999x"), BadFormat("99999999999999999999x", "int64")},
+    });
+}
+
+TEST_F(AssignValueTest, UnsignedTargetsRejectNegativesAndCheckBounds) {
+    Check({
+        {K::UInt8, {}, kRequired},
+        {K::UInt8, Of(std::int64_t{255}), "=255"},
+        {K::UInt8, Of(std::int64_t{-1}), Range("-1", "uint8")},
+        {K::UInt16, Of(std::int64_t{-1}), Range("-1", "uint16")},
+        {K::UInt16, Of(std::uint64_t{65536}), Range("65536", "uint16")},
+        {K::UInt8, Of(255.9), Range("255.9", "uint8")},
+        {K::UInt8, Of(255.0), "=255"},
+        {K::UInt8, Of(-0.5), Range("-0.5", "uint8")},
+        {K::UInt8, AsyncState(5), "=5"},
+        {K::UInt8, AsyncState(-1), Range("-1", "uint8")},
+        {K::UInt32, Of("-1"), Range("-1", "uint32")},
+        {K::UInt32, Of("-0"), Range("-0", "uint32")},
+        // strtoull would wrap a minus after blanks to a huge number.
+        {K::UInt64, Of(" -1"), Range(" -1", "uint64")},
+        {K::UInt32, Of("4294967296"), Range("4294967296", "uint32")},
+        {K::UInt32, Of("0xFFFFFFFF"), "=4294967295"},
+        {K::UInt32, Of(""), "=0"},
+        {K::UInt32, Of("-"), BadFormat("-", "uint32")},
+        {K::UInt64, Of(std::numeric_limits<std::uint64_t>::max()), "=18446744073709551615"},
+        {K::UInt64, Of("18446744073709551615"), "=18446744073709551615"},
+        {K::UInt64, Of("18446744073709551616"), Range("18446744073709551616", "uint64")},
+        // 2^64 equals UINT64_MAX converted to double, yet no uint64 holds it.
+        {K::UInt64, Of(18446744073709551616.0), Range("1.84467e+19", "uint64")},
+        {K::UInt64, Of(true), Invalid("uint64", "bool")},
+    });
+}
+
+TEST_F(AssignValueTest, IntegerTargetsRejectNan) {
+    for (K kind : {K::Int8, K::Int32, K::Int64, K::UInt8, K::UInt64}) {
+        const std::string message = Assign(kind, Of(std::numeric_limits<double>::quiet_NaN()));
+        EXPECT_EQ(message.rfind("Value ", 0), 0u) << message;
+        EXPECT_NE(message.find("is out of range"), std::string::npos) << message;
+    }
+}
+
+TEST_F(AssignValueTest, FloatingTargetsCheckBoundsAndKeepNan) {
+    const double infinity = std::numeric_limits<double>::infinity();
+    Check({
+        {K::Double, {}, kRequired},
+        {K::Double, Of(std::int64_t{-5}), "=-5"},
+        {K::Double, Of(std::numeric_limits<std::uint64_t>::max()), "=18446744073709551616"},
+        {K::Double, AsyncState(4), "=4"},
+        {K::Double, Of(1.5), "=1.5"},
+        {K::Double, Of(-infinity), Range("-inf", "double")},
+        {K::Float, Of(1e39), Range("1e+39", "float")},
+        {K::Float, Of(0.1), "=0.1"},
+        {K::Double, Of(std::numeric_limits<double>::quiet_NaN()), "=nan"},
+        {K::Float, Of(std::numeric_limits<double>::quiet_NaN()), "=nan"},
+        {K::Double, Of("  -2.5e3"), "=-2500"},
+        {K::Double, Of("0x1.8p1"), "=3"},
+        {K::Double, Of(""), "=0"},
+        {K::Double, Of("1e400"), Range("1e400", "double")},
+        {K::Double, Of("1e-400"), Range("1e-400", "double")},
+        {K::Double, Of("inf"), Range("inf", "double")},
+        {K::Float, Of("1e39"), Range("1e39", "float")},
+        {K::Double, Of("1.5x"), BadFormat("1.5x", "double")},
+        {K::Double, Of("1,5"), BadFormat("1,5", "double")},
+        {K::Double, Of(true), Invalid("double", "bool")},
+        {K::Float, Bytes({1}), Invalid("float", "blob")},
+        {K::Float, Record({}), Invalid("float", "structure")},
+    });
+}
+
+TEST_F(AssignValueTest, StringBlobAndObjectTargets) {
+    const std::string notString = "Couldn't assign value to '<value>' because the input is not a string.";
+    const std::string notBlob = "Couldn't assign value to '<value>' of type blob because the input is not a blob.";
+    Check({
+        {K::String, {}, kRequired},
+        {K::String, Of("text"), "=text"},
+        {K::String, Of(std::int64_t{5}), notString},
+        {K::String, Of(true), notString},
+        {K::String, Of(1.5), notString},
+        {K::String, Bytes({1}), notString},
+        {K::String, ListOf({}), notString},
+        {K::String, AsyncState(1), "=Running"},
+        {K::String, AsyncState(9), "9 is not a valid enumeration value for '<value>'."},
+        {K::Blob, {}, kRequired},
+        {K::Blob, Of("YWJj"), "=abc"},
+        {K::Blob, Of("YWI="), "=ab"},
+        {K::Blob, Of(""), "="},
+        {K::Blob, Of("YW Jj"),
+         "Couldn't assign string value to '<value>' of type blob because the input has invalid base64 characters."},
+        {K::Blob, Of("YWJj\n"),
+         "Couldn't assign string value to '<value>' of type blob because the input has invalid base64 characters."},
+        {K::Blob, Bytes({'x', 'y'}), "=xy"},
+        {K::Blob, Of(std::int64_t{1}), notBlob},
+        {K::Blob, AsyncState(1), notBlob},
+        {K::Object, {}, "=empty:"},
+        {K::Object, Of(std::int64_t{-3}), "=signed:-3"},
+        {K::Object, Of("x"), "=string:x"},
+        {K::Object, AsyncState(2), "=enum:2"},
+    });
+}
+
+TEST_F(AssignValueTest, EnumTargetAcceptsNamesAndEnumeratorNumbers) {
+    const auto notValid = [](const std::string& given) {
+        return given + " is not a valid BindingAsyncState enumeration value for '<value>'.";
+    };
+    Check({
+        {K::Enum, {}, kRequired},
+        {K::Enum, Of("Failed"), "=5"},
+        {K::Enum, Of("5"), "=5"},
+        {K::Enum, Of("0x4"), "=4"},
+        {K::Enum, Of("failed"), notValid("failed")},
+        {K::Enum, Of("7"), notValid("7")},
+        {K::Enum, Of("4294967300"), notValid("4294967300")},  // 2^32 + 4: no low-bit match for text
+        {K::Enum, Of("Failed "), notValid("Failed ")},
+        {K::Enum, Of(std::int64_t{4}), "=4"},
+        {K::Enum, Of(std::int64_t{7}), notValid("7")},
+        {K::Enum, Of(std::int64_t{4294967300}), "=4"},  // only the low 32 bits name the enumerator
+        {K::Enum, Of(std::uint64_t{4294967297}), "=1"},
+        {K::Enum, Of(std::int64_t{-1}), notValid("-1")},
+        {K::Enum, AsyncState(3), "=3"},
+        {K::Enum, Of(BindingEnum{2, &StaticType::Identity<Shade>()}), "=2"},  // the type is not compared
+        {K::Enum, AsyncState(9), notValid("9")},
+        {K::Enum, Of(1.0),
+         "Couldn't assign value to '<value>' of enum type because the input is of an invalid type float."},
+        {K::Enum, Of(true),
+         "Couldn't assign value to '<value>' of enum type because the input is of an invalid type bool."},
+        {K::Enum, Record({}),
+         "Couldn't assign value to '<value>' of enum type because the input is of an invalid type structure."},
+    });
+}
+
+TEST_F(AssignValueTest, EnumsAreStoredWithTheirDescriptorsWidth) {
+    const BindingTypeDescriptor* shade = registry_.findType("Shade");
+    const BindingTypeDescriptor* level = registry_.findType("Level");
+    ASSERT_NE(shade, nullptr);
+    ASSERT_NE(level, nullptr);
+    Everything target;
+    target.i16 = 77;  // a neighbour that a too wide store would overwrite
+    BindingResult result;
+    assignEnum(result, &target.shade, Of("Dark"), shade, "shade");
+    assignEnum(result, &target.level, Of(std::int64_t{2}), level, "level");
+    ASSERT_TRUE(result.ok()) << result.error();
+    EXPECT_EQ(target.shade, Shade::Dark);
+    EXPECT_EQ(target.level, Level::High);
+    EXPECT_EQ(target.i16, 77);
+}
+
+TEST_F(AssignValueTest, StructureRuleFollowsFieldFlags) {
+    const BindingTypeDescriptor* point = registry_.findType("Point");
+    const std::string missingX =
+        "Couldn't assign value to '<value>' of type Point because the input structure doesn't have required field 'x'.";
+    struct Case {
+        const char* what;
+        BindingProperty input;
+        std::string error;
+        std::int32_t x;
+        std::int32_t y;
+    };
+    const Case cases[] = {
+        {"both members", Record({{"x", Of(1)}, {"y", Of(2)}}), "", 1, 2},
+        {"optional member absent: unchanged", Record({{"x", Of(1)}}), "", 1, 9},
+        {"Empty member counts as absent", Record({{"x", Of(1)}, {"y", {}}}), "", 1, 9},
+        {"extra members ignored", Record({{"x", Of(1)}, {"z", Of("?")}}), "", 1, 9},
+        {"required member absent", Record({{"y", Of(2)}}), missingX, 8, 9},
+        {"required member Empty", Record({{"x", {}}, {"y", Of(2)}}), missingX, 8, 9},
+        {"not a structure", Of(std::int64_t{1}),
+         "Couldn't assign value to '<value>' of type Point because the input not a structure.", 8, 9},
+        {"top-level Empty", {}, "A value for '<value>' is required.", 8, 9},
+        // x is assigned before y fails; y holds 0 after its failure.
+        {"field failure", Record({{"x", Of(1)}, {"y", Of("no")}}),
+         "Value no for 'y' of type int32 is in an incorrect format", 1, 0},
+    };
+    for (const Case& c : cases) {
+        Point target{8, 9};
+        BindingResult result;
+        assignStruct(result, target, c.input, registry_, "<value>");
+        EXPECT_EQ(result.error(), c.error) << c.what;
+        EXPECT_EQ(target.x, c.x) << c.what;
+        EXPECT_EQ(target.y, c.y) << c.what;
+    }
+    BindingResult result;
+    Point target;
+    assignStruct(result, &target, Record({}), nullptr, "<value>");
+    EXPECT_EQ(result.error(),
+              "Couldn't assign value to '<value>' because the input is an unregistered structure or not a structure at "
+              "all.");
+    EXPECT_NE(point, nullptr);
+}
+
+TEST_F(AssignValueTest, NestedFailuresNameTheFieldNotAPath) {
+    BindingResult result;
+    Everything target;
+    assignStruct(result, target, Record({{"origin", Record({{"y", Of(1)}})}}), registry_, "<value>");
+    EXPECT_EQ(result.error(),
+              "Couldn't assign value to 'origin' of type Point because the input structure doesn't have required "
+              "field 'x'.");
+
+    BindingResult vectorResult;
+    assignStruct(vectorResult, target, Record({{"points", ListOf({Record({{"x", Of(1)}}), Of(2)})}}), registry_,
+                 "<value>");
+    EXPECT_EQ(vectorResult.error(),
+              "Couldn't assign value to 'points' of type Point because the input not a structure.");
+    ASSERT_EQ(target.points.size(), 2u);
+    EXPECT_EQ(target.points[0].x, 1);
+}
+
+TEST_F(AssignValueTest, VectorRule) {
+    struct Case {
+        const char* what;
+        BindingProperty input;
+        std::string error;
+        std::vector<std::int32_t> expected;
+    };
+    const Case cases[] = {
+        {"elements in order", ListOf({Of(1), Of("2"), Of(3.5)}), "", {1, 2, 3}},
+        {"Empty element keeps its default", ListOf({Of(1), {}, Of(3)}), "", {1, 0, 3}},
+        {"empty collection", ListOf({}), "", {}},
+        {"failure keeps later defaults",
+         ListOf({Of(1), Of("x"), Of(3)}),
+         "Value x for 'numbers' of type int32 is in an incorrect format",
+         {1, 0, 0}},
+        {"Empty input",
+         {},
+         "Couldn't assign value to 'numbers' of type vector because the input not a collection.",
+         {}},
+        {"structure input",
+         Record({}),
+         "Couldn't assign value to 'numbers' of type vector because the input not a collection.",
+         {}},
+    };
+    for (const Case& c : cases) {
+        std::vector<std::int32_t> target{7, 7, 7, 7};
+        BindingResult result;
+        assignValue(result, target, c.input, "numbers");
+        EXPECT_EQ(result.error(), c.error) << c.what;
+        EXPECT_EQ(target, c.expected) << c.what;
+    }
+    std::vector<bool> flags{true};
+    BindingResult result;
+    assignValue(result, flags, BindingProperty(), "flags");
+    EXPECT_EQ(result.error(), "A value for 'flags' is required.");
+    EXPECT_TRUE(flags.empty());
+}
+
+TEST_F(AssignValueTest, MapRule) {
+    std::unordered_map<std::string, double> target{{"old", 1.0}};
+    BindingResult result;
+    assignValue(result, target, Record({{"a", Of(1.5)}, {"b", {}}, {"c", Of("2")}}), "weights");
+    ASSERT_TRUE(result.ok()) << result.error();
+    EXPECT_EQ(target, (std::unordered_map<std::string, double>{{"a", 1.5}, {"c", 2.0}}));
+
+    BindingResult failed;
+    assignValue(failed, target, ListOf({Of(1.0)}), "weights");
+    EXPECT_EQ(failed.error(), "Couldn't assign value to 'weights' of type map because the input not a structure.");
+    EXPECT_TRUE(target.empty());
+
+    BindingResult empty;
+    assignValue(empty, target, BindingProperty(), "weights");
+    EXPECT_EQ(empty.error(), "Couldn't assign value to 'weights' of type map because the input not a structure.");
+}
+
+TEST_F(AssignValueTest, AlreadyFailedResultZeroesScalarsAndClearsContainers) {
+    BindingResult result;
+    result.setError("first");
+    std::int32_t number = 5;
+    bool flag = true;
+    std::string text = "t";
+    BindingBlob blob{1};
+    BindingProperty object = Of(std::int64_t{1});
+    std::vector<std::int32_t> numbers{1};
+    std::unordered_map<std::string, double> weights{{"a", 1}};
+    Point point{1, 2};
+    BindingAsyncState state = BindingAsyncState::Failed;
+    const BindingProperty input = Of("4");
+
+    assignValue(result, number, input, "n");
+    assignValue(result, flag, input, "f");
+    assignValue(result, text, input, "t");
+    assignValue(result, blob, input, "b");
+    assignValue(result, object, input, "o");
+    assignValue(result, numbers, ListOf({Of(1)}), "v");
+    assignValue(result, weights, Record({{"a", Of(1)}}), "m");
+    assignStruct(result, point, Record({{"x", Of(5)}}), registry_, "p");
+    assignEnum(result, &state, input, registry_.findType("BindingAsyncState"), "e");
+
+    EXPECT_EQ(result.error(), "first");
+    EXPECT_EQ(number, 0);
+    EXPECT_FALSE(flag);
+    EXPECT_TRUE(text.empty());
+    EXPECT_TRUE(blob.empty());
+    EXPECT_TRUE(object.isEmpty());
+    EXPECT_TRUE(numbers.empty());
+    EXPECT_TRUE(weights.empty());
+    EXPECT_EQ(point.x, 1);
+    EXPECT_EQ(state, BindingAsyncState::None);
+}
+
+TEST_F(AssignValueTest, FillsEveryFieldKindOfARegisteredStructure) {
+    const BindingProperty input = Record({
+        {"flag", Of("true")},
+        {"i8", Of(std::int64_t{-8})},
+        {"u8", Of("0x10")},
+        {"i16", Of(-16.7)},
+        {"u16", Of(std::uint64_t{16})},
+        {"i32", AsyncState(3)},
+        {"u32", Of("32")},
+        {"i64", Of("-64")},
+        {"u64", Of(std::uint64_t{64})},
+        {"f32", Of(0.5)},
+        {"f64", Of("6.25")},
+        {"text", Of("hello")},
+        {"object", ListOf({Of(1), Of("two")})},
+        {"blob", Of("YWJj")},
+        {"shade", Of("Dark")},
+        {"level", Of(std::int64_t{2})},
+        {"state", Of("Succeeded")},
+        {"origin", Record({{"x", Of(1)}, {"y", Of(2)}})},
+        {"numbers", ListOf({Of(1), Of(2)})},
+        {"flags", ListOf({Of(true), {}, Of("1")})},
+        {"words", ListOf({Of("a"), AsyncState(1)})},
+        {"points", ListOf({Record({{"x", Of(3)}}), {}})},
+        {"shades", ListOf({Of("Light"), Of(std::int64_t{-1})})},
+        {"weights", Record({{"w", Of(0.25)}})},
+        {"places", Record({{"home", Record({{"x", Of(4)}, {"y", Of(5)}})}})},
+        {"unknown", Of("ignored")},
+    });
+    Everything target;
+    BindingResult result;
+    assignStruct(result, target, input, registry_, "<value>");
+    ASSERT_TRUE(result.ok()) << result.error();
+    EXPECT_TRUE(target.flag);
+    EXPECT_EQ(target.i8, -8);
+    EXPECT_EQ(target.u8, 16);
+    EXPECT_EQ(target.i16, -16);
+    EXPECT_EQ(target.u16, 16);
+    EXPECT_EQ(target.i32, 3);
+    EXPECT_EQ(target.u32, 32u);
+    EXPECT_EQ(target.i64, -64);
+    EXPECT_EQ(target.u64, 64u);
+    EXPECT_EQ(target.f32, 0.5f);
+    EXPECT_EQ(target.f64, 6.25);
+    EXPECT_EQ(target.text, "hello");
+    EXPECT_EQ(target.object.size(), 2u);
+    EXPECT_EQ(target.object.at(1).getString(), "two");
+    EXPECT_EQ(target.blob, (BindingBlob{'a', 'b', 'c'}));
+    EXPECT_EQ(target.shade, Shade::Dark);
+    EXPECT_EQ(target.level, Level::High);
+    EXPECT_EQ(target.state, BindingAsyncState::Succeeded);
+    EXPECT_EQ(target.origin.y, 2);
+    EXPECT_EQ(target.numbers, (std::vector<std::int32_t>{1, 2}));
+    EXPECT_EQ(target.flags, (std::vector<bool>{true, false, true}));
+    EXPECT_EQ(target.words, (std::vector<std::string>{"a", "Running"}));
+    ASSERT_EQ(target.points.size(), 2u);
+    EXPECT_EQ(target.points[0].x, 3);
+    EXPECT_EQ(target.points[1].x, 0);
+    EXPECT_EQ(target.shades, (std::vector<Shade>{Shade::Light, Shade::Dark}));
+    EXPECT_EQ(target.weights.at("w"), 0.25);
+    EXPECT_EQ(target.places.at("home").y, 5);
+}
+
+struct Late {
+    static constexpr FixedText kStaticTypeText{"struct Norv::ConversionTest::Late"};
+    std::int32_t v = 0;
+};
+struct Holder {
+    static constexpr FixedText kStaticTypeText{"struct Norv::ConversionTest::Holder"};
+    std::vector<Late> items;
+};
+
+TEST_F(AssignValueTest, ElementTypeRegisteredAfterTheFieldIsUnregistered) {
+    registry_.registerType<Holder>("Holder").addField("items", &Holder::items);
+    registry_.registerType<Late>("Late").addField("v", &Late::v);
+    Holder target;
+    BindingResult result;
+    assignStruct(result, target, Record({{"items", ListOf({Record({{"v", Of(1)}})})}}), registry_, "<value>");
+    EXPECT_EQ(result.error(),
+              "Couldn't assign value to 'items' because the input is an unregistered structure or not a structure at "
+              "all.");
+}
+
+TEST_F(AssignValueTest, BuiltinEventsTakeArbitraryParameters) {
+    BindingCallbackEvent event;
+    BindingResult result;
+    assignStruct(result, event, Record({{"id", Of("7")}, {"parameters", ListOf({Of(true), Record({{"k", Of(1)}})})}}),
+                 registry_, "<value>");
+    ASSERT_TRUE(result.ok()) << result.error();
+    EXPECT_EQ(event.id, 7u);
+    ASSERT_EQ(event.parameters.size(), 2u);
+    EXPECT_EQ(event.parameters[1].get("k").getSigned(), 1);
+}
+
+}  // namespace
+}  // namespace Norv
