@@ -1,0 +1,217 @@
+#include "binding/to_value.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "binding/help/builtin_types.h"
+#include "binding/help/help_types.h"
+#include "conversion_test_types.h"
+
+namespace Norv {
+namespace {
+
+using namespace ConversionTest;
+using Kind = BindingValueKind;
+
+std::vector<std::string> MemberNames(const BindingProperty& value) {
+    std::vector<std::string> names;
+    for (const BindingMember member : value.members()) names.emplace_back(member.name);
+    return names;
+}
+
+class ToValueTest : public ::testing::Test {
+protected:
+    ToValueTest() { RegisterConversionTypes(registry_); }
+
+    BindingProperty Convert(const Everything& source) {
+        BindingResult result;
+        structToValue(result, &source, registry_.findType("Everything"));
+        EXPECT_TRUE(result.ok()) << result.error();
+        return std::move(result.value);
+    }
+
+    BindingRegistry registry_;
+};
+
+TEST_F(ToValueTest, ScalarsKeepSignAndWidth) {
+    struct Case {
+        BindingResult result;
+        Kind kind;
+        std::string text;
+    };
+    Case cases[] = {{}, {}, {}, {}, {}, {}, {}, {}};
+    toValue(cases[0].result, std::int8_t{-1});
+    toValue(cases[1].result, std::uint8_t{255});
+    toValue(cases[2].result, std::int64_t{INT64_MIN});
+    toValue(cases[3].result, std::uint64_t{UINT64_MAX});
+    toValue(cases[4].result, true);
+    toValue(cases[5].result, "text");
+    toValue(cases[6].result, std::string("a\0b", 3));
+    toValue(cases[7].result, BindingBlob{'a', 'b', 'c'});
+    const std::pair<Kind, std::string> expected[] = {
+        {Kind::Signed, "-1"},
+        {Kind::Unsigned, "255"},
+        {Kind::Signed, "-9223372036854775808"},
+        {Kind::Unsigned, "18446744073709551615"},
+        {Kind::Bool, "true"},
+        {Kind::String, "text"},
+        {Kind::String, std::string("a\0b", 3)},
+        {Kind::Blob, "YWJj"},
+    };
+    for (std::size_t i = 0; i < std::size(cases); ++i) {
+        EXPECT_TRUE(cases[i].result.ok()) << i;
+        EXPECT_EQ(cases[i].result.value.kind(), expected[i].first) << i;
+        EXPECT_EQ(cases[i].result.value.toString(), expected[i].second) << i;
+    }
+    BindingResult single;
+    toValue(single, 0.1f);
+    EXPECT_EQ(single.value.getFloat(), static_cast<double>(0.1f));
+}
+
+TEST_F(ToValueTest, StructureMembersComeInByteOrderOfTheirNames) {
+    Everything source;
+    source.i8 = -1;
+    source.shade = Shade::Dark;
+    source.level = Level::High;
+    source.origin = {3, 4};
+    source.numbers = {1, 2};
+    source.flags = {true, false};
+    source.points = {{5, 6}};
+    source.shades = {Shade::Light};
+    source.weights = {{"b", 2.0}, {"a", 1.0}};
+    source.object.element(1) = "deep";
+    const BindingProperty value = Convert(source);
+    const std::vector<std::string> names = MemberNames(value);
+    EXPECT_TRUE(std::is_sorted(names.begin(), names.end()));
+    // Every field that is not optional is there, zero or not.
+    EXPECT_EQ(names.size(), 25u);
+    EXPECT_EQ(value.get("i8").getSigned(), -1);
+    EXPECT_EQ(value.get("u8").kind(), Kind::Unsigned);
+    EXPECT_EQ(value.get("text").kind(), Kind::String);
+    EXPECT_EQ(value.get("blob").kind(), Kind::Blob);
+    EXPECT_EQ(value.get("object").size(), 2u);
+    EXPECT_EQ(value.get("object").at(1).getString(), "deep");
+
+    const BindingEnum shade = value.get("shade").getEnum();
+    EXPECT_EQ(shade.value, -1);  // a 1-byte enumeration is sign-extended
+    EXPECT_EQ(shade.type, &StaticType::Identity<Shade>());
+    EXPECT_EQ(value.get("level").getEnum().value, 2);
+    EXPECT_EQ(value.get("state").getEnum().type, &StaticType::Identity<BindingAsyncState>());
+
+    EXPECT_EQ(value.get("origin").get("y").getSigned(), 4);
+    EXPECT_EQ(value.get("numbers").at(1).getSigned(), 2);
+    EXPECT_EQ(value.get("flags").at(0).kind(), Kind::Bool);
+    EXPECT_EQ(value.get("points").at(0).get("x").getSigned(), 5);
+    EXPECT_EQ(value.get("shades").at(0).getEnum().value, 1);
+    EXPECT_EQ(MemberNames(value.get("weights")), (std::vector<std::string>{"a", "b"}));
+    EXPECT_EQ(value.get("places").kind(), Kind::Structure);
+}
+
+TEST_F(ToValueTest, OptionalFieldsAreLeftOutOnlyWhenZero) {
+    Everything zero;
+    const BindingProperty without = Convert(zero);
+    EXPECT_TRUE(without.get("optionalCount").isEmpty());
+    EXPECT_TRUE(without.get("optionalNote").isEmpty());
+    EXPECT_TRUE(without.get("optionalPath").isEmpty());
+    EXPECT_EQ(without.get("i32").kind(), Kind::Signed);  // not optional: emitted although 0
+    EXPECT_EQ(without.get("words").kind(), Kind::Collection);
+
+    Everything set;
+    set.optionalCount = 1;
+    set.optionalNote = "n";
+    set.optionalPath = {Point{}};
+    const BindingProperty with = Convert(set);
+    EXPECT_EQ(with.get("optionalCount").getSigned(), 1);
+    EXPECT_EQ(with.get("optionalNote").getString(), "n");
+    EXPECT_EQ(with.get("optionalPath").size(), 1u);
+}
+
+struct Empty {
+    static constexpr FixedText kStaticTypeText{"struct Norv::ConversionTest::Empty"};
+};
+struct Late {
+    static constexpr FixedText kStaticTypeText{"struct Norv::ConversionTest::Late"};
+    std::int32_t v = 0;
+};
+struct Holder {
+    static constexpr FixedText kStaticTypeText{"struct Norv::ConversionTest::Holder"};
+    std::int32_t first = 1;
+    Late late;
+};
+
+TEST_F(ToValueTest, StructureWithoutFieldsIsAnEmptyStructure) {
+    registry_.registerType<Empty>("Empty");
+    const Empty source;
+    BindingResult result;
+    structToValue(result, &source, registry_.findType("Empty"));
+    ASSERT_TRUE(result.ok());
+    EXPECT_EQ(result.value.kind(), Kind::Structure);
+    EXPECT_EQ(result.value.size(), 0u);
+}
+
+TEST_F(ToValueTest, UnregisteredNestedStructureLeavesOnlyTheError) {
+    registry_.registerType<Holder>("Holder").addField("first", &Holder::first).addField("late", &Holder::late);
+    registry_.registerType<Late>("Late").addField("v", &Late::v);
+    const Holder source;
+    BindingResult result;
+    structToValue(result, &source, registry_.findType("Holder"));
+    EXPECT_FALSE(result.ok());
+    EXPECT_EQ(result.error(), "Couldn't convert native value because it's an unregistered structure.");
+    EXPECT_EQ(MemberNames(result.value), std::vector<std::string>{"error"});
+}
+
+TEST_F(ToValueTest, LookupByStaticTypeReportsUnregisteredTypesWithoutAMessage) {
+    BindingProperty output;
+    output = "untouched";
+    EXPECT_FALSE(structToValue(output, Late{}, registry_));
+    EXPECT_EQ(output.getString(), "untouched");
+
+    Point point{1, 2};
+    ASSERT_TRUE(structToValue(output, point, registry_));
+    EXPECT_EQ(output.get("x").getSigned(), 1);
+
+    registry_.registerType<Holder>("Holder").addField("late", &Holder::late);
+    std::string error;
+    output = "untouched";
+    EXPECT_FALSE(structToValue(output, Holder{}, registry_, &error));
+    EXPECT_EQ(error, "Couldn't convert native value because it's an unregistered structure.");
+    EXPECT_EQ(output.getString(), "untouched");
+}
+
+TEST_F(ToValueTest, AFailedResultIsLeftAlone) {
+    BindingResult result;
+    result.setError("first");
+    toValue(result, 5);
+    const Point point;
+    structToValue(result, &point, registry_.findType("Point"));
+    EXPECT_EQ(result.error(), "first");
+}
+
+TEST_F(ToValueTest, HelpTypesBecomeTheirHelpMembers) {
+    BindingFullTypeHelp help;
+    help.name = "Point";
+    help.size = 8;
+    help.tags = {"geometry"};
+    help.fields.push_back({"x", "Abscissa", 0, {"int32", ""}, false});
+    BindingProperty output;
+    ASSERT_TRUE(structToValue(output, help, registry_));
+    EXPECT_EQ(output.get("name").getString(), "Point");
+    EXPECT_EQ(output.get("size").getUnsigned(), 8u);
+    EXPECT_EQ(output.get("tags").at(0).getString(), "geometry");
+    EXPECT_EQ(output.get("fields").at(0).get("type").get("type").getString(), "int32");
+    EXPECT_EQ(output.get("values").kind(), Kind::Collection);
+
+    BindingCallbackEvent event;
+    event.id = 3;
+    event.parameters.resize(2);
+    event.parameters[0] = "p";
+    ASSERT_TRUE(structToValue(output, event, registry_));
+    EXPECT_EQ(output.get("parameters").size(), 2u);
+    EXPECT_TRUE(output.get("parameters").at(1).isEmpty());
+}
+
+}  // namespace
+}  // namespace Norv
