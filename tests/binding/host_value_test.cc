@@ -1,0 +1,319 @@
+#include "binding/host_value.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "binding/assign_value.h"
+#include "binding/to_value.h"
+#include "conversion_test_types.h"
+#include "diagnostics/allocation_statistics.h"
+
+namespace Norv {
+namespace {
+
+using namespace ConversionTest;
+using Kind = BindingValueKind;
+
+// Packed fields are read by value: a reference to one may be misaligned.
+std::uint32_t TagOf(const HostValue& value) {
+    return value.tag;
+}
+std::int64_t SignedOf(const HostValue& value) {
+    return value.payload.signedNumber;
+}
+std::string TextOf(const HostValue& value) {
+    return std::string(value.payload.string.text, value.payload.string.length);
+}
+std::uint32_t CountOf(const HostValue& value) {
+    return value.payload.collection.count;
+}
+const HostValue& ItemOf(const HostValue& value, std::size_t i) {
+    return value.payload.collection.items[i];
+}
+const HostValueMember& MemberOf(const HostValue& value, std::size_t i) {
+    return value.payload.structure.members[i];
+}
+
+std::int64_t OutstandingBlocks() {
+    const AllocationStatistics statistics = CurrentAllocationStatistics();
+    return static_cast<std::int64_t>(statistics.Allocations() - statistics.Releases());
+}
+
+HostValue Record(std::uint32_t tag) {
+    HostValue value;
+    std::memset(&value, 0, sizeof value);
+    value.tag = tag;
+    return value;
+}
+
+class HostValueTest : public ::testing::Test {
+protected:
+    HostValueTest() : baseline_(OutstandingBlocks()) {
+        RegisterConversionTypes(registry_);
+        std::memset(&failure_, 0, sizeof failure_);
+    }
+    ~HostValueTest() override {
+        resetHostResult(failure_);
+        EXPECT_EQ(OutstandingBlocks(), baseline_) << "every owned block is released";
+    }
+
+    BindingRegistry registry_;
+    HostResult failure_;
+    std::int64_t baseline_;
+};
+
+TEST_F(HostValueTest, WritesEachKindWithItsTag) {
+    struct Case {
+        BindingProperty value;
+        std::uint32_t tag;
+    };
+    Case cases[] = {{}, {}, {}, {}, {}, {}, {}};
+    cases[1].value = true;
+    cases[2].value = std::int64_t{-7};
+    cases[3].value = std::uint64_t{UINT64_MAX};
+    cases[4].value = 2.5;
+    cases[5].value = "text";
+    cases[6].value = BindingBlob{1, 2, 3};
+    const std::uint32_t tags[] = {0, 1, 2, 3, 4, 6, 8};
+    for (std::size_t i = 0; i < std::size(cases); ++i) {
+        HostValue record = Record(99);
+        writeHostValue(record, cases[i].value);
+        EXPECT_EQ(TagOf(record), tags[i]) << i;
+        BindingProperty back;
+        ASSERT_TRUE(readHostValue(failure_, back, record, "<result>"));
+        EXPECT_EQ(back.kind(), cases[i].value.kind()) << i;
+        EXPECT_EQ(back.toString(), cases[i].value.toString()) << i;
+        resetHostValue(record);
+        EXPECT_EQ(TagOf(record), 0u);
+    }
+    BindingProperty withNul;
+    withNul = std::string("a\0b", 3);
+    HostValue text = Record(0);
+    writeHostValue(text, withNul);
+    EXPECT_EQ(TextOf(text), std::string("a\0b", 3));  // the length keeps every byte
+    resetHostValue(text);
+}
+
+TEST_F(HostValueTest, EnumerationsTravelAsNamesWhenTheRegistryKnowsThem) {
+    BindingProperty state;
+    state = BindingEnum{4, &StaticType::Identity<BindingAsyncState>()};
+    HostValue named = Record(0);
+    writeHostValue(named, state, &registry_);
+    EXPECT_EQ(TagOf(named), 6u);
+    EXPECT_EQ(TextOf(named), "Succeeded");
+    resetHostValue(named);
+
+    HostValue number = Record(0);
+    writeHostValue(number, state);
+    EXPECT_EQ(TagOf(number), 2u);
+    EXPECT_EQ(SignedOf(number), 4);
+
+    state = BindingEnum{-9, &StaticType::Identity<BindingAsyncState>()};
+    writeHostValue(number, state, &registry_);
+    EXPECT_EQ(TagOf(number), 2u);
+    EXPECT_EQ(SignedOf(number), -9);
+}
+
+TEST_F(HostValueTest, StructuresAreWrittenInNameOrderWithOwnedKeys) {
+    BindingProperty value;
+    value.member("b") = 2;
+    value.member("a").append() = "x";
+    HostValue record = Record(0);
+    writeHostValue(record, value);
+    ASSERT_EQ(TagOf(record), 10u);
+    ASSERT_EQ(CountOf(record), 2u);
+    EXPECT_STREQ(MemberOf(record, 0).key, "a");
+    EXPECT_STREQ(MemberOf(record, 1).key, "b");
+    EXPECT_EQ(MemberOf(record, 0).ownsKey, 1);
+    EXPECT_EQ(MemberOf(record, 1).ownsKey, 1);
+    const HostValue& list = MemberOf(record, 0).value;
+    EXPECT_EQ(TagOf(list), 9u);
+    EXPECT_EQ(TextOf(ItemOf(list, 0)), "x");
+    resetHostValue(record);
+}
+
+TEST_F(HostValueTest, ReadsBorrowedTextUpToItsNul) {
+    const char text[] = "ab\0cd";
+    HostValue record = Record(5);
+    record.payload.string.text = text;
+    record.payload.string.length = 5;
+    BindingProperty value;
+    ASSERT_TRUE(readHostValue(failure_, value, record, "<result>"));
+    EXPECT_EQ(value.getString(), "ab");
+    resetHostValue(record);  // borrowed: nothing is freed
+    EXPECT_STREQ(text, "ab");
+}
+
+TEST_F(HostValueTest, ReadsEveryTagAndNullPointersAsEmpty) {
+    const std::uint8_t bytes[] = {'h', 'i'};
+    HostValue records[] = {Record(0), Record(1), Record(2), Record(3), Record(4), Record(7),
+                           Record(8), Record(5), Record(7), Record(9), Record(10)};
+    records[1].payload.boolean = 1;
+    records[2].payload.signedNumber = -2;
+    records[3].payload.unsignedNumber = 3;
+    records[4].payload.floatNumber = 0.5;
+    records[5].payload.blob.bytes = bytes;
+    records[5].payload.blob.count = 2;
+    records[6].payload.blob.bytes = bytes;
+    records[6].payload.blob.count = 1;
+    // Null pointers with non-zero counts, as a careless host might send them.
+    records[7].payload.string.length = 4;
+    records[8].payload.blob.count = 4;
+    records[9].payload.collection.count = 4;
+    records[10].payload.structure.count = 4;
+    const std::pair<Kind, std::string> expected[] = {
+        {Kind::Empty, ""},         {Kind::Bool, "true"},   {Kind::Signed, "-2"},  {Kind::Unsigned, "3"},
+        {Kind::Float, "0.500000"}, {Kind::Blob, "aGk="},   {Kind::Blob, "aA=="},  {Kind::String, ""},
+        {Kind::Blob, ""},          {Kind::Collection, ""}, {Kind::Structure, ""},
+    };
+    for (std::size_t i = 0; i < std::size(records); ++i) {
+        BindingProperty value;
+        value = "previous";
+        ASSERT_TRUE(readHostValue(failure_, value, records[i], "<result>")) << i;
+        EXPECT_EQ(value.kind(), expected[i].first) << i;
+        EXPECT_EQ(value.toString(), expected[i].second) << i;
+        if (i >= 7) {
+            EXPECT_EQ(value.size(), 0u) << i;
+        }
+    }
+}
+
+TEST_F(HostValueTest, UnknownTagStopsTheReadMidCollection) {
+    HostValue items[] = {Record(2), Record(12), Record(2)};
+    items[0].payload.signedNumber = 1;
+    items[2].payload.signedNumber = 3;
+    HostValue list = Record(9);
+    list.payload.collection.items = items;
+    list.payload.collection.count = 3;
+    BindingProperty value;
+    EXPECT_FALSE(readHostValue(failure_, value, list, "<result>"));
+    EXPECT_EQ(failure_.failed, 1);
+    EXPECT_STREQ(failure_.error,
+                 "Couldn't assign value to '<result>' of type object because the input is of an incompatible type ''.");
+    EXPECT_EQ(value.at(0).getSigned(), 1);
+    EXPECT_TRUE(value.at(1).isEmpty());
+    EXPECT_TRUE(value.at(2).isEmpty());
+}
+
+TEST_F(HostValueTest, DuplicateKeysKeepTheLastValueAndBadMembersFail) {
+    HostValueMember members[3];
+    std::memset(members, 0, sizeof members);
+    members[0].key = "k";
+    members[0].value = Record(2);
+    members[0].value.payload.signedNumber = 1;
+    members[1].key = "k";
+    members[1].value = Record(2);
+    members[1].value.payload.signedNumber = 2;
+    members[2].key = "z";
+    members[2].value = Record(11);
+    HostValue record = Record(10);
+    record.payload.structure.members = members;
+    record.payload.structure.count = 2;
+    BindingProperty value;
+    ASSERT_TRUE(readHostValue(failure_, value, record, "<result>"));
+    EXPECT_EQ(value.size(), 1u);
+    EXPECT_EQ(value.get("k").getSigned(), 2);
+
+    record.payload.structure.count = 3;
+    EXPECT_FALSE(readHostValue(failure_, value, record, "payload"));
+    EXPECT_STREQ(failure_.error,
+                 "Couldn't assign value to 'payload' of type object because the input is of an incompatible type ''.");
+}
+
+TEST_F(HostValueTest, SetHostErrorReplacesValueAndMessage) {
+    BindingProperty text;
+    text = "owned";
+    writeHostValue(failure_.value, text);
+    setHostError(failure_, "first");
+    setHostError(failure_, "second");
+    EXPECT_EQ(TagOf(failure_.value), 0u);
+    EXPECT_STREQ(failure_.error, "second");
+    EXPECT_EQ(failure_.failed, 1);
+}
+
+void ExpectSameEverything(const Everything& a, const Everything& b) {
+    EXPECT_EQ(a.flag, b.flag);
+    EXPECT_EQ(a.i8, b.i8);
+    EXPECT_EQ(a.u8, b.u8);
+    EXPECT_EQ(a.i16, b.i16);
+    EXPECT_EQ(a.u16, b.u16);
+    EXPECT_EQ(a.i32, b.i32);
+    EXPECT_EQ(a.u32, b.u32);
+    EXPECT_EQ(a.i64, b.i64);
+    EXPECT_EQ(a.u64, b.u64);
+    EXPECT_EQ(a.f32, b.f32);
+    EXPECT_EQ(a.f64, b.f64);
+    EXPECT_EQ(a.text, b.text);
+    EXPECT_EQ(a.object.get("deep").at(0).getString(), b.object.get("deep").at(0).getString());
+    EXPECT_EQ(a.blob, b.blob);
+    EXPECT_EQ(a.shade, b.shade);
+    EXPECT_EQ(a.level, b.level);
+    EXPECT_EQ(a.state, b.state);
+    EXPECT_EQ(a.origin.x, b.origin.x);
+    EXPECT_EQ(a.origin.y, b.origin.y);
+    EXPECT_EQ(a.numbers, b.numbers);
+    EXPECT_EQ(a.flags, b.flags);
+    EXPECT_EQ(a.words, b.words);
+    ASSERT_EQ(a.points.size(), b.points.size());
+    EXPECT_EQ(a.points[1].y, b.points[1].y);
+    EXPECT_EQ(a.shades, b.shades);
+    EXPECT_EQ(a.weights, b.weights);
+    EXPECT_EQ(a.places.at("home").x, b.places.at("home").x);
+    EXPECT_EQ(a.optionalCount, b.optionalCount);
+    EXPECT_EQ(a.optionalNote, b.optionalNote);
+}
+
+TEST_F(HostValueTest, RoundTripsAStructureUsingEveryKind) {
+    Everything source;
+    source.flag = true;
+    source.i8 = -128;
+    source.u8 = 255;
+    source.i16 = -32768;
+    source.u16 = 65535;
+    source.i32 = INT32_MIN;
+    source.u32 = UINT32_MAX;
+    source.i64 = INT64_MIN;
+    source.u64 = UINT64_MAX;
+    source.f32 = 0.1f;
+    source.f64 = -1e300;
+    source.text = "héllo";
+    source.object.member("deep").append() = "inner";
+    source.blob = {0, 255, 10};
+    source.shade = Shade::Dark;
+    source.level = Level::High;
+    source.state = BindingAsyncState::Cancelling;
+    source.origin = {-1, 1};
+    source.numbers = {1, -2, 3};
+    source.flags = {false, true};
+    source.words = {"", "w"};
+    source.points = {{1, 2}, {3, 4}};
+    source.shades = {Shade::Light, Shade::None};
+    source.weights = {{"x", 0.25}, {"y", -4.0}};
+    source.places = {{"home", {7, 8}}};
+    source.optionalCount = 0;
+    source.optionalNote = "kept";
+
+    for (const BindingRegistry* names :
+         {static_cast<const BindingRegistry*>(nullptr), static_cast<const BindingRegistry*>(&registry_)}) {
+        BindingProperty value;
+        ASSERT_TRUE(structToValue(value, source, registry_));
+        HostValue record = Record(0);
+        writeHostValue(record, value, names);
+        BindingProperty back;
+        ASSERT_TRUE(readHostValue(failure_, back, record, "<result>"));
+        resetHostValue(record);
+
+        Everything target;
+        BindingResult result;
+        assignStruct(result, target, back, registry_, "<result>");
+        ASSERT_TRUE(result.ok()) << result.error();
+        ExpectSameEverything(target, source);
+    }
+}
+
+}  // namespace
+}  // namespace Norv
