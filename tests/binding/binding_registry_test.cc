@@ -89,6 +89,7 @@ TEST(BindingRegistryTest, FirstRegistrationOfANameWins) {
     BindingRegistry registry;
     registry.registerType<Shade>("BindingAsyncState")
         .description("first")
+        .addTag("")
         .addTag("one")
         .addEnumValue("Dark", Shade::Dark);
     BindingTypeBuilderFor<Leaf> second = registry.registerType<Leaf>("BindingAsyncState");
@@ -272,30 +273,6 @@ TEST(BindingRegistryTest, ElementTypeRegisteredLaterLeavesANullDescriptor) {
     const BindingTypeDescriptor* holder = registry.findType("Holder");
     EXPECT_EQ(holder->fields[0].type, (BindingTypeIdentifier{Kind::Vector, Kind::Struct, nullptr}));
     EXPECT_EQ(holder->fields[1].type, (BindingTypeIdentifier{Kind::Struct, Kind::None, nullptr}));
-}
-
-TEST(BindingRegistryTest, FlagsAndDescribedTypeAreKept) {
-    BindingRegistry registry;
-    BindingTypeBuilderFor<Leaf> builder = registry.registerType<Leaf>("Leaf");
-    builder.addField("weight", &Leaf::weight, "How heavy", kBindingFieldOptional | kBindingFieldRequired,
-                     BindingTypeIdentifier{Kind::Object});
-    const BindingFieldDescriptor& field = builder.descriptor()->fields[0];
-    EXPECT_EQ(field.description, "How heavy");
-    EXPECT_TRUE(field.isOptional());
-    EXPECT_TRUE(field.isRequired());
-    EXPECT_EQ(field.describedType, BindingTypeIdentifier{Kind::Object});
-    EXPECT_EQ(field.type, BindingTypeIdentifier{Kind::Int32});
-    EXPECT_EQ(builder.descriptor()->findField("weight"), &field);
-    EXPECT_EQ(builder.descriptor()->findField("Weight"), nullptr);
-}
-
-TEST(BindingRegistryTest, EmptyTagsAreIgnored) {
-    BindingRegistry registry;
-    BindingTypeBuilder builder = registry.registerType("Tagged", 1, nullptr, false);
-    builder.addTag("").addTag("a").addTag("").addTag("b");
-    EXPECT_EQ(builder.descriptor()->tags, (std::vector<std::string>{"a", "b"}));
-    EXPECT_TRUE(builder.descriptor()->hasTag("b"));
-    EXPECT_FALSE(builder.descriptor()->hasTag(""));
 }
 
 // Counts how many converters and callbacks are destroyed.

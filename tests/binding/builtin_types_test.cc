@@ -152,80 +152,32 @@ TEST(BuiltinTypesTest, BuiltinStructuresInDeclarationOrder) {
     });
 }
 
-TEST(BuiltinTypesTest, HelpStructuresReferToTheirElementTypes) {
+TEST(BuiltinTypesTest, HelpTypesAreTaggedAndReferToTheirElementTypes) {
     const std::vector<std::string> help{"$builtin", "help"};
-    auto type = [](const char* name) { return Builtins().findType(name); };
-    const BindingTypeIdentifier text{Kind::String};
-    const BindingTypeIdentifier flag{Kind::Bool};
-    const BindingTypeIdentifier typeId{Kind::Struct, Kind::None, type("BindingFullTypeIdentifier")};
-    const BindingTypeIdentifier tags{Kind::Vector, Kind::String};
-    auto vectorOf = [&](const char* name) { return BindingTypeIdentifier{Kind::Vector, Kind::Struct, type(name)}; };
-    ExpectStructures({
-        {"BindingFullTypeIdentifier",
-         "Describes the type of a value.",
-         help,
-         {{"type", text, ""}, {"elementType", text, ""}}},
-        {"BindingFullArgumentHelp",
-         "Describes a function parameter.",
-         help,
-         {{"name", text, ""}, {"description", text, ""}, {"type", typeId, ""}, {"optional", flag, ""}}},
-        {"BindingFullFunctionHelp",
-         "Describes a function.",
-         help,
-         {{"name", text, ""},
-          {"nameSpace", text, ""},
-          {"arguments", vectorOf("BindingFullArgumentHelp"), ""},
-          {"returns", typeId, ""},
-          {"description", text, ""},
-          {"help", text, ""},
-          {"threadSafe", flag, ""},
-          {"async", text, ""},
-          {"tags", tags, ""}}},
-        {"BindingFullEnumValueHelp",
-         "Describes an enumerator.",
-         help,
-         {{"name", text, ""}, {"description", text, ""}, {"value", {Kind::Int32}, ""}}},
-        {"BindingFullFieldHelp",
-         "Describes a member of a struct.",
-         help,
-         {{"name", text, ""},
-          {"description", text, ""},
-          {"offset", {Kind::UInt32}, ""},
-          {"type", typeId, ""},
-          {"optional", flag, ""}}},
-        {"BindingFullTypeHelp",
-         "Describes a struct or enum type.",
-         help,
-         {{"name", text, ""},
-          {"nameSpace", text, ""},
-          {"size", {Kind::UInt32}, ""},
-          {"description", text, ""},
-          {"tags", tags, ""},
-          {"fields", vectorOf("BindingFullFieldHelp"), ""},
-          {"values", vectorOf("BindingFullEnumValueHelp"), ""}}},
-        {"BindingFullEventHelp",
-         "Describes an event.",
-         help,
-         {{"name", text, ""},
-          {"nameSpace", text, ""},
-          {"type", typeId, ""},
-          {"description", text, ""},
-          {"tags", tags, ""}}},
-        {"BindingFullApiHelp",
-         "Describes the exposed native API.",
-         help,
-         {{"functions", vectorOf("BindingFullFunctionHelp"), ""},
-          {"types", vectorOf("BindingFullTypeHelp"), ""},
-          {"events", vectorOf("BindingFullEventHelp"), ""}}},
-    });
-    EXPECT_NE(typeId.descriptor, nullptr);
+    int helpTypes = 0;
+    for (const BindingTypeDescriptor* type : Builtins().types()) {
+        if (!type->hasTag("help")) continue;
+        ++helpTypes;
+        EXPECT_EQ(type->tags, help) << type->name;
+        for (const BindingFieldDescriptor& field : type->fields) {
+            EXPECT_EQ(field.description, "") << type->name << "." << field.name;
+            // Element types are registered first, so no help field is left unresolved.
+            const bool refersToType = field.type.kind == Kind::Struct || field.type.elementKind == Kind::Struct;
+            EXPECT_EQ(field.type.descriptor != nullptr, refersToType) << type->name << "." << field.name;
+        }
+    }
+    EXPECT_EQ(helpTypes, 9);
 
-    const BindingTypeDescriptor* format = type("BindingHelpFormat");
+    const BindingTypeDescriptor* api = Builtins().findType("BindingFullApiHelp");
+    ASSERT_EQ(api->fields.size(), 3u);
+    EXPECT_EQ(api->fields[1].type,
+              (BindingTypeIdentifier{Kind::Vector, Kind::Struct, Builtins().findType("BindingFullTypeHelp")}));
+
+    const BindingTypeDescriptor* format = Builtins().findType("BindingHelpFormat");
     ASSERT_NE(format, nullptr);
     EXPECT_TRUE(format->isEnum);
     EXPECT_EQ(format->size, 4u);
     EXPECT_EQ(format->description, "Help format for binding functions and types.");
-    EXPECT_EQ(format->tags, help);
     ASSERT_EQ(format->values.size(), 2u);
     EXPECT_EQ(format->values[0].name, "Epytext");
     EXPECT_EQ(format->values[0].value, 2);
