@@ -4,6 +4,7 @@
 
 #include <cstring>
 #include <iterator>
+#include <string>
 #include <vector>
 
 #include "binding/binding_limits.h"
@@ -37,9 +38,10 @@ constexpr const char* kErrorTexts[] = {
 constexpr const char* kUnknownErrorText = "Unknown error.";
 constexpr const char* kTooDeepFormat = "Error: Nesting is too deep (more than %1 levels) at offset %2.";
 
-// The iterative parser keeps the C stack flat whatever the nesting; the depth
-// limit below then bounds the trees that later copies and conversions recurse on.
-constexpr unsigned kParseFlags = rapidjson::kParseDefaultFlags | rapidjson::kParseIterativeFlag;
+// Strings are decoded in place inside a private copy of the text, so the
+// reader never uses its own internal stack. It recurses once per nesting
+// level; the builder's depth limit stops it long before the C stack is at risk.
+constexpr unsigned kParseFlags = rapidjson::kParseDefaultFlags | rapidjson::kParseInsituFlag;
 
 // Texts and names end at their first NUL (a "\u0000" escape included).
 std::string_view UpToNul(const char* text, rapidjson::SizeType length) {
@@ -123,25 +125,19 @@ private:
 }  // namespace
 
 BindingResult ParseJson(const char* text) {
-    if (text == nullptr) text = "";
+    std::string buffer(text == nullptr ? "" : text);
     BindingResult result;
     JsonValueBuilder builder(result.value);
     rapidjson::Reader reader;
-    rapidjson::StringStream stream(text);
+    rapidjson::InsituStringStream stream(buffer.data());
     const rapidjson::ParseResult parsed = reader.Parse<kParseFlags>(stream, builder);
     if (!parsed) {
-        rapidjson::ParseErrorCode code = parsed.Code();
+        const rapidjson::ParseErrorCode code = parsed.Code();
         std::size_t offset = parsed.Offset();
         switch (code) {
             case rapidjson::kParseErrorDocumentEmpty:
-                // The iterative parser also says "empty" for a stray ']', '}', ',' or ':'
-                // at the top; the recursive one calls that an invalid value, here.
-                if (text[offset] == '\0') {
-                    result.value.reset();
-                    return result;
-                }
-                code = rapidjson::kParseErrorValueInvalid;
-                break;
+                result.value.reset();
+                return result;
             case rapidjson::kParseErrorObjectMissColon:
             case rapidjson::kParseErrorObjectMissCommaOrCurlyBracket:
             case rapidjson::kParseErrorArrayMissCommaOrSquareBracket:
@@ -151,8 +147,8 @@ BindingResult ParseJson(const char* text) {
                 break;
             case rapidjson::kParseErrorTermination:
                 if (builder.tooDeep()) {
-                    // The offset is that of the bracket opening the level too many.
-                    result.setError(Format(kTooDeepFormat, kMaxNestingDepth, offset));
+                    // The reader stops just past the bracket opening the level too many.
+                    result.setError(Format(kTooDeepFormat, kMaxNestingDepth, offset - 1));
                     return result;
                 }
                 break;
