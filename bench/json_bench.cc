@@ -1,0 +1,79 @@
+// ParseJson against RapidJSON's DOM, RapidJSON's bare tokenizer and nlohmann::json.
+#include <benchmark/benchmark.h>
+#include <rapidjson/document.h>
+#include <rapidjson/reader.h>
+
+#include <string>
+
+#include "bench/reader_documents.h"
+#include "formats/json_reader.h"
+
+namespace {
+
+// The flags ParseJson runs the reader with: in situ, on a private copy of the
+// text, which every RapidJSON peer below makes too.
+constexpr unsigned kFlags = rapidjson::kParseDefaultFlags | rapidjson::kParseInsituFlag;
+
+const std::string& Text(int which) {
+    static const std::string texts[] = {
+        Norv::Bench::JsonApiDocument().dump(),
+        Norv::Bench::NumbersDocument().dump(),
+        Norv::Bench::ConfigurationDocument().dump(),
+    };
+    return texts[which];
+}
+
+template <class Parse>
+void Run(benchmark::State& state, int which, Parse parse) {
+    const std::string& text = Text(which);
+    for (auto _ : state) parse(text);
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * text.size()));
+}
+
+void Norv(benchmark::State& state, int which) {
+    Run(state, which, [](const std::string& text) {
+        Norv::BindingResult result = Norv::ParseJson(text);
+        if (!result.ok()) throw std::runtime_error(std::string(result.error()));
+        benchmark::DoNotOptimize(result.value.kind());
+    });
+}
+
+void RapidJsonDom(benchmark::State& state, int which) {
+    Run(state, which, [](const std::string& text) {
+        std::string buffer = text;
+        rapidjson::Document document;
+        document.ParseInsitu<kFlags>(buffer.data());
+        benchmark::DoNotOptimize(document.GetType());
+    });
+}
+
+void RapidJsonReader(benchmark::State& state, int which) {
+    Run(state, which, [](const std::string& text) {
+        std::string buffer = text;
+        rapidjson::BaseReaderHandler<> ignore;
+        rapidjson::InsituStringStream stream(buffer.data());
+        rapidjson::Reader reader;
+        benchmark::DoNotOptimize(reader.Parse<kFlags>(stream, ignore).IsError());
+    });
+}
+
+void Nlohmann(benchmark::State& state, int which) {
+    Run(state, which, [](const std::string& text) {
+        nlohmann::json document = nlohmann::json::parse(text);
+        benchmark::DoNotOptimize(document.type());
+    });
+}
+
+#define NORV_READER_BENCH(Case, index)                                                      \
+    BENCHMARK_CAPTURE(Norv, index, index)->Name("BM_" #Case "/Norv");                       \
+    BENCHMARK_CAPTURE(RapidJsonDom, index, index)->Name("BM_" #Case "/RapidJsonDom");       \
+    BENCHMARK_CAPTURE(RapidJsonReader, index, index)->Name("BM_" #Case "/RapidJsonReader"); \
+    BENCHMARK_CAPTURE(Nlohmann, index, index)->Name("BM_" #Case "/Nlohmann");
+
+NORV_READER_BENCH(JsonApi, 0)
+NORV_READER_BENCH(Numbers, 1)
+NORV_READER_BENCH(Configuration, 2)
+
+}  // namespace
+
+BENCHMARK_MAIN();

@@ -1,0 +1,80 @@
+// ParseYaml against libyaml's bare event loop and yaml-cpp's YAML::Load.
+#include <benchmark/benchmark.h>
+#include <yaml-cpp/yaml.h>
+
+#include <stdexcept>
+#include <string>
+
+#include "bench/reader_documents.h"
+#include "formats/yaml_library.h"
+#include "formats/yaml_reader.h"
+
+namespace {
+
+const std::string& Text(int which) {
+    static const std::string texts[] = {
+        Norv::Bench::ToYaml(Norv::Bench::JsonApiDocument()),
+        Norv::Bench::ToYaml(Norv::Bench::NumbersDocument()),
+        Norv::Bench::ToYaml(Norv::Bench::ConfigurationDocument()),
+    };
+    return texts[which];
+}
+
+template <class Parse>
+void Run(benchmark::State& state, int which, Parse parse) {
+    if (Norv::LoadYamlLibrary() == nullptr) {
+        state.SkipWithError("libyaml is not present");
+        return;
+    }
+    const std::string& text = Text(which);
+    for (auto _ : state) parse(text);
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * text.size()));
+}
+
+void Norv(benchmark::State& state, int which) {
+    Run(state, which, [](const std::string& text) {
+        Norv::BindingResult result = Norv::ParseYaml(text);
+        if (!result.ok()) throw std::runtime_error(std::string(result.error()));
+        benchmark::DoNotOptimize(result.value.kind());
+    });
+}
+
+// The floor: every event parsed and deleted through the same entry points, nothing built.
+void LibyamlEvents(benchmark::State& state, int which) {
+    Run(state, which, [](const std::string& text) {
+        const Norv::YamlLibrary& yaml = *Norv::LoadYamlLibrary();
+        yaml_parser_t parser;
+        yaml.parserInitialize(&parser);
+        yaml.parserSetEncoding(&parser, YAML_UTF8_ENCODING);
+        yaml.parserSetInputString(&parser, reinterpret_cast<const unsigned char*>(text.data()), text.size());
+        yaml_event_t event;
+        bool done = false;
+        while (!done) {
+            if (yaml.parserParse(&parser, &event) == 0) break;
+            done = event.type == YAML_STREAM_END_EVENT;
+            yaml.eventDelete(&event);
+        }
+        yaml.parserDelete(&parser);
+        benchmark::DoNotOptimize(done);
+    });
+}
+
+void YamlCpp(benchmark::State& state, int which) {
+    Run(state, which, [](const std::string& text) {
+        YAML::Node document = YAML::Load(text);
+        benchmark::DoNotOptimize(document.Type());
+    });
+}
+
+#define NORV_READER_BENCH(Case, index)                                                  \
+    BENCHMARK_CAPTURE(Norv, index, index)->Name("BM_" #Case "/Norv");                   \
+    BENCHMARK_CAPTURE(LibyamlEvents, index, index)->Name("BM_" #Case "/LibyamlEvents"); \
+    BENCHMARK_CAPTURE(YamlCpp, index, index)->Name("BM_" #Case "/YamlCpp");
+
+NORV_READER_BENCH(JsonApi, 0)
+NORV_READER_BENCH(Numbers, 1)
+NORV_READER_BENCH(Configuration, 2)
+
+}  // namespace
+
+BENCHMARK_MAIN();
