@@ -117,6 +117,14 @@ constexpr auto FundamentalText() {
         return FixedText("bool");
     } else if constexpr (std::is_same_v<T, char>) {
         return FixedText("char");
+    } else if constexpr (std::is_same_v<T, wchar_t>) {
+        return FixedText("wchar_t");
+    } else if constexpr (std::is_same_v<T, char8_t>) {
+        return FixedText("char8_t");
+    } else if constexpr (std::is_same_v<T, char16_t>) {
+        return FixedText("char16_t");
+    } else if constexpr (std::is_same_v<T, char32_t>) {
+        return FixedText("char32_t");
     } else if constexpr (std::is_same_v<T, float>) {
         return FixedText("float");
     } else if constexpr (std::is_same_v<T, double>) {
@@ -160,7 +168,8 @@ constexpr auto CloseTemplate() {
 }  // namespace StaticTypeDetail
 
 template <class T>
-concept PlainFundamental = std::is_fundamental_v<T> && !std::is_const_v<T> && !std::is_volatile_v<T>;
+concept PlainFundamental = (std::is_arithmetic_v<T> || std::is_void_v<T>)&&!std::is_const_v<T> &&
+                           !std::is_volatile_v<T>;
 
 template <PlainFundamental T>
 struct StaticTypeText<T> {

@@ -85,6 +85,7 @@ TEST(StaticTypeTest, SignatureTextsFollowTheWindowsSpelling) {
     const NameRow rows[] = {
         {StaticType::Name<bool>(), "bool"},
         {StaticType::Name<double>(), "double"},
+        {StaticType::Name<wchar_t>(), "wchar_t"},
         {StaticType::Name<std::int8_t>(), "signed char"},
         {StaticType::Name<std::uint8_t>(), "unsigned char"},
         {StaticType::Name<std::int16_t>(), "short"},
