@@ -6,6 +6,8 @@
 set -uo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup.sh all || exit 1
+# Let ccache share objects between clones in different folders.
+export CCACHE_BASEDIR="$PWD" CCACHE_NOHASHDIR=true
 
 presets=("$@")
 [ ${#presets[@]} -gt 0 ] || presets=(linux-x64 linux-x64-asan linux-x86 windows-x86 windows-x64)
