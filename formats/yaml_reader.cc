@@ -374,8 +374,11 @@ private:
 }  // namespace
 
 BindingResult ParseYaml(std::string_view text) {
+    return ParseYaml(text, LoadYamlLibrary());
+}
+
+BindingResult ParseYaml(std::string_view text, const YamlLibrary* yaml) {
     BindingResult result;
-    const YamlLibrary* yaml = LoadYamlLibrary();
     if (yaml == nullptr) {
         result.setError(Format(kLibraryMissing, YamlLibraryName()));
         return result;

@@ -6,14 +6,13 @@
 #include <cstdint>
 #include <limits>
 
+#include "binding/assign_value.h"
 #include "binding/number_parse.h"
 #include "diagnostics/format.h"
 
 namespace Norv {
 namespace {
 
-constexpr const char* kOutOfRange = "Value %1 for '%2' of type %3 is out of range";
-constexpr const char* kIncorrectFormat = "Value %1 for '%2' of type %3 is in an incorrect format";
 constexpr const char* kUnsupportedTag = "Unsupported YAML tag '%1'.";
 constexpr const char* kValueName = "yaml";
 
@@ -36,47 +35,37 @@ bool IsOneOf(std::string_view text, const std::array<std::string_view, N>& words
     return false;
 }
 
-bool Fail(std::string& error, const char* format, std::string_view text, const char* typeName) {
-    error = Format(format, text, kValueName, typeName);
-    return false;
+// Tagged numbers go through the conversions' own rules, bounds and messages.
+template <class Conversion>
+bool ConvertTagged(BindingProperty& target, std::string_view text, std::string& error, Conversion convert) {
+    BindingProperty input;
+    input = text;
+    BindingResult outcome;
+    const auto value = convert(outcome, input);
+    if (!outcome.ok()) {
+        error = outcome.error();
+        return false;
+    }
+    target = value;
+    return true;
 }
 
 bool TypeInteger(BindingProperty& target, std::string_view text, std::string& error) {
     if (!text.empty() && text.front() == '-') {
-        std::int64_t value = 0;
-        switch (ParseSigned(text, value)) {
-            case NumberParseStatus::Ok:
-                target = value;
-                return true;
-            case NumberParseStatus::Format:
-                return Fail(error, kIncorrectFormat, text, "int64_t");
-            case NumberParseStatus::Range:
-                return Fail(error, kOutOfRange, text, "int64_t");
-        }
+        return ConvertTagged(target, text, error, [](BindingResult& outcome, const BindingProperty& input) {
+            return convertSigned(outcome, input, std::numeric_limits<std::int64_t>::min(),
+                                 std::numeric_limits<std::int64_t>::max(), kValueName, "int64_t");
+        });
     }
-    std::uint64_t value = 0;
-    switch (ParseUnsigned(text, value)) {
-        case NumberParseStatus::Ok:
-            target = value;
-            return true;
-        case NumberParseStatus::Format:
-            return Fail(error, kIncorrectFormat, text, "uint64_t");
-        case NumberParseStatus::Range:
-            break;
-    }
-    return Fail(error, kOutOfRange, text, "uint64_t");
+    return ConvertTagged(target, text, error, [](BindingResult& outcome, const BindingProperty& input) {
+        return convertUnsigned(outcome, input, std::numeric_limits<std::uint64_t>::max(), kValueName, "uint64_t");
+    });
 }
 
 bool TypeFloat(BindingProperty& target, std::string_view text, std::string& error) {
-    double value = 0.0;
-    const NumberParseStatus status = ParseDouble(text, value);
-    if (status == NumberParseStatus::Format) return Fail(error, kIncorrectFormat, text, "double");
-    constexpr double kMax = std::numeric_limits<double>::max();
-    if (status == NumberParseStatus::Range || value < -kMax || value > kMax) {
-        return Fail(error, kOutOfRange, text, "double");
-    }
-    target = value;
-    return true;
+    return ConvertTagged(target, text, error, [](BindingResult& outcome, const BindingProperty& input) {
+        return convertFloating(outcome, input, std::numeric_limits<double>::max(), kValueName, "double");
+    });
 }
 
 // A plain decimal or hexadecimal integer read exactly, so that integers beyond
@@ -143,7 +132,8 @@ bool TypeYamlScalar(BindingProperty& target, const char* tag, std::string_view t
                 target = IsOneOf(text, kTrueWords);
                 return true;
             }
-            return Fail(error, kIncorrectFormat, text, "bool");
+            error = Format(AssignMessage::kFormat, text, kValueName, "bool");
+            return false;
         }
         error = Format(kUnsupportedTag, name);
         return false;
