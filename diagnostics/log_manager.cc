@@ -142,19 +142,36 @@ std::uint64_t LogManager::ErrorCount() {
     return errors_;
 }
 
-void LogV(std::int32_t level, std::uint64_t groups, const char* format, std::va_list arguments) {
-    LogManager& manager = LogManager::Current();
-    if (manager.Drops(level, groups)) return;
+namespace {
+
+// Kept out of line so that a dropped record never pays for its frame.
+[[gnu::noinline]] void WriteRecord(LogManager& manager, std::int32_t level, std::uint64_t groups, const char* format,
+                                   std::va_list arguments) {
     char message[kLogTextCapacity];
-    int length = std::vsnprintf(message, sizeof message, format == nullptr ? "" : format, arguments);
-    if (length < 0) message[0] = '\0';
+    message[0] = '\0';
+    if (format != nullptr && std::vsnprintf(message, sizeof message, format, arguments) < 0) message[0] = '\0';
     manager.Write(LogRecord{Platform::CurrentLocalTime(), level, groups, message});
 }
 
+LogManager& ManagerForLogging() {
+    LogManager* manager = g_manager.load(std::memory_order_acquire);
+    return manager != nullptr ? *manager : LogManager::Current();
+}
+
+}  // namespace
+
+void LogV(std::int32_t level, std::uint64_t groups, const char* format, std::va_list arguments) {
+    LogManager& manager = ManagerForLogging();
+    if (manager.Drops(level, groups)) return;
+    WriteRecord(manager, level, groups, format, arguments);
+}
+
 void Log(std::int32_t level, std::uint64_t groups, const char* format, ...) {
+    LogManager& manager = ManagerForLogging();
+    if (manager.Drops(level, groups)) return;
     std::va_list arguments;
     va_start(arguments, format);
-    LogV(level, groups, format, arguments);
+    WriteRecord(manager, level, groups, format, arguments);
     va_end(arguments);
 }
 
