@@ -52,7 +52,7 @@ done
 
 echo "=== clang-format"
 if command -v clang-format >/dev/null; then
-  unformatted=$(git ls-files '*.h' '*.cc' | xargs clang-format --dry-run 2>&1 | grep -oE '^[^:]+\.(h|cc)' | sort -u)
+  unformatted=$(git ls-files '*.h' '*.cc' | xargs clang-format --dry-run 2>&1 | grep -oE '^[^ :]+\.(h|cc):[0-9]+:' | cut -d: -f1 | sort -u)
   if [ -n "$unformatted" ]; then
     echo "not formatted with .clang-format:"; echo "$unformatted"; failed=1; summary+=("clang-format: FAILED")
   fi

@@ -16,9 +16,10 @@
 
 namespace Norv::Platform {
 
-
 namespace {
-pthread_mutex_t* Native(unsigned char* storage) { return reinterpret_cast<pthread_mutex_t*>(storage); }
+pthread_mutex_t* Native(unsigned char* storage) {
+    return reinterpret_cast<pthread_mutex_t*>(storage);
+}
 }  // namespace
 
 Mutex::Mutex() {
@@ -26,13 +27,21 @@ Mutex::Mutex() {
     new (storage_) pthread_mutex_t(PTHREAD_MUTEX_INITIALIZER);
 }
 
-Mutex::~Mutex() { pthread_mutex_destroy(Native(storage_)); }
+Mutex::~Mutex() {
+    pthread_mutex_destroy(Native(storage_));
+}
 
-void Mutex::lock() { pthread_mutex_lock(Native(storage_)); }
+void Mutex::lock() {
+    pthread_mutex_lock(Native(storage_));
+}
 
-bool Mutex::try_lock() { return pthread_mutex_trylock(Native(storage_)) == 0; }
+bool Mutex::try_lock() {
+    return pthread_mutex_trylock(Native(storage_)) == 0;
+}
 
-void Mutex::unlock() { pthread_mutex_unlock(Native(storage_)); }
+void Mutex::unlock() {
+    pthread_mutex_unlock(Native(storage_));
+}
 
 void* CommitPages(std::size_t bytes) {
     void* address = mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
@@ -49,7 +58,9 @@ std::int64_t PerformanceCounter() {
     return static_cast<std::int64_t>(now.tv_sec) * 1000000000 + now.tv_nsec;
 }
 
-std::int64_t PerformanceFrequency() { return 1000000000; }
+std::int64_t PerformanceFrequency() {
+    return 1000000000;
+}
 
 LocalTime CurrentLocalTime() {
     timespec now{};
@@ -57,11 +68,18 @@ LocalTime CurrentLocalTime() {
     time_t seconds = now.tv_sec;
     tm parts{};
     localtime_r(&seconds, &parts);
-    return LocalTime{parts.tm_year + 1900, parts.tm_mon + 1, parts.tm_mday, parts.tm_hour,
-                     parts.tm_min,         parts.tm_sec,     static_cast<std::int32_t>(now.tv_nsec / 1000000)};
+    return LocalTime{parts.tm_year + 1900,
+                     parts.tm_mon + 1,
+                     parts.tm_mday,
+                     parts.tm_hour,
+                     parts.tm_min,
+                     parts.tm_sec,
+                     static_cast<std::int32_t>(now.tv_nsec / 1000000)};
 }
 
-std::uint32_t CurrentThreadId() { return static_cast<std::uint32_t>(syscall(SYS_gettid)); }
+std::uint32_t CurrentThreadId() {
+    return static_cast<std::uint32_t>(syscall(SYS_gettid));
+}
 
 std::size_t ProcessModuleFileName(char* buffer, std::size_t capacity) {
     if (buffer == nullptr || capacity == 0) return 0;
@@ -82,9 +100,13 @@ void DebuggerOutput(const char* text) {
     }
 }
 
-std::size_t HeapBlockUsableSize(void* block) { return block == nullptr ? 0 : malloc_usable_size(block); }
+std::size_t HeapBlockUsableSize(void* block) {
+    return block == nullptr ? 0 : malloc_usable_size(block);
+}
 
-void* OpenLibrary(const char* name) { return name == nullptr ? nullptr : dlopen(name, RTLD_NOW | RTLD_LOCAL); }
+void* OpenLibrary(const char* name) {
+    return name == nullptr ? nullptr : dlopen(name, RTLD_NOW | RTLD_LOCAL);
+}
 
 void* FindLibrarySymbol(void* library, const char* name) {
     return library == nullptr || name == nullptr ? nullptr : dlsym(library, name);
@@ -94,8 +116,12 @@ void CloseLibrary(void* library) {
     if (library != nullptr) dlclose(library);
 }
 
-bool IsWindows() { return false; }
+bool IsWindows() {
+    return false;
+}
 
-void TerminateProcess(int exitCode) { _exit(exitCode); }
+void TerminateProcess(int exitCode) {
+    _exit(exitCode);
+}
 
 }  // namespace Norv::Platform

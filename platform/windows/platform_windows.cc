@@ -1,15 +1,17 @@
 // Windows implementation of the platform layer.
 #include "platform/platform.h"
 
-#include <windows.h>
 #include <malloc.h>
+#include <windows.h>
 
 #include <new>
 
 namespace Norv::Platform {
 
 namespace {
-CRITICAL_SECTION* Native(unsigned char* storage) { return reinterpret_cast<CRITICAL_SECTION*>(storage); }
+CRITICAL_SECTION* Native(unsigned char* storage) {
+    return reinterpret_cast<CRITICAL_SECTION*>(storage);
+}
 }  // namespace
 
 Mutex::Mutex() {
@@ -17,13 +19,21 @@ Mutex::Mutex() {
     InitializeCriticalSection(Native(storage_));
 }
 
-Mutex::~Mutex() { DeleteCriticalSection(Native(storage_)); }
+Mutex::~Mutex() {
+    DeleteCriticalSection(Native(storage_));
+}
 
-void Mutex::lock() { EnterCriticalSection(Native(storage_)); }
+void Mutex::lock() {
+    EnterCriticalSection(Native(storage_));
+}
 
-bool Mutex::try_lock() { return TryEnterCriticalSection(Native(storage_)) != 0; }
+bool Mutex::try_lock() {
+    return TryEnterCriticalSection(Native(storage_)) != 0;
+}
 
-void Mutex::unlock() { LeaveCriticalSection(Native(storage_)); }
+void Mutex::unlock() {
+    LeaveCriticalSection(Native(storage_));
+}
 
 void* CommitPages(std::size_t bytes) {
     return VirtualAlloc(nullptr, bytes, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
@@ -51,7 +61,9 @@ LocalTime CurrentLocalTime() {
     return LocalTime{now.wYear, now.wMonth, now.wDay, now.wHour, now.wMinute, now.wSecond, now.wMilliseconds};
 }
 
-std::uint32_t CurrentThreadId() { return GetCurrentThreadId(); }
+std::uint32_t CurrentThreadId() {
+    return GetCurrentThreadId();
+}
 
 std::size_t ProcessModuleFileName(char* buffer, std::size_t capacity) {
     if (buffer == nullptr || capacity == 0) return 0;
@@ -67,7 +79,9 @@ void DebuggerOutput(const char* text) {
     if (text != nullptr) OutputDebugStringA(text);
 }
 
-std::size_t HeapBlockUsableSize(void* block) { return block == nullptr ? 0 : _msize(block); }
+std::size_t HeapBlockUsableSize(void* block) {
+    return block == nullptr ? 0 : _msize(block);
+}
 
 void* OpenLibrary(const char* name) {
     return name == nullptr ? nullptr : reinterpret_cast<void*>(LoadLibraryA(name));
@@ -82,8 +96,13 @@ void CloseLibrary(void* library) {
     if (library != nullptr) FreeLibrary(static_cast<HMODULE>(library));
 }
 
-bool IsWindows() { return true; }
+bool IsWindows() {
+    return true;
+}
 
-void TerminateProcess(int exitCode) { ::TerminateProcess(GetCurrentProcess(), static_cast<UINT>(exitCode)); __builtin_unreachable(); }
+void TerminateProcess(int exitCode) {
+    ::TerminateProcess(GetCurrentProcess(), static_cast<UINT>(exitCode));
+    __builtin_unreachable();
+}
 
 }  // namespace Norv::Platform
