@@ -99,11 +99,11 @@ bool ReadExactInteger(std::string_view text, BindingProperty& target, bool& isIn
 // Numbers as the C library's strtod reads them, without the process locale.
 // Integral values become Signed (negative) or Unsigned, others Float.
 bool TypePlainNumber(BindingProperty& target, std::string_view text) {
+    bool isIntegerText = false;
+    if (ReadExactInteger(text, target, isIntegerText)) return true;  // the common case, and exact
     double value = 0.0;
     // Too large (and too small) for a double stays text: nothing is rounded away.
     if (ParseDouble(text, value) != NumberParseStatus::Ok || std::isinf(value)) return false;
-    bool isIntegerText = false;
-    if (ReadExactInteger(text, target, isIntegerText)) return true;
     constexpr double kTwoTo63 = 9223372036854775808.0;
     constexpr double kTwoTo64 = 18446744073709551616.0;
     if (isIntegerText || std::isnan(value) || value != std::trunc(value) || value < -kTwoTo63 || value >= kTwoTo64) {
