@@ -19,100 +19,106 @@ constexpr bool EveryClassFitsItsBuiltinPage() {
 }
 static_assert(EveryClassFitsItsBuiltinPage(), "each size class needs a slot in its built-in page");
 
-constexpr std::size_t RoundToSlotSize(std::size_t size) noexcept {
-    return (size + BindingArena::kSlotGranularity - 1) / BindingArena::kSlotGranularity *
-           BindingArena::kSlotGranularity;
-}
-
 }  // namespace
 
-BindingArena::BindingArena() noexcept : buckets_(initialBuckets_) {}
+BindingArena::BindingArena() noexcept : tags_(initialTags_), entries_(initialEntries_) {}
 
 BindingArena::~BindingArena() {
-    // A tree releases every entry before its arena goes; this only guards against leaks.
-    for (std::size_t bucket = 0; bucket < bucketCount_; ++bucket) {
-        for (InternedString* entry = buckets_[bucket]; entry != nullptr;) {
-            InternedString* next = entry->next_;
-            deallocate(entry, InternedString::AllocationSize(entry->length_));
-            entry = next;
+    if (heapStrings_ != 0) {
+        for (std::size_t bucket = 0; bucket < bucketCount_; ++bucket) {
+            if (tags_[bucket] != 0 && InternedString::AllocationSize(entries_[bucket]->length_) > kMaxSlotSize) {
+                ::operator delete(const_cast<InternedString*>(entries_[bucket]));
+            }
         }
     }
-    if (buckets_ != initialBuckets_) delete[] buckets_;
-}
-
-void* BindingArena::allocateSlot(std::size_t size) {
-    size = RoundToSlotSize(size);
-    const std::size_t index = size / kSlotGranularity - 1;
-    SizeClass& sizeClass = classes_[index];
-    SlotPageHeader* page = sizeClass.firstWithFree;
-    if (page == nullptr) {
-        const std::uint32_t builtinBit = 1u << index;
-        if ((builtinFormatted_ & builtinBit) == 0) {
-            page = FormatSlotPage(sizeClass.builtinPage, kBuiltinSlotPageSize, size);
-            builtinFormatted_ |= builtinBit;
-        } else {
-            page = FormatSlotPage(BindingPagePool::Instance().acquirePage(), kSlotPageSize, size);
-            ++pagesHeld_;
+    if (tags_ != initialTags_) ::operator delete(entries_);
+    BindingPagePool& pool = BindingPagePool::Instance();
+    for (SizeClass& sizeClass : classes_) {
+        for (SlotPageHeader* list : {sizeClass.withFree, sizeClass.full}) {
+            while (list != nullptr) {
+                SlotPageHeader* page = list;
+                list = page->next;
+                if (reinterpret_cast<unsigned char*>(page) != sizeClass.builtinPage) pool.releasePage(page);
+            }
         }
-        sizeClass.firstWithFree = page;
     }
-    void* slot = PopSlot(page, size);
-    if (page->firstFree == 0) {
-        // Full: it leaves the list, of which it is the head.
-        sizeClass.firstWithFree = page->next;
-        if (page->next != nullptr) page->next->previous = nullptr;
-        page->next = nullptr;
-    }
-    return slot;
 }
 
-void BindingArena::releaseSlot(void* slot, std::size_t size) noexcept {
-    size = RoundToSlotSize(size);
-    SizeClass& sizeClass = classes_[size / kSlotGranularity - 1];
-    const auto address = reinterpret_cast<std::uintptr_t>(slot);
-    const auto builtinStart = reinterpret_cast<std::uintptr_t>(sizeClass.builtinPage);
-    const bool builtin = address - builtinStart < kBuiltinSlotPageSize;
-    auto* page = builtin ? reinterpret_cast<SlotPageHeader*>(sizeClass.builtinPage)
-                         : reinterpret_cast<SlotPageHeader*>(address & ~(std::uintptr_t{kSlotPageSize} - 1));
-    const bool wasFull = page->firstFree == 0;
-    PushSlot(page, slot, size);
-    if (wasFull) {
-        page->previous = nullptr;
-        page->next = sizeClass.firstWithFree;
-        if (page->next != nullptr) page->next->previous = page;
-        sizeClass.firstWithFree = page;
-    }
-    if (page->slotsInUse != 0 || builtin) return;
+void BindingArena::Unlink(SlotPageHeader* page, SlotPageHeader*& head) noexcept {
     if (page->previous != nullptr) {
         page->previous->next = page->next;
     } else {
-        sizeClass.firstWithFree = page->next;
+        head = page->next;
     }
     if (page->next != nullptr) page->next->previous = page->previous;
+    page->next = page->previous = nullptr;
+}
+
+void BindingArena::PushFront(SlotPageHeader* page, SlotPageHeader*& head) noexcept {
+    page->previous = nullptr;
+    page->next = head;
+    if (head != nullptr) head->previous = page;
+    head = page;
+}
+
+SlotPageHeader* BindingArena::addPage(SizeClass& sizeClass, std::size_t size) {
+    const std::uint32_t builtinBit = 1u << (size / kSlotGranularity - 1);
+    SlotPageHeader* page;
+    if ((builtinFormatted_ & builtinBit) == 0) {
+        page = FormatSlotPage(sizeClass.builtinPage, kBuiltinSlotPageSize, size);
+        builtinFormatted_ |= builtinBit;
+    } else {
+        page = FormatSlotPage(BindingPagePool::Instance().acquirePage(), kSlotPageSize, size);
+        ++pagesHeld_;
+    }
+    PushFront(page, sizeClass.withFree);
+    return page;
+}
+
+void BindingArena::returnPage(SizeClass& sizeClass, SlotPageHeader* page) noexcept {
+    Unlink(page, sizeClass.withFree);
     BindingPagePool::Instance().releasePage(page);
     --pagesHeld_;
+}
+
+std::size_t BindingArena::findBucket(std::string_view text, std::uint32_t tag, std::uint64_t prefix) const noexcept {
+    const std::size_t mask = bucketCount_ - 1;
+    for (std::size_t bucket = tag & mask;; bucket = (bucket + 1) & mask) {
+        const std::uint32_t found = tags_[bucket];
+        if (found == 0) return bucket;
+        if (found != tag) continue;
+        const InternedString* entry = entries_[bucket];
+        if (entry->length_ == text.size() && entry->prefix() == prefix &&
+            (text.size() <= 8 || std::memcmp(entry->c_str() + 8, text.data() + 8, text.size() - 8) == 0)) {
+            return bucket;
+        }
+    }
 }
 
 const InternedString* BindingArena::intern(const HashedName& name) {
     const std::string_view text = name.text();
     if (text.empty()) return &InternedString::Empty();
-    const std::uint32_t hash = name.hash();
-    for (InternedString* entry = buckets_[hash & (bucketCount_ - 1)]; entry != nullptr; entry = entry->next_) {
-        if (entry->hash_ == hash && entry->text() == text) {
-            ++entry->refCount_;
-            return entry;
-        }
-    }
     if (text.size() > UINT32_MAX) throw std::length_error("string too long");
-    if (stringCount_ >= bucketCount_) growBuckets();
-    void* memory = allocate(InternedString::AllocationSize(text.size()));
-    auto* entry = new (memory) InternedString(hash, static_cast<std::uint32_t>(text.size()));
+    const std::uint32_t tag = TagOf(name.hash());
+    const std::uint64_t prefix = TextPrefix(text);
+    std::size_t bucket = findBucket(text, tag, prefix);
+    if (tags_[bucket] != 0) {
+        auto* entry = const_cast<InternedString*>(entries_[bucket]);
+        ++entry->refCount_;
+        return entry;
+    }
+    if ((stringCount_ + 1) * 4 > bucketCount_ * 3) {
+        rehash(bucketCount_ * 2);
+        bucket = findBucket(text, tag, prefix);
+    }
+    const std::size_t size = InternedString::AllocationSize(text.size());
+    auto* entry = new (allocate(size)) InternedString(name.hash(), static_cast<std::uint32_t>(text.size()));
+    if (size > kMaxSlotSize) ++heapStrings_;
     std::memcpy(entry->textBuffer(), text.data(), text.size());
-    entry->textBuffer()[text.size()] = '\0';
+    std::memset(entry->textBuffer() + text.size(), 0, size - sizeof(InternedString) - text.size());
     entry->refCount_ = 1;
-    InternedString*& head = buckets_[hash & (bucketCount_ - 1)];
-    entry->next_ = head;
-    head = entry;
+    tags_[bucket] = tag;
+    entries_[bucket] = entry;
     ++stringCount_;
     return entry;
 }
@@ -121,37 +127,66 @@ void BindingArena::release(const InternedString* entry) noexcept {
     if (entry == nullptr || entry == &InternedString::Empty()) return;
     auto* counted = const_cast<InternedString*>(entry);
     if (--counted->refCount_ != 0) return;
-    InternedString** link = &buckets_[counted->hash_ & (bucketCount_ - 1)];
-    while (*link != counted) link = &(*link)->next_;
-    *link = counted->next_;
+    const std::uint32_t tag = TagOf(counted->hash_);
+    const std::size_t mask = bucketCount_ - 1;
+    std::size_t bucket = tag & mask;
+    while (entries_[bucket] != counted) bucket = (bucket + 1) & mask;
+    eraseBucket(bucket);
     --stringCount_;
-    deallocate(counted, InternedString::AllocationSize(counted->length_));
+    const std::size_t size = InternedString::AllocationSize(counted->length_);
+    if (size > kMaxSlotSize) --heapStrings_;
+    deallocate(counted, size);
+}
+
+// Backward-shift deletion: later entries of the probe run move up so that no
+// lookup stops early at the freed bucket.
+void BindingArena::eraseBucket(std::size_t bucket) noexcept {
+    const std::size_t mask = bucketCount_ - 1;
+    std::size_t hole = bucket;
+    for (std::size_t next = (hole + 1) & mask; tags_[next] != 0; next = (next + 1) & mask) {
+        const std::size_t home = tags_[next] & mask;
+        // The entry at `next` may fill the hole unless its home lies cyclically in (hole, next].
+        const bool homeBetween = hole <= next ? (home > hole && home <= next) : (home > hole || home <= next);
+        if (homeBetween) continue;
+        tags_[hole] = tags_[next];
+        entries_[hole] = entries_[next];
+        hole = next;
+    }
+    tags_[hole] = 0;
+    entries_[hole] = nullptr;
 }
 
 const InternedString* BindingArena::findString(std::string_view text) const noexcept {
     if (text.empty()) return &InternedString::Empty();
-    const std::uint32_t hash = HashText(text);
-    for (const InternedString* entry = buckets_[hash & (bucketCount_ - 1)]; entry != nullptr; entry = entry->next_) {
-        if (entry->hash_ == hash && entry->text() == text) return entry;
-    }
-    return nullptr;
+    const std::size_t bucket = findBucket(text, TagOf(HashText(text)), TextPrefix(text));
+    return tags_[bucket] != 0 ? entries_[bucket] : nullptr;
 }
 
-void BindingArena::growBuckets() {
-    const std::size_t count = bucketCount_ * 2;
-    auto* buckets = new InternedString*[count]();
-    for (std::size_t bucket = 0; bucket < bucketCount_; ++bucket) {
-        for (InternedString* entry = buckets_[bucket]; entry != nullptr;) {
-            InternedString* next = entry->next_;
-            InternedString*& head = buckets[entry->hash_ & (count - 1)];
-            entry->next_ = head;
-            head = entry;
-            entry = next;
-        }
+void BindingArena::reserveStrings(std::size_t count) {
+    std::size_t buckets = bucketCount_;
+    while (count * 4 > buckets * 3) buckets *= 2;
+    if (buckets != bucketCount_) rehash(buckets);
+}
+
+void BindingArena::rehash(std::size_t bucketCount) {
+    // One block: the entry pointers, then the tags.
+    void* block = ::operator new(bucketCount*(sizeof(InternedString*) + sizeof(std::uint32_t)));
+    auto* entries = static_cast<const InternedString**>(block);
+    auto* tags = reinterpret_cast<std::uint32_t*>(entries + bucketCount);
+    std::memset(tags, 0, bucketCount * sizeof(std::uint32_t));
+    const std::size_t mask = bucketCount - 1;
+    for (std::size_t old = 0; old < bucketCount_; ++old) {
+        const std::uint32_t tag = tags_[old];
+        if (tag == 0) continue;
+        std::size_t bucket = tag & mask;
+        while (tags[bucket] != 0) bucket = (bucket + 1) & mask;
+        tags[bucket] = tag;
+        entries[bucket] = entries_[old];
     }
-    if (buckets_ != initialBuckets_) delete[] buckets_;
-    buckets_ = buckets;
-    bucketCount_ = count;
+    if (tags_ != initialTags_) ::operator delete(entries_);
+    tags_ = tags;
+    entries_ = entries;
+    bucketCount_ = bucketCount;
 }
 
 }  // namespace Norv

@@ -21,13 +21,33 @@ public:
     static constexpr std::size_t kMaxSlotSize = kSlotGranularity * kSizeClassCount;  // 72
 
     BindingArena() noexcept;
+    // Gives back every page and entry still held: a root being destroyed leaves
+    // its records and texts to this instead of releasing them one by one.
     ~BindingArena();
     BindingArena(const BindingArena&) = delete;
     BindingArena& operator=(const BindingArena&) = delete;
 
     // A slot of `size` bytes (1 to kMaxSlotSize, rounded up to a multiple of 4).
-    void* allocateSlot(std::size_t size);
-    void releaseSlot(void* slot, std::size_t size) noexcept;
+    void* allocateSlot(std::size_t size) {
+        size = RoundToSlotSize(size);
+        SizeClass& sizeClass = sizeClassFor(size);
+        SlotPageHeader* page = sizeClass.withFree;
+        if (page == nullptr) page = addPage(sizeClass, size);
+        const SlotTaken taken = PopSlot(page, size);
+        if (taken.pageFull) Move(page, sizeClass.withFree, sizeClass.full);
+        return taken.slot;
+    }
+    void releaseSlot(void* slot, std::size_t size) noexcept {
+        size = RoundToSlotSize(size);
+        SizeClass& sizeClass = sizeClassFor(size);
+        const auto address = reinterpret_cast<std::uintptr_t>(slot);
+        const bool builtin = address - reinterpret_cast<std::uintptr_t>(sizeClass.builtinPage) < kBuiltinSlotPageSize;
+        auto* page = builtin ? reinterpret_cast<SlotPageHeader*>(sizeClass.builtinPage)
+                             : reinterpret_cast<SlotPageHeader*>(address & ~(std::uintptr_t{kSlotPageSize} - 1));
+        const SlotReturned returned = PushSlot(page, slot, size);
+        if (returned.pageWasFull) Move(page, sizeClass.full, sizeClass.withFree);
+        if (returned.pageEmpty && !builtin) returnPage(sizeClass, page);
+    }
 
     // A slot when `size` fits a class, the general heap otherwise.
     void* allocate(std::size_t size) { return size <= kMaxSlotSize ? allocateSlot(size) : ::operator new(size); }
@@ -49,30 +69,53 @@ public:
 
     const InternedString* findString(std::string_view text) const noexcept;
     std::size_t stringCount() const noexcept { return stringCount_; }
+    // Makes room for `count` entries in all, so that adding them does not rehash.
+    void reserveStrings(std::size_t count);
 
     // Pool pages this arena holds right now, over all classes.
     std::size_t pagesHeld() const noexcept { return pagesHeld_; }
 
 private:
+    // A page is in one of two lists of its class: pages with a free slot (the
+    // first is the one allocations take from) and full pages.
     struct SizeClass {
-        SlotPageHeader* firstWithFree = nullptr;
+        SlotPageHeader* withFree = nullptr;
+        SlotPageHeader* full = nullptr;
         alignas(8) unsigned char builtinPage[kBuiltinSlotPageSize];
     };
 
+    // The string table: open addressing with linear probing over two arrays, the
+    // entries and a tag per bucket (the hash, never 0; 0 marks a free bucket), so
+    // probing and rehashing read entries only when a tag matches.
     static constexpr std::size_t kInitialBuckets = 8;
+    static std::uint32_t TagOf(std::uint32_t hash) noexcept { return hash == 0 ? 1 : hash; }
+    std::size_t findBucket(std::string_view text, std::uint32_t tag, std::uint64_t prefix) const noexcept;
+    void rehash(std::size_t bucketCount);
+    void eraseBucket(std::size_t bucket) noexcept;
 
-    SizeClass& sizeClassFor(std::size_t size) noexcept {
-        return classes_[(size + kSlotGranularity - 1) / kSlotGranularity - 1];
+    static constexpr std::size_t RoundToSlotSize(std::size_t size) noexcept {
+        return (size + kSlotGranularity - 1) / kSlotGranularity * kSlotGranularity;
     }
-    void growBuckets();
+    SizeClass& sizeClassFor(std::size_t roundedSize) noexcept { return classes_[roundedSize / kSlotGranularity - 1]; }
+    static void Move(SlotPageHeader* page, SlotPageHeader*& from, SlotPageHeader*& to) noexcept {
+        Unlink(page, from);
+        PushFront(page, to);
+    }
+    static void Unlink(SlotPageHeader* page, SlotPageHeader*& head) noexcept;
+    static void PushFront(SlotPageHeader* page, SlotPageHeader*& head) noexcept;
+    SlotPageHeader* addPage(SizeClass& sizeClass, std::size_t size);
+    void returnPage(SizeClass& sizeClass, SlotPageHeader* page) noexcept;
 
     SizeClass classes_[kSizeClassCount];
-    InternedString** buckets_;
+    std::uint32_t* tags_;
+    const InternedString** entries_;
     std::size_t bucketCount_ = kInitialBuckets;
     std::size_t stringCount_ = 0;
     std::size_t pagesHeld_ = 0;
+    std::size_t heapStrings_ = 0;         // entries too long for a slot
     std::uint32_t builtinFormatted_ = 0;  // one bit per class
-    InternedString* initialBuckets_[kInitialBuckets] = {};
+    std::uint32_t initialTags_[kInitialBuckets] = {};
+    const InternedString* initialEntries_[kInitialBuckets] = {};
 };
 
 // Standard allocator over an arena, for the structure maps of a tree.

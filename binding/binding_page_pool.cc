@@ -1,5 +1,6 @@
 #include "binding/binding_page_pool.h"
 
+#include <algorithm>
 #include <mutex>
 #include <new>
 
@@ -41,6 +42,12 @@ void BindingPagePool::unlinkWithFree(Chunk* chunk) noexcept {
     chunk->listed = false;
 }
 
+std::vector<BindingPagePool::Chunk*>::iterator BindingPagePool::chunkAfter(std::uintptr_t address) noexcept {
+    return std::upper_bound(chunks_.begin(), chunks_.end(), address, [](std::uintptr_t value, const Chunk* chunk) {
+        return value < reinterpret_cast<std::uintptr_t>(chunk->base);
+    });
+}
+
 void* BindingPagePool::acquirePage() {
     std::lock_guard lock(mutex_);
     if (withFree_ == nullptr) {
@@ -50,7 +57,7 @@ void* BindingPagePool::acquirePage() {
         try {
             chunk = new Chunk();
             chunk->base = static_cast<unsigned char*>(memory);
-            chunks_.emplace(reinterpret_cast<std::uintptr_t>(memory), chunk);
+            chunks_.insert(chunkAfter(reinterpret_cast<std::uintptr_t>(memory)), chunk);
         } catch (...) {
             delete chunk;
             Platform::ReleasePages(memory, kChunkSize);
@@ -74,12 +81,13 @@ void* BindingPagePool::acquirePage() {
 void BindingPagePool::releasePage(void* page) {
     const auto address = reinterpret_cast<std::uintptr_t>(page);
     std::lock_guard lock(mutex_);
-    auto found = chunks_.upper_bound(address);
+    auto found = chunkAfter(address);
     if (found == chunks_.begin()) return;  // not one of ours
     --found;
-    Chunk* chunk = found->second;
-    if (address - found->first >= kChunkSize) return;
-    chunk->freePages[chunk->freeCount++] = static_cast<std::uint8_t>((address - found->first) / kPageSize);
+    Chunk* chunk = *found;
+    const std::uintptr_t offset = address - reinterpret_cast<std::uintptr_t>(chunk->base);
+    if (offset >= kChunkSize) return;
+    chunk->freePages[chunk->freeCount++] = static_cast<std::uint8_t>(offset / kPageSize);
     --statistics_.pagesInUse;
     linkWithFree(chunk);
     if (chunk->freeCount < kPagesPerChunk) return;

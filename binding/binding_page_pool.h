@@ -5,7 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <map>
+#include <vector>
 
 #include "platform/platform.h"
 
@@ -45,10 +45,11 @@ private:
 
     void linkWithFree(Chunk* chunk) noexcept;
     void unlinkWithFree(Chunk* chunk) noexcept;
+    std::vector<Chunk*>::iterator chunkAfter(std::uintptr_t address) noexcept;
 
     mutable Platform::Mutex mutex_;
-    std::map<std::uintptr_t, Chunk*> chunks_;  // by start address
-    Chunk* withFree_ = nullptr;                // chunks that have a free page
+    std::vector<Chunk*> chunks_;  // ordered by start address, so a page finds its chunk by binary search
+    Chunk* withFree_ = nullptr;   // chunks that have a free page
     Statistics statistics_;
 };
 

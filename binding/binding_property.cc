@@ -60,14 +60,23 @@ BindingProperty::BindingProperty(BindingProperty&& other) {
 }
 
 BindingProperty::~BindingProperty() {
-    reset();
-    if (ownsArena_) delete arena_;
+    if (ownsArena_ && arena_ != nullptr) {
+        // Records, nodes and texts go with the arena's pages, not one by one.
+        freeHeapParts();
+        delete arena_;
+    } else {
+        reset();
+    }
 }
 
 BindingProperty& BindingProperty::operator=(const BindingProperty& other) {
     if (this == &other) return *this;
     // Built aside first: `other` may lie inside this value, or this value inside `other`.
     BindingProperty copy(InTree{other.needsStorage() ? &ensureArena() : arena_});
+    // A whole root copied into a fresh arena needs exactly the texts of the source.
+    if (other.ownsArena_ && other.arena_ != nullptr && arena_ != nullptr && arena_->stringCount() == 0) {
+        arena_->reserveStrings(other.arena_->stringCount());
+    }
     other.copyPayloadInto(copy);
     releasePayload();
     takePayload(copy);
@@ -275,7 +284,7 @@ const BindingProperty& BindingProperty::get(const char* name) const noexcept {
 
 const BindingProperty& BindingProperty::get(std::string_view name) const noexcept {
     if (kind_ != BindingValueKind::Structure) return kEmptyValue;
-    const auto found = payload_.structure->find(name);
+    const auto found = payload_.structure->find(detail::MemberKey(name));
     return found == payload_.structure->end() ? kEmptyValue : found->second;
 }
 
@@ -423,7 +432,7 @@ BindingProperty& BindingProperty::member(const HashedName& name) {
 BindingProperty& BindingProperty::insertMember(std::string_view name, const HashedName* hashed) {
     makeStructure();
     detail::MemberMap& map = *payload_.structure;
-    auto position = map.lower_bound(name);
+    auto position = map.lower_bound(detail::MemberKey(name));
     if (position != map.end() && position->first->text() == name) return position->second;
     const InternedString* key = arena_->intern(hashed != nullptr ? *hashed : HashedName(name));
     try {
@@ -471,6 +480,27 @@ void BindingProperty::releasePayload() noexcept {
             arena_->releaseSlot(map, sizeof(detail::MemberMap));
             break;
         }
+        default:
+            break;
+    }
+    kind_ = BindingValueKind::Empty;
+}
+
+void BindingProperty::freeHeapParts() noexcept {
+    switch (kind_) {
+        case BindingValueKind::Blob:
+            payload_.blob->~BindingBlob();
+            break;
+        case BindingValueKind::Collection:
+            for (BindingProperty* element = payload_.collection->begin; element != payload_.collection->end;
+                 ++element) {
+                element->freeHeapParts();
+            }
+            ::operator delete(payload_.collection->begin);
+            break;
+        case BindingValueKind::Structure:
+            for (auto& member : *payload_.structure) member.second.freeHeapParts();
+            break;
         default:
             break;
     }

@@ -49,12 +49,25 @@ struct BindingEnum {
 
 namespace detail {
 
-// Orders member names by their unsigned bytes; lookups take a plain view.
+// A name to look up, with its prefix computed once for the whole walk.
+struct MemberKey {
+    explicit MemberKey(std::string_view name) noexcept : text(name), prefix(TextPrefix(name)) {}
+    std::string_view text;
+    std::uint64_t prefix;
+};
+
+// Orders member names by their unsigned bytes.
 struct MemberNameLess {
     using is_transparent = void;
-    bool operator()(const InternedString* a, const InternedString* b) const noexcept { return a->text() < b->text(); }
-    bool operator()(const InternedString* a, std::string_view b) const noexcept { return a->text() < b; }
-    bool operator()(std::string_view a, const InternedString* b) const noexcept { return a < b->text(); }
+    bool operator()(const InternedString* a, const InternedString* b) const noexcept {
+        return CompareTexts(a->text(), a->prefix(), b->text(), b->prefix()) < 0;
+    }
+    bool operator()(const InternedString* a, const MemberKey& b) const noexcept {
+        return CompareTexts(a->text(), a->prefix(), b.text, b.prefix) < 0;
+    }
+    bool operator()(const MemberKey& a, const InternedString* b) const noexcept {
+        return CompareTexts(a.text, a.prefix, b->text(), b->prefix()) < 0;
+    }
 };
 
 using MemberMap = std::map<const InternedString*, BindingProperty, MemberNameLess,
@@ -193,6 +206,8 @@ private:
 
     BindingArena& ensureArena();
     void releasePayload() noexcept;
+    // Frees only what lies on the general heap; the arena is about to take the rest.
+    void freeHeapParts() noexcept;
     void assignText(const HashedName& text);
     // Copies this payload into `target`, an Empty value that has the arena to use.
     void copyPayloadInto(BindingProperty& target) const;

@@ -4,10 +4,10 @@
 
 namespace Norv {
 
-// The entry record followed by the NUL that is its text.
+// The entry record followed by its text room, all NULs.
 struct EmptyInternedString {
     InternedString entry{HashText(""), 0};
-    char terminator = '\0';
+    char room[8] = {};
 };
 
 namespace {

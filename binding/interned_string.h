@@ -3,11 +3,37 @@
 // The text follows the record in the same allocation and is NUL-terminated.
 #pragma once
 
+#include <bit>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <string_view>
 
 namespace Norv {
+
+// A text's first eight bytes as one number, zero-padded, so that comparing two
+// numbers compares those bytes in unsigned order.
+inline std::uint64_t TextPrefixOf(std::uint64_t firstBytes, std::size_t size) noexcept {
+    if constexpr (std::endian::native == std::endian::little) firstBytes = __builtin_bswap64(firstBytes);
+    if (size >= 8) return firstBytes;
+    return size == 0 ? 0 : firstBytes & (~std::uint64_t{0} << (64 - 8 * size));
+}
+
+inline std::uint64_t TextPrefix(std::string_view text) noexcept {
+    std::uint64_t firstBytes = 0;
+    std::memcpy(&firstBytes, text.data(), text.size() < 8 ? text.size() : 8);
+    return TextPrefixOf(firstBytes, text.size());
+}
+
+// Unsigned byte order of two texts whose prefixes are known.
+inline int CompareTexts(std::string_view a, std::uint64_t prefixA, std::string_view b, std::uint64_t prefixB) noexcept {
+    if (prefixA != prefixB) return prefixA < prefixB ? -1 : 1;
+    const std::size_t common = a.size() < b.size() ? a.size() : b.size();
+    if (common > 8) {
+        if (const int order = std::memcmp(a.data() + 8, b.data() + 8, common - 8); order != 0) return order;
+    }
+    return a.size() < b.size() ? -1 : (a.size() > b.size() ? 1 : 0);
+}
 
 class InternedString {
 public:
@@ -20,13 +46,20 @@ public:
     std::uint32_t hash() const noexcept { return hash_; }
     std::uint32_t refCount() const noexcept { return refCount_; }
 
+    // Every entry has at least eight bytes of text room, so this reads no further than its own allocation.
+    std::uint64_t prefix() const noexcept {
+        std::uint64_t firstBytes;
+        std::memcpy(&firstBytes, c_str(), sizeof firstBytes);
+        return TextPrefixOf(firstBytes, length_);
+    }
+
     // The entry every empty text refers to; it belongs to no arena and is never counted.
     static const InternedString& Empty() noexcept;
 
-    // Bytes one entry takes for a text of `length` bytes, its NUL included.
+    // Bytes one entry takes for a text of `length` bytes: its NUL included, and at least eight.
     static constexpr std::size_t AllocationSize(std::size_t length) noexcept {
-        constexpr std::size_t align = alignof(InternedString*);
-        return (sizeof(InternedString) + length + 1 + align - 1) / align * align;
+        const std::size_t room = length + 1 < 8 ? 8 : length + 1;
+        return (sizeof(InternedString) + room + 3) / 4 * 4;
     }
 
 private:
@@ -36,7 +69,6 @@ private:
     constexpr InternedString(std::uint32_t hash, std::uint32_t length) noexcept : hash_(hash), length_(length) {}
     char* textBuffer() noexcept { return reinterpret_cast<char*>(this) + sizeof(InternedString); }
 
-    InternedString* next_ = nullptr;  // bucket chain
     std::uint32_t hash_;
     std::uint32_t refCount_ = 0;
     std::uint32_t length_;

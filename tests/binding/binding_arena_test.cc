@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <map>
 #include <memory>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -178,6 +180,40 @@ TEST(BindingArena, TheStringTableGrowsAndKeepsEveryEntryFindable) {
     EXPECT_EQ(arena.pagesHeld(), 0u);
 }
 
+TEST(BindingArena, RandomInternAndReleaseKeepsTheTableConsistent) {
+    // Many short texts in a small table make long probe runs, so releases must
+    // close their gaps without losing later entries of the run.
+    BindingArena arena;
+    std::map<std::string, std::pair<const InternedString*, int>> model;
+    std::mt19937 random(12345);
+    for (int step = 0; step < 20000; ++step) {
+        const std::string text = "t" + std::to_string(random() % 300);
+        auto found = model.find(text);
+        if (random() % 2 == 0 || found == model.end()) {
+            const InternedString* entry = arena.intern(text);
+            if (found != model.end()) {
+                ASSERT_EQ(entry, found->second.first);
+            }
+            auto& slot = model[text];
+            slot = {entry, slot.second + 1};
+        } else {
+            arena.release(found->second.first);
+            if (--found->second.second == 0) model.erase(found);
+        }
+        if (step % 1000 == 0) {
+            ASSERT_EQ(arena.stringCount(), model.size());
+            for (const auto& [text, entry] : model) {
+                ASSERT_EQ(arena.findString(text), entry.first) << text;
+                ASSERT_EQ(entry.first->refCount(), static_cast<std::uint32_t>(entry.second));
+            }
+        }
+    }
+    for (const auto& [text, entry] : model) {
+        for (int i = 0; i < entry.second; ++i) arena.release(entry.first);
+    }
+    EXPECT_EQ(arena.stringCount(), 0u);
+}
+
 TEST(BindingArena, ATreeReturnsEveryPageWhenReset) {
     const std::size_t before = PagesInUse();
     BindingProperty root;
@@ -192,6 +228,21 @@ TEST(BindingArena, ATreeReturnsEveryPageWhenReset) {
     root.reset();
     EXPECT_EQ(root.arena()->pagesHeld(), 0u);
     EXPECT_EQ(root.arena()->stringCount(), 0u);
+    EXPECT_EQ(PagesInUse(), before);
+}
+
+TEST(BindingArena, DestroyingARootGivesBackPagesAndHeapParts) {
+    const std::size_t before = PagesInUse();
+    {
+        BindingProperty root;
+        for (int i = 0; i < 2000; ++i) {
+            BindingProperty& item = root.member("item" + std::to_string(i)).append();
+            item.member(std::string(100, 'n') + std::to_string(i)) = std::string(200, 'v') + std::to_string(i);
+            item.member("bytes") = BindingBlob(100, static_cast<std::uint8_t>(i));
+        }
+        EXPECT_GT(PagesInUse(), before);
+    }
+    // Leaks of the texts, blobs and arrays left on the heap show under the leak checker.
     EXPECT_EQ(PagesInUse(), before);
 }
 
