@@ -1,5 +1,6 @@
 #include "binding/assign_value.h"
 
+#include <array>
 #include <cmath>
 #include <cstring>
 #include <limits>
@@ -73,6 +74,67 @@ void StoreEnum(void* target, std::uint32_t width, std::int32_t value) {
             break;  // no native width: leave the target alone
     }
 }
+
+// The members of a small input structure in a little open-addressed table,
+// keyed by length and first and last byte, so that most fields are found with
+// one probe and one text comparison instead of a walk down the member tree
+// with a text comparison at every node. Larger inputs use the tree.
+class MemberLookup {
+public:
+    explicit MemberLookup(const BindingProperty& input) : input_(input) {
+        if (input.size() > kMaxIndexed) return;
+        slots_.fill(0);
+        std::uint8_t count = 0;
+        for (const BindingMember member : input.members()) {
+            const std::uint32_t key = Key(member.name);
+            std::size_t slot = Slot(key);
+            while (slots_[slot] != 0) slot = (slot + 1) % kSlots;
+            entries_[count] = {key, member.name, &member.value};
+            slots_[slot] = ++count;
+        }
+        indexed_ = true;
+    }
+
+    const BindingProperty& find(const BindingFieldDescriptor& field) const {
+        if (!indexed_) return input_.get(field.name);
+        const std::string_view name = field.name;
+        const std::uint32_t key = Key(name);
+        for (std::size_t slot = Slot(key); slots_[slot] != 0; slot = (slot + 1) % kSlots) {
+            const Entry& entry = entries_[slots_[slot] - 1];
+            if (entry.key == key && SameText(entry.name, name)) return *entry.value;
+        }
+        return BindingProperty::EmptyValue();
+    }
+
+private:
+    static constexpr std::size_t kMaxIndexed = 32;
+    static constexpr std::size_t kSlots = 128;  // at most a quarter full
+    struct Entry {
+        std::uint32_t key;
+        std::string_view name;
+        const BindingProperty* value;
+    };
+
+    static std::uint32_t Key(std::string_view name) {
+        if (name.empty()) return 0;
+        return static_cast<std::uint32_t>(name.size()) << 16 ^ static_cast<std::uint32_t>(name.front()) << 8 ^
+               static_cast<std::uint8_t>(name.back());
+    }
+    static std::size_t Slot(std::uint32_t key) { return (key * 2654435761u) >> 25; }
+    // Member names are short: a plain loop beats a library call.
+    static bool SameText(std::string_view a, std::string_view b) {
+        if (a.size() != b.size()) return false;
+        for (std::size_t i = 0; i < a.size(); ++i) {
+            if (a[i] != b[i]) return false;
+        }
+        return true;
+    }
+
+    const BindingProperty& input_;
+    std::array<std::uint8_t, kSlots> slots_;  // entry number + 1; 0 is free
+    std::array<Entry, kMaxIndexed> entries_;  // only those the slots name are set
+    bool indexed_ = false;
+};
 
 bool NamesEnumerator(const BindingTypeDescriptor& descriptor, std::int64_t number) {
     return number >= std::numeric_limits<std::int32_t>::min() && number <= std::numeric_limits<std::int32_t>::max() &&
@@ -412,9 +474,10 @@ void assignStructFields(BindingResult& result, void* target, const BindingProper
         return;
     }
     auto* base = static_cast<unsigned char*>(target);
+    const MemberLookup members(input);
     for (const BindingFieldDescriptor& field : descriptor->fields) {
         if (!result.ok()) return;
-        const BindingProperty& member = input.get(field.name);
+        const BindingProperty& member = members.find(field);
         if (!member.isEmpty()) {
             assignValue(result, base + field.offset, member, field.type, field.name, descriptor->registry, &field);
         } else if (field.isRequired()) {
