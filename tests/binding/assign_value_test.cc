@@ -163,10 +163,7 @@ TEST_F(AssignValueTest, BoolTargetTakesBoolsAndFourTexts) {
          "Value  1 for '<value>' of type bool is in an incorrect format. Options are \"true\", \"false\", \"1\", "
          "\"0\"."},
         {K::Bool, Of(std::int64_t{1}), Invalid("bool", "signed")},
-        {K::Bool, Of(std::uint64_t{1}), Invalid("bool", "unsigned")},
-        {K::Bool, Of(1.0), Invalid("bool", "float")},
         {K::Bool, Bytes({1}), Invalid("bool", "blob")},
-        {K::Bool, AsyncState(1), Invalid("bool", "enum")},
         {K::Bool, ListOf({Of(true)}), Invalid("bool", "collection")},
         {K::Bool, Record({{"a", Of(true)}}), Invalid("bool", "structure")},
     });
@@ -184,7 +181,6 @@ TEST_F(AssignValueTest, SignedTargetsCheckTheirBounds) {
         {K::Int8, Of(127.5), Range("127.5", "int8")},
         {K::Int8, AsyncState(5), "=5"},
         {K::Int16, Of(std::int64_t{-32769}), Range("-32769", "int16")},
-        {K::Int16, Of(std::uint64_t{32767}), "=32767"},
         {K::Int32, Of(3.9), "=3"},
         {K::Int32, Of(-3.9), "=-3"},
         {K::Int32, Of(std::int64_t{2147483648}), Range("2147483648", "int32")},
@@ -195,8 +191,6 @@ TEST_F(AssignValueTest, SignedTargetsCheckTheirBounds) {
         // 2^63 equals INT64_MAX converted to double, yet no int64 holds it.
         {K::Int64, Of(9223372036854775808.0), Range("9.22337e+18", "int64")},
         {K::Int32, Of(true), Invalid("int32", "bool")},
-        {K::Int32, Bytes({1}), Invalid("int32", "blob")},
-        {K::Int32, ListOf({}), Invalid("int32", "collection")},
         {K::Int32, Record({}), Invalid("int32", "structure")},
     });
 }
@@ -213,6 +207,9 @@ TEST_F(AssignValueTest, SignedTargetsParseTextLikeStrtoll) {
         {K::Int32, Of("12abc"), BadFormat("12abc", "int32")},
         {K::Int32, Of("1.5"), BadFormat("1.5", "int32")},
         {K::Int32, Of("09"), BadFormat("09", "int32")},
+        {K::Int32, Of("0x"), BadFormat("0x", "int32")},
+        {K::Int32, Of(" "), BadFormat(" ", "int32")},
+        {K::Int32, Of(std::string("12\0", 3)), BadFormat("12", "int32")},
         {K::Int32, Of("2147483648"), Range("2147483648", "int32")},
         {K::Int8, Of("-0x80"), "=-128"},
         {K::Int8, Of("200"), Range("200", "int8")},
@@ -277,12 +274,18 @@ TEST_F(AssignValueTest, FloatingTargetsCheckBoundsAndKeepNan) {
         {K::Double, Of(""), "=0"},
         {K::Double, Of("1e400"), Range("1e400", "double")},
         {K::Double, Of("1e-400"), Range("1e-400", "double")},
+        {K::Double, Of("1e-310"), Range("1e-310", "double")},  // subnormal: strtod reports underflow
+        {K::Double, Of("+.5"), "=0.5"},
+        {K::Double, Of("-Infinity"), Range("-Infinity", "double")},
+        {K::Double, Of("nan(12_ab)"), "=nan"},
+        {K::Double, Of("nan(12"), BadFormat("nan(12", "double")},
+        {K::Double, Of("1e"), BadFormat("1e", "double")},
+        {K::Double, Of("infin"), BadFormat("infin", "double")},
         {K::Double, Of("inf"), Range("inf", "double")},
         {K::Float, Of("1e39"), Range("1e39", "float")},
         {K::Double, Of("1.5x"), BadFormat("1.5x", "double")},
         {K::Double, Of("1,5"), BadFormat("1,5", "double")},
         {K::Double, Of(true), Invalid("double", "bool")},
-        {K::Float, Bytes({1}), Invalid("float", "blob")},
         {K::Float, Record({}), Invalid("float", "structure")},
     });
 }
@@ -294,15 +297,12 @@ TEST_F(AssignValueTest, StringBlobAndObjectTargets) {
         {K::String, {}, kRequired},
         {K::String, Of("text"), "=text"},
         {K::String, Of(std::int64_t{5}), notString},
-        {K::String, Of(true), notString},
-        {K::String, Of(1.5), notString},
         {K::String, Bytes({1}), notString},
         {K::String, ListOf({}), notString},
         {K::String, AsyncState(1), "=Running"},
         {K::String, AsyncState(9), "9 is not a valid enumeration value for '<value>'."},
         {K::Blob, {}, kRequired},
         {K::Blob, Of("YWJj"), "=abc"},
-        {K::Blob, Of("YWI="), "=ab"},
         {K::Blob, Of(""), "="},
         {K::Blob, Of("YW Jj"),
          "Couldn't assign string value to '<value>' of type blob because the input has invalid base64 characters."},
@@ -341,8 +341,6 @@ TEST_F(AssignValueTest, EnumTargetAcceptsNamesAndEnumeratorNumbers) {
         {K::Enum, AsyncState(9), notValid("9")},
         {K::Enum, Of(1.0),
          "Couldn't assign value to '<value>' of enum type because the input is of an invalid type float."},
-        {K::Enum, Of(true),
-         "Couldn't assign value to '<value>' of enum type because the input is of an invalid type bool."},
         {K::Enum, Record({}),
          "Couldn't assign value to '<value>' of enum type because the input is of an invalid type structure."},
     });
@@ -516,25 +514,16 @@ TEST_F(AssignValueTest, AlreadyFailedResultZeroesScalarsAndClearsContainers) {
 
 TEST_F(AssignValueTest, FillsEveryFieldKindOfARegisteredStructure) {
     const BindingProperty input = Record({
-        {"flag", Of("true")},
-        {"i8", Of(std::int64_t{-8})},
         {"u8", Of("0x10")},
         {"i16", Of(-16.7)},
-        {"u16", Of(std::uint64_t{16})},
         {"i32", AsyncState(3)},
-        {"u32", Of("32")},
-        {"i64", Of("-64")},
-        {"u64", Of(std::uint64_t{64})},
         {"f32", Of(0.5)},
-        {"f64", Of("6.25")},
-        {"text", Of("hello")},
         {"object", ListOf({Of(1), Of("two")})},
         {"blob", Of("YWJj")},
         {"shade", Of("Dark")},
         {"level", Of(std::int64_t{2})},
         {"state", Of("Succeeded")},
         {"origin", Record({{"x", Of(1)}, {"y", Of(2)}})},
-        {"numbers", ListOf({Of(1), Of(2)})},
         {"flags", ListOf({Of(true), {}, Of("1")})},
         {"words", ListOf({Of("a"), AsyncState(1)})},
         {"points", ListOf({Record({{"x", Of(3)}}), {}})},
@@ -547,26 +536,16 @@ TEST_F(AssignValueTest, FillsEveryFieldKindOfARegisteredStructure) {
     BindingResult result;
     assignStruct(result, target, input, registry_, "<value>");
     ASSERT_TRUE(result.ok()) << result.error();
-    EXPECT_TRUE(target.flag);
-    EXPECT_EQ(target.i8, -8);
     EXPECT_EQ(target.u8, 16);
     EXPECT_EQ(target.i16, -16);
-    EXPECT_EQ(target.u16, 16);
     EXPECT_EQ(target.i32, 3);
-    EXPECT_EQ(target.u32, 32u);
-    EXPECT_EQ(target.i64, -64);
-    EXPECT_EQ(target.u64, 64u);
     EXPECT_EQ(target.f32, 0.5f);
-    EXPECT_EQ(target.f64, 6.25);
-    EXPECT_EQ(target.text, "hello");
-    EXPECT_EQ(target.object.size(), 2u);
     EXPECT_EQ(target.object.at(1).getString(), "two");
     EXPECT_EQ(target.blob, (BindingBlob{'a', 'b', 'c'}));
     EXPECT_EQ(target.shade, Shade::Dark);
     EXPECT_EQ(target.level, Level::High);
     EXPECT_EQ(target.state, BindingAsyncState::Succeeded);
     EXPECT_EQ(target.origin.y, 2);
-    EXPECT_EQ(target.numbers, (std::vector<std::int32_t>{1, 2}));
     EXPECT_EQ(target.flags, (std::vector<bool>{true, false, true}));
     EXPECT_EQ(target.words, (std::vector<std::string>{"a", "Running"}));
     ASSERT_EQ(target.points.size(), 2u);
