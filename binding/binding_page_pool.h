@@ -1,6 +1,6 @@
 // The process-wide source of 4096-byte slot pages. Memory is committed from
-// the system 64 KiB at a time and a chunk goes back only when all 16 of its
-// pages have been returned, so arenas coming and going do not thrash the system.
+// the system 64 KiB at a time, and a chunk goes back as soon as all 16 of its
+// pages have been returned, so an idle process holds no pages.
 #pragma once
 
 #include <cstddef>
