@@ -89,7 +89,7 @@ public:
             const std::uint32_t key = Key(member.name);
             std::size_t slot = Slot(key);
             while (slots_[slot] != 0) slot = (slot + 1) % kSlots;
-            entries_[count] = {key, member.name, &member.value};
+            entries_[count] = {key, member.name.size(), member.name.data(), &member.value};
             slots_[slot] = ++count;
         }
         indexed_ = true;
@@ -101,7 +101,7 @@ public:
         const std::uint32_t key = Key(name);
         for (std::size_t slot = Slot(key); slots_[slot] != 0; slot = (slot + 1) % kSlots) {
             const Entry& entry = entries_[slots_[slot] - 1];
-            if (entry.key == key && SameText(entry.name, name)) return *entry.value;
+            if (entry.key == key && SameText(std::string_view(entry.text, entry.size), name)) return *entry.value;
         }
         return BindingProperty::EmptyValue();
     }
@@ -109,9 +109,11 @@ public:
 private:
     static constexpr std::size_t kMaxIndexed = 32;
     static constexpr std::size_t kSlots = 128;  // at most a quarter full
+    // Trivial, so that the array below costs nothing until an entry is set.
     struct Entry {
         std::uint32_t key;
-        std::string_view name;
+        std::size_t size;
+        const char* text;
         const BindingProperty* value;
     };
 
@@ -121,13 +123,26 @@ private:
                static_cast<std::uint8_t>(name.back());
     }
     static std::size_t Slot(std::uint32_t key) { return (key * 2654435761u) >> 25; }
-    // Member names are short: a plain loop beats a library call.
+
+    template <class Word>
+    static Word WordAt(std::string_view text, std::size_t at) {
+        Word word;
+        std::memcpy(&word, text.data() + at, sizeof(Word));
+        return word;
+    }
+    // Member names are short: two overlapping words cover 4 to 16 bytes.
     static bool SameText(std::string_view a, std::string_view b) {
-        if (a.size() != b.size()) return false;
-        for (std::size_t i = 0; i < a.size(); ++i) {
-            if (a[i] != b[i]) return false;
+        const std::size_t n = a.size();
+        if (n != b.size()) return false;
+        if (n >= 8 && n <= 16) {
+            return WordAt<std::uint64_t>(a, 0) == WordAt<std::uint64_t>(b, 0) &&
+                   WordAt<std::uint64_t>(a, n - 8) == WordAt<std::uint64_t>(b, n - 8);
         }
-        return true;
+        if (n >= 4 && n < 8) {
+            return WordAt<std::uint32_t>(a, 0) == WordAt<std::uint32_t>(b, 0) &&
+                   WordAt<std::uint32_t>(a, n - 4) == WordAt<std::uint32_t>(b, n - 4);
+        }
+        return a == b;
     }
 
     const BindingProperty& input_;

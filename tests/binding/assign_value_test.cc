@@ -556,6 +556,42 @@ TEST_F(AssignValueTest, FillsEveryFieldKindOfARegisteredStructure) {
     EXPECT_EQ(target.places.at("home").y, 5);
 }
 
+// Field names whose lengths and first and last bytes collide.
+struct Lookalikes {
+    static constexpr FixedText kStaticTypeText{"struct Norv::ConversionTest::Lookalikes"};
+    std::int32_t values[10] = {};
+};
+constexpr const char* kLookalikeNames[] = {"a",
+                                           "aba",
+                                           "abcdxa",
+                                           "abcdya",
+                                           "abcdefga",
+                                           "abcdefha",
+                                           "abcdefghxa",
+                                           "abcdefghya",
+                                           "abcdefghijklmnopqrxa",
+                                           "abcdefghijklmnopqrya"};
+constexpr int kLookalikes = 10;
+
+TEST_F(AssignValueTest, FindsMembersWithLookalikeNamesInSmallAndLargeInputs) {
+    BindingTypeBuilder builder = registry_.registerType<Lookalikes>("Lookalikes").untyped();
+    for (std::uint32_t i = 0; i < kLookalikes; ++i) {
+        builder.addField(kLookalikeNames[i], "", i * 4, StaticTypeOf<std::int32_t>(), {K::Int32}, {}, 0,
+                         MakeNativeFieldConverter<std::int32_t>());
+    }
+    for (int padding : {0, 40}) {
+        BindingProperty input;
+        for (int i = 0; i < kLookalikes; ++i) input.member(kLookalikeNames[i]) = i + 1;
+        for (int i = 0; i < padding; ++i) input.member("pad" + std::to_string(i)) = -1;
+        Lookalikes target;
+        BindingResult result;
+        assignStruct(result, target, input, registry_, "<value>");
+        ASSERT_TRUE(result.ok()) << result.error();
+        for (int i = 0; i < kLookalikes; ++i)
+            EXPECT_EQ(target.values[i], i + 1) << kLookalikeNames[i] << " padding " << padding;
+    }
+}
+
 struct Late {
     static constexpr FixedText kStaticTypeText{"struct Norv::ConversionTest::Late"};
     std::int32_t v = 0;
