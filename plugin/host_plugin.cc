@@ -7,6 +7,8 @@
 #include "platform/platform.h"
 #include "plugin/host_call_guard.h"
 
+#include <cstdio>
+
 namespace Norv {
 
 HostPlugin::LogManagerReference::LogManagerReference() {
@@ -88,6 +90,10 @@ void HostPlugin::Handshake(PluginLoadRecord& record, const char* shortName) {
         std::string description = Format("%1 which supports plugin API %2 is not compatible with core's plugin API %3",
                                          shortName, plugin, host);
         ReportAssertionFailure("ALE-EECF0606", description.c_str(), "", 0, "");
+        // The process ends without the C runtime's exit handlers: write out
+        // what the report left in buffers (standard error is buffered when
+        // Windows redirects it).
+        std::fflush(nullptr);
         Platform::TerminateProcess(kIncompatibleHostExitCode);
     }
     hostVersion_ = std::move(host);
