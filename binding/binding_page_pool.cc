@@ -70,8 +70,10 @@ void* BindingPagePool::acquirePage() {
         linkWithFree(chunk);
         ++statistics_.chunksCommitted;
         ++statistics_.chunkCommits;
+        ++statistics_.spareChunks;  // until its first page goes out just below
     }
     Chunk* chunk = withFree_;
+    if (chunk->freeCount == kPagesPerChunk) --statistics_.spareChunks;
     const std::uint8_t page = chunk->freePages[--chunk->freeCount];
     if (chunk->freeCount == 0) unlinkWithFree(chunk);
     ++statistics_.pagesInUse;
@@ -91,12 +93,34 @@ void BindingPagePool::releasePage(void* page) {
     --statistics_.pagesInUse;
     linkWithFree(chunk);
     if (chunk->freeCount < kPagesPerChunk) return;
+    if (statistics_.spareChunks < kSpareChunkLimit) {
+        ++statistics_.spareChunks;
+        return;
+    }
+    releaseChunk(found);
+}
+
+void BindingPagePool::releaseSpareChunks() noexcept {
+    std::lock_guard lock(mutex_);
+    for (auto position = chunks_.begin(); position != chunks_.end();) {
+        if ((*position)->freeCount == kPagesPerChunk) {
+            position = releaseChunk(position);
+            --statistics_.spareChunks;
+        } else {
+            ++position;
+        }
+    }
+}
+
+std::vector<BindingPagePool::Chunk*>::iterator BindingPagePool::releaseChunk(
+    std::vector<Chunk*>::iterator position) noexcept {
+    Chunk* chunk = *position;
     unlinkWithFree(chunk);
-    chunks_.erase(found);
     Platform::ReleasePages(chunk->base, kChunkSize);
     delete chunk;
     --statistics_.chunksCommitted;
     ++statistics_.chunkReleases;
+    return chunks_.erase(position);
 }
 
 BindingPagePool::Statistics BindingPagePool::statistics() const {

@@ -1,5 +1,6 @@
 #include "plugin/host_plugin.h"
 
+#include "binding/binding_page_pool.h"
 #include "diagnostics/allocation_statistics.h"
 #include "diagnostics/assertion_report.h"
 #include "diagnostics/format.h"
@@ -145,6 +146,8 @@ void HostPlugin::UnloadCallback(void* context) {
     GuardHostCall("unload", [&] { plugin->Shutdown(); });
     // Destroyed even when the shutdown failed: the host lets go of it either way.
     GuardHostCall("unload", [&] { delete plugin; });
+    // Pages kept for reuse would otherwise outlive the plugin in the host process.
+    BindingPagePool::Instance().releaseSpareChunks();
 }
 
 void HostPlugin::MemoryStatisticsCallback(void*, std::uint32_t* words) {

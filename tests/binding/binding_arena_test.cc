@@ -100,8 +100,9 @@ TEST(BindingArena, APageGoesBackWhenItsLastSlotIsReleasedAndAFullPageRejoinsTheL
     for (std::size_t i = 0; i < builtin; ++i) arena.releaseSlot(slots[i], kSize);
 }
 
-TEST(BindingPagePool, HandsOutANewChunkInAscendingOrderAndReleasesItWhenAllSixteenPagesAreBack) {
+TEST(BindingPagePool, HandsOutANewChunkInAscendingOrderAndKeepsItAsASpareWhenAllSixteenPagesAreBack) {
     BindingPagePool& pool = BindingPagePool::Instance();
+    pool.releaseSpareChunks();
     // Drain whatever free pages earlier tests left, so the next pages come from a new chunk.
     std::vector<void*> drained;
     const std::uint64_t commits = pool.statistics().chunkCommits;
@@ -117,7 +118,6 @@ TEST(BindingPagePool, HandsOutANewChunkInAscendingOrderAndReleasesItWhenAllSixte
     const BindingPagePool::Statistics full = pool.statistics();
     for (std::size_t i = 0; i + 1 < chunk.size(); ++i) pool.releasePage(chunk[i]);
     EXPECT_EQ(pool.statistics().chunksCommitted, full.chunksCommitted);
-    EXPECT_EQ(pool.statistics().chunkReleases, full.chunkReleases);
     EXPECT_EQ(pool.statistics().pagesInUse, full.pagesInUse - 15);
 
     // A returned page is handed out again before any new chunk is committed.
@@ -126,10 +126,36 @@ TEST(BindingPagePool, HandsOutANewChunkInAscendingOrderAndReleasesItWhenAllSixte
     EXPECT_EQ(pool.statistics().chunkCommits, full.chunkCommits);
     pool.releasePage(again);
 
+    // The wholly free chunk stays as a spare and serves the next request...
     pool.releasePage(chunk.back());
+    EXPECT_EQ(pool.statistics().chunksCommitted, full.chunksCommitted);
+    EXPECT_EQ(pool.statistics().spareChunks, 1u);
+    void* reused = pool.acquirePage();
+    EXPECT_EQ(pool.statistics().chunkCommits, full.chunkCommits);
+    EXPECT_EQ(pool.statistics().spareChunks, 0u);
+    pool.releasePage(reused);
+
+    // ...until the spares are given back.
+    pool.releaseSpareChunks();
     EXPECT_EQ(pool.statistics().chunksCommitted, full.chunksCommitted - 1);
     EXPECT_EQ(pool.statistics().chunkReleases, full.chunkReleases + 1);
+    EXPECT_EQ(pool.statistics().spareChunks, 0u);
     for (void* page : drained) pool.releasePage(page);
+    pool.releaseSpareChunks();
+}
+
+TEST(BindingPagePool, ReleasesAWhollyFreeChunkAtOnceWhenTheSparesAreFull) {
+    BindingPagePool& pool = BindingPagePool::Instance();
+    pool.releaseSpareChunks();
+    std::vector<void*> pages((BindingPagePool::kSpareChunkLimit + 2) * BindingPagePool::kPagesPerChunk);
+    for (void*& page : pages) page = pool.acquirePage();
+    const BindingPagePool::Statistics held = pool.statistics();
+    for (void* page : pages) pool.releasePage(page);
+    EXPECT_EQ(pool.statistics().spareChunks, BindingPagePool::kSpareChunkLimit);
+    EXPECT_GE(pool.statistics().chunkReleases, held.chunkReleases + 1);
+    EXPECT_EQ(pool.statistics().pagesInUse, held.pagesInUse - pages.size());
+    pool.releaseSpareChunks();
+    EXPECT_EQ(pool.statistics().spareChunks, 0u);
 }
 
 TEST(BindingArena, InterningCountsReferencesAndFreesTheLastOne) {
