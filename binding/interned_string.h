@@ -19,10 +19,31 @@ inline std::uint64_t TextPrefixOf(std::uint64_t firstBytes, std::size_t size) no
     return size == 0 ? 0 : firstBytes & (~std::uint64_t{0} << (64 - 8 * size));
 }
 
+// Loads of the text's own width, never a short copy read back whole: that read
+// cannot be forwarded from the copy's stores and stalls on every key.
 inline std::uint64_t TextPrefix(std::string_view text) noexcept {
-    std::uint64_t firstBytes = 0;
-    std::memcpy(&firstBytes, text.data(), text.size() < 8 ? text.size() : 8);
-    return TextPrefixOf(firstBytes, text.size());
+    const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
+    const std::size_t size = text.size();
+    if (size >= 8) {
+        std::uint64_t firstBytes;
+        std::memcpy(&firstBytes, bytes, sizeof firstBytes);
+        return TextPrefixOf(firstBytes, size);
+    }
+    if (size >= 4) {
+        std::uint32_t head;
+        std::uint32_t tail;
+        std::memcpy(&head, bytes, sizeof head);
+        std::memcpy(&tail, bytes + size - 4, sizeof tail);
+        if constexpr (std::endian::native == std::endian::little) {
+            head = __builtin_bswap32(head);
+            tail = __builtin_bswap32(tail);
+        }
+        // The two words overlap when size < 8; the shared bytes agree.
+        return (std::uint64_t{head} << 32) | (std::uint64_t{tail} << (8 * (8 - size)));
+    }
+    if (size == 0) return 0;
+    return (std::uint64_t{bytes[0]} << 56) | (std::uint64_t{bytes[size / 2]} << (56 - 8 * (size / 2))) |
+           (std::uint64_t{bytes[size - 1]} << (56 - 8 * (size - 1)));
 }
 
 // Unsigned byte order of two texts whose prefixes are known.

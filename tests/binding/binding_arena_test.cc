@@ -293,5 +293,19 @@ TEST(HashedName, BorrowsOrOwnsItsTextAndComparesByBytes) {
     EXPECT_LT(HashedName("a"), HashedName("ab"));
 }
 
+TEST(TextPrefix, OrdersTextsOfEveryShortLengthLikeTheirUnsignedBytes) {
+    // Every length a prefix load handles differently, with bytes above 0x7F.
+    const std::string texts[] = {"",        "a",           "\xff",     "ab",        "a\xff",    "abc",
+                                 "ab\x80",  "abcd",        "abc\xfe",  "abcde",     "abcd\x01", "abcdef",
+                                 "abcdefg", "abcdefg\x7f", "abcdefgh", "abcdefghi", "b",        "\x80\x80\x80"};
+    for (const std::string& a : texts) {
+        for (const std::string& b : texts) {
+            const int expected = a.compare(b) < 0 ? -1 : (a.compare(b) > 0 ? 1 : 0);
+            const int order = CompareTexts(a, TextPrefix(a), b, TextPrefix(b));
+            EXPECT_EQ(order < 0 ? -1 : (order > 0 ? 1 : 0), expected) << '"' << a << "\" vs \"" << b << '"';
+        }
+    }
+}
+
 }  // namespace
 }  // namespace Norv
