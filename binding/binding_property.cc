@@ -16,8 +16,9 @@ namespace {
 constinit const BindingProperty kEmptyValue;
 
 bool IsScalar(BindingValueKind kind) noexcept {
-    return kind == BindingValueKind::Empty || kind == BindingValueKind::Bool || kind == BindingValueKind::Signed ||
-           kind == BindingValueKind::Unsigned || kind == BindingValueKind::Float;
+    static_assert(BindingValueKind::Empty < BindingValueKind::Float &&
+                  BindingValueKind::Float < BindingValueKind::String);
+    return kind <= BindingValueKind::Float;
 }
 
 template <class T>
@@ -102,7 +103,7 @@ BindingProperty& BindingProperty::operator=(BindingProperty&& other) {
 }
 
 void BindingProperty::setScalar(BindingValueKind kind, Payload payload) noexcept {
-    releasePayload();
+    if (!IsScalar(kind_)) releasePayload();
     payload_ = payload;
     kind_ = kind;
 }
@@ -393,6 +394,21 @@ BindingProperty& BindingProperty::appendUnchecked() {
 BindingProperty& BindingProperty::append() {
     makeCollection();
     return appendUnchecked();
+}
+
+BindingProperty& BindingProperty::appendTaken(BindingProperty& source) {
+    // The payload is taken before appending, which may move `source` when it is one of the elements.
+    BindingProperty taken(InTree{arena_});
+    if (source.arena_ != nullptr && source.arena_ == arena_ && !source.ownsArena_) {
+        taken.takePayload(source);
+    } else {
+        taken.arena_ = &ensureArena();
+        taken = std::move(source);
+    }
+    makeCollection();
+    BindingProperty& element = appendUnchecked();
+    element.takePayload(taken);
+    return element;
 }
 
 BindingProperty& BindingProperty::element(std::size_t index) {

@@ -181,18 +181,22 @@ public:
     static const BindingProperty& EmptyValue() noexcept;
     static const BindingBlob& EmptyBlob() noexcept;
 
-private:
-    friend class BindingMemberRange;
-
+    // Where a value of a tree is to be made: a container's elements and members,
+    // or a reader's values kept aside until their Collection is complete.
     struct InTree {
         BindingArena* arena;
     };
-
-public:
-    // Only for the containers of a tree: an Empty value borrowing the tree's arena.
+    // The tree of a value that already holds a Collection or Structure.
+    InTree tree() const noexcept { return {arena_}; }
+    // An Empty value borrowing the tree's arena.
     explicit BindingProperty(InTree slot) noexcept : arena_(slot.arena), ownsArena_(false) {}
+    // Appends `source` to this Collection: in constant time when it belongs to
+    // this tree (it is left Empty), as a deep copy otherwise.
+    BindingProperty& appendTaken(BindingProperty& source);
 
 private:
+    friend class BindingMemberRange;
+
     union Payload {
         bool boolean;
         std::int64_t signedValue;

@@ -424,6 +424,29 @@ TEST(BindingProperty, MovingIntoOrOutOfATreeCopiesIntoTheTargetArena) {
     EXPECT_TRUE(SameTree(tree, SampleTree()));
 }
 
+TEST(BindingProperty, AppendTakenMovesWithinATreeAndCopiesFromOutside) {
+    BindingProperty tree;
+    BindingProperty aside(tree.makeStructure().tree());
+    aside.member("x") = "kept";
+    BindingProperty& element = tree.member("list").appendTaken(aside);
+    EXPECT_TRUE(aside.isEmpty());
+    EXPECT_EQ(element.get("x").getString(), "kept");
+
+    BindingProperty outside = SampleTree();
+    tree.member("list").appendTaken(outside);
+    EXPECT_TRUE(outside.isEmpty());
+    EXPECT_TRUE(SameTree(tree.get("list").at(1), SampleTree()));
+    EXPECT_EQ(tree.get("list").at(1).get("name").getInternedString(), tree.arena()->findString("sample"));
+
+    // An element taken into its own full Collection, whose array moves while it is taken.
+    BindingProperty& list = tree.member("list");
+    ASSERT_EQ(list.size(), 2u);
+    list.appendTaken(list.element(0));
+    ASSERT_EQ(list.size(), 3u);
+    EXPECT_TRUE(list.at(0).isEmpty());
+    EXPECT_EQ(list.at(2).get("x").getString(), "kept");
+}
+
 TEST(BindingProperty, BlobsMovedInKeepTheirBuffer) {
     BindingBlob bytes{1, 2, 3};
     const std::uint8_t* buffer = bytes.data();
