@@ -2,13 +2,16 @@
 
 #include <rapidjson/reader.h>
 
+#include <cstdlib>
 #include <cstring>
 #include <iterator>
+#include <new>
 #include <string>
 #include <vector>
 
 #include "binding/binding_limits.h"
 #include "diagnostics/format.h"
+#include "formats/element_stack.h"
 
 namespace Norv {
 namespace {
@@ -38,21 +41,41 @@ constexpr const char* kErrorTexts[] = {
 constexpr const char* kUnknownErrorText = "Unknown error.";
 constexpr const char* kTooDeepFormat = "Error: Nesting is too deep (more than %1 levels) at offset %2.";
 
-// Strings are decoded in place inside a private copy of the text, so the
-// reader never uses its own internal stack. It recurses once per nesting
-// level; the builder's depth limit stops it long before the C stack is at risk.
-constexpr unsigned kParseFlags = rapidjson::kParseDefaultFlags | rapidjson::kParseInsituFlag;
+// The reader recurses once per nesting level; the builder's depth limit stops
+// it long before the C stack is at risk.
+constexpr unsigned kParseFlags = rapidjson::kParseDefaultFlags;
 
-// Texts and names end at their first NUL (a "\u0000" escape included).
-std::string_view UpToNul(const char* text, rapidjson::SizeType length) {
-    const void* nul = std::memchr(text, '\0', length);
-    return {text, nul == nullptr ? length : static_cast<std::size_t>(static_cast<const char*>(nul) - text)};
-}
+// The reader's own stack, which holds each decoded string, on the C heap; a
+// refusal throws instead of leaving the reader a null stack.
+class ReaderAllocator {
+public:
+    static const bool kNeedFree = true;
+    void* Malloc(std::size_t size) { return size == 0 ? nullptr : Checked(std::malloc(size)); }
+    void* Realloc(void* block, std::size_t, std::size_t size) {
+        if (size == 0) {
+            std::free(block);
+            return nullptr;
+        }
+        return Checked(std::realloc(block, size));
+    }
+    static void Free(void* block) { std::free(block); }
+
+private:
+    static void* Checked(void* block) {
+        if (block == nullptr) throw std::bad_alloc();
+        return block;
+    }
+};
+using JsonReader = rapidjson::GenericReader<rapidjson::UTF8<>, rapidjson::UTF8<>, ReaderAllocator>;
 
 // RapidJSON SAX handler: tokenizer events in, tree out. It never sees raw text.
 class JsonValueBuilder {
 public:
-    explicit JsonValueBuilder(BindingProperty& root) : current_(&root) { containers_.reserve(16); }
+    // `mayHoldNul`: whether a string of the text can decode to one holding a
+    // NUL; only the escape "\u0000" makes one, and most texts have none.
+    JsonValueBuilder(BindingProperty& root, bool mayHoldNul) : current_(&root), mayHoldNul_(mayHoldNul) {
+        containers_.reserve(16);
+    }
 
     bool tooDeep() const { return tooDeep_; }
 
@@ -67,11 +90,11 @@ public:
     bool Uint64(std::uint64_t value) { return set(value); }
     bool Double(double value) { return set(value); }
     bool RawNumber(const char*, rapidjson::SizeType, bool) { return true; }  // not with our flags
-    bool String(const char* text, rapidjson::SizeType length, bool) { return set(UpToNul(text, length)); }
+    bool String(const char* text, rapidjson::SizeType length, bool) { return set(upToNul(text, length)); }
 
     bool StartObject() { return open(false); }
     bool Key(const char* name, rapidjson::SizeType length, bool) {
-        current_ = &containers_.back().value->member(UpToNul(name, length));
+        current_ = &containers_.back().value->member(upToNul(name, length));
         return true;
     }
     bool EndObject(rapidjson::SizeType) { return close(); }
@@ -81,13 +104,23 @@ public:
 private:
     struct Container {
         BindingProperty* value;
+        std::size_t firstElement;  // in elements_, for a Collection
         bool collection;
     };
+
+    // Texts and names end at their first NUL (a "\u0000" escape included).
+    std::string_view upToNul(const char* text, rapidjson::SizeType length) const {
+        if (!mayHoldNul_) return {text, length};
+        const void* nul = std::memchr(text, '\0', length);
+        return {text, nul == nullptr ? length : static_cast<std::size_t>(static_cast<const char*>(nul) - text)};
+    }
 
     // Inside an array every value is a new element; inside an object the key
     // has already chosen the member.
     BindingProperty& target() {
-        if (!containers_.empty() && containers_.back().collection) current_ = &containers_.back().value->append();
+        if (!containers_.empty() && containers_.back().collection) {
+            current_ = &elements_.push(containers_.back().value->tree());
+        }
         return *current_;
     }
 
@@ -108,28 +141,32 @@ private:
         } else {
             value.makeStructure();
         }
-        containers_.push_back({&value, collection});
+        containers_.push_back({&value, elements_.size(), collection});
         return true;
     }
 
     bool close() {
+        const Container& closed = containers_.back();
+        if (closed.collection) elements_.moveInto(*closed.value, closed.firstElement);
         containers_.pop_back();
         return true;
     }
 
     BindingProperty* current_;
     std::vector<Container> containers_;
+    ElementStack elements_;
+    bool mayHoldNul_;
     bool tooDeep_ = false;
 };
 
 }  // namespace
 
 BindingResult ParseJson(const char* text) {
-    std::string buffer(text == nullptr ? "" : text);
+    const std::string_view input(text == nullptr ? "" : text);
     BindingResult result;
-    JsonValueBuilder builder(result.value);
-    rapidjson::Reader reader;
-    rapidjson::InsituStringStream stream(buffer.data());
+    JsonValueBuilder builder(result.value, input.find("\\u0000") != std::string_view::npos);
+    JsonReader reader;
+    rapidjson::StringStream stream(input.data());
     const rapidjson::ParseResult parsed = reader.Parse<kParseFlags>(stream, builder);
     if (!parsed) {
         const rapidjson::ParseErrorCode code = parsed.Code();

@@ -1,0 +1,59 @@
+// Elements of the arrays a reader has open, innermost array's last. They wait
+// here until their array closes and then move into its Collection in one
+// piece, so each element array is allocated once, at its final size, instead
+// of growing one element at a time. Values never move while they wait: the
+// stack grows by blocks, so a reader may keep references to open containers.
+#pragma once
+
+#include <cstddef>
+#include <memory>
+#include <vector>
+
+#include "binding/binding_property.h"
+
+namespace Norv {
+
+class ElementStack {
+public:
+    ElementStack() = default;
+    ElementStack(const ElementStack&) = delete;
+    ElementStack& operator=(const ElementStack&) = delete;
+    ~ElementStack() { popTo(0); }
+
+    std::size_t size() const noexcept { return size_; }
+
+    // A new Empty element of `tree`.
+    BindingProperty& push(BindingProperty::InTree tree) {
+        if (size_ == blocks_.size() * kBlockSize) blocks_.push_back(std::make_unique<Block>());
+        auto* element = new (slot(size_)) BindingProperty(tree);
+        ++size_;
+        return *element;
+    }
+
+    // Moves the elements from `first` on to the end of `collection` and drops them here.
+    void moveInto(BindingProperty& collection, std::size_t first) {
+        collection.makeCollection();
+        collection.reserve(collection.size() + (size_ - first));
+        for (std::size_t index = first; index < size_; ++index) collection.appendTaken(*slot(index));
+        popTo(first);
+    }
+
+    void popTo(std::size_t size) noexcept {
+        while (size_ > size) slot(--size_)->~BindingProperty();
+    }
+
+private:
+    static constexpr std::size_t kBlockSize = 256;
+    struct Block {
+        alignas(BindingProperty) unsigned char bytes[kBlockSize][sizeof(BindingProperty)];
+    };
+
+    BindingProperty* slot(std::size_t index) noexcept {
+        return reinterpret_cast<BindingProperty*>(blocks_[index / kBlockSize]->bytes[index % kBlockSize]);
+    }
+
+    std::vector<std::unique_ptr<Block>> blocks_;
+    std::size_t size_ = 0;
+};
+
+}  // namespace Norv
