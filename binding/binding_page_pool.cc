@@ -1,6 +1,7 @@
 #include "binding/binding_page_pool.h"
 
 #include <algorithm>
+#include <atomic>
 #include <mutex>
 #include <new>
 
@@ -15,10 +16,27 @@ struct BindingPagePool::Chunk {
     std::uint8_t freePages[kPagesPerChunk] = {};  // page indexes; the last one is taken first
 };
 
+namespace {
+// Never destroyed at exit: arenas of static values may return pages then.
+std::atomic<BindingPagePool*> gInstance{nullptr};
+}  // namespace
+
 BindingPagePool& BindingPagePool::Instance() {
-    // Never destroyed: arenas of static values may return pages during exit.
-    static BindingPagePool* const pool = new BindingPagePool();
+    BindingPagePool* pool = gInstance.load(std::memory_order_acquire);
+    if (pool != nullptr) return *pool;
+    auto* created = new BindingPagePool();
+    if (gInstance.compare_exchange_strong(pool, created, std::memory_order_acq_rel)) return *created;
+    delete created;  // another thread was first
     return *pool;
+}
+
+void BindingPagePool::ReleaseIdle() noexcept {
+    BindingPagePool* pool = gInstance.load(std::memory_order_acquire);
+    if (pool == nullptr) return;
+    pool->releaseSpareChunks();
+    if (!pool->chunks_.empty()) return;
+    gInstance.store(nullptr, std::memory_order_release);
+    delete pool;
 }
 
 void BindingPagePool::linkWithFree(Chunk* chunk) noexcept {

@@ -3,7 +3,8 @@
 // spare while the spares stay within kSpareChunkLimit, and goes back to the
 // system otherwise: releasing every chunk at once made each large document pay
 // the system's page faults again, several times the cost of building it.
-// Unloading the plugin gives the spares back, so an unloaded plugin holds no pages.
+// Unloading the plugin gives the spares back, and the pool itself when it is
+// idle, so an unloaded plugin holds no pages and leaves no allocation behind.
 #pragma once
 
 #include <cstddef>
@@ -29,8 +30,11 @@ public:
         std::size_t spareChunks = 0;      // held chunks none of whose pages is in use
     };
 
-    // Created on first use and kept for the life of the process.
+    // Created on first use and kept until ReleaseIdle finds it idle.
     static BindingPagePool& Instance();
+    // For plugin unload, when nothing else uses the pool: gives every spare
+    // chunk back, then the pool itself when no page is out.
+    static void ReleaseIdle() noexcept;
 
     // A page aligned to kPageSize; throws std::bad_alloc when the system refuses memory.
     void* acquirePage();
@@ -48,7 +52,7 @@ private:
     struct Chunk;
 
     BindingPagePool() = default;
-    ~BindingPagePool() = delete;
+    ~BindingPagePool() = default;
 
     void linkWithFree(Chunk* chunk) noexcept;
     void unlinkWithFree(Chunk* chunk) noexcept;

@@ -147,7 +147,7 @@ void HostPlugin::UnloadCallback(void* context) {
     // Destroyed even when the shutdown failed: the host lets go of it either way.
     GuardHostCall("unload", [&] { delete plugin; });
     // Pages kept for reuse would otherwise outlive the plugin in the host process.
-    BindingPagePool::Instance().releaseSpareChunks();
+    BindingPagePool::ReleaseIdle();
 }
 
 void HostPlugin::MemoryStatisticsCallback(void*, std::uint32_t* words) {

@@ -158,6 +158,18 @@ TEST(BindingPagePool, ReleasesAWhollyFreeChunkAtOnceWhenTheSparesAreFull) {
     EXPECT_EQ(pool.statistics().spareChunks, 0u);
 }
 
+TEST(BindingPagePool, AnIdlePoolIsReleasedWholeAndMadeAgainOnNextUse) {
+    {
+        BindingProperty value;
+        for (int i = 0; i < 200; ++i) value.append() = "text " + std::to_string(i);
+        BindingPagePool::ReleaseIdle();  // a page is out: the pool stays
+        EXPECT_GT(PagesInUse(), 0u);
+    }
+    BindingPagePool::ReleaseIdle();
+    EXPECT_EQ(BindingPagePool::Instance().statistics().chunksCommitted, 0u);
+    EXPECT_EQ(BindingPagePool::Instance().statistics().chunkCommits, 0u);  // a new pool
+}
+
 TEST(BindingArena, InterningCountsReferencesAndFreesTheLastOne) {
     BindingArena arena;
     const InternedString* first = arena.intern("status");
