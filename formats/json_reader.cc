@@ -49,7 +49,7 @@ constexpr unsigned kParseFlags = rapidjson::kParseDefaultFlags;
 // refusal throws instead of leaving the reader a null stack.
 class ReaderAllocator {
 public:
-    static const bool kNeedFree = true;
+    [[maybe_unused]] static constexpr bool kNeedFree = true;
     void* Malloc(std::size_t size) { return size == 0 ? nullptr : Checked(std::malloc(size)); }
     void* Realloc(void* block, std::size_t, std::size_t size) {
         if (size == 0) {
