@@ -8,6 +8,7 @@
 
 #include "binding/binding_limits.h"
 #include "diagnostics/format.h"
+#include "formats/element_stack.h"
 
 namespace Norv {
 namespace {
@@ -120,6 +121,13 @@ public:
                 readValue(byte, format);
             }
         }
+        // Data that ends early leaves what was read in place: arrays still open
+        // take their elements, innermost first, since it is an element of the next.
+        if (!result_.ok()) return;
+        while (!frames_.empty()) {
+            closeFrame(frames_.back());
+            frames_.pop_back();
+        }
     }
 
 private:
@@ -128,11 +136,13 @@ private:
     // container (a repeated key) is still a slot waiting for its new value.
     struct Frame {
         BindingProperty* target = nullptr;
-        std::uint64_t count = 0;  // elements, or keys plus values
-        std::uint64_t index = 0;  // items begun
-        std::string_view key;     // points into the input
+        std::uint64_t count = 0;       // elements, or keys plus values
+        std::uint64_t index = 0;       // items begun
+        std::string_view key;          // points into the input
+        std::size_t firstElement = 0;  // of an array whose elements wait in elements_
         bool container = false;
         bool map = false;
+        bool elementsAside = false;
     };
 
     void pushSlot(BindingProperty& target) {
@@ -146,11 +156,14 @@ private:
             Frame& frame = frames_.back();
             if (!frame.container) return true;
             if (frame.index == frame.count) {
+                closeFrame(frame);
                 frames_.pop_back();
                 continue;
             }
             ++frame.index;
-            if (!frame.map) {
+            if (frame.elementsAside) {
+                pushSlot(elements_.push(frame.target->tree()));
+            } else if (!frame.map) {
                 BindingProperty& element = frame.target->element(static_cast<std::size_t>(frame.index - 1));
                 pushSlot(element);
             } else if (frame.index % 2 == 0) {
@@ -162,6 +175,11 @@ private:
             return true;
         }
         return false;
+    }
+
+    void closeFrame(Frame& frame) {
+        if (frame.elementsAside) elements_.moveInto(*frame.target, frame.firstElement);
+        frame.elementsAside = false;
     }
 
     void fail(const std::string& message) { result_.setError(message); }
@@ -292,6 +310,10 @@ private:
         } else {
             frame.target->makeCollection();
             frame.count = count;
+            // A new array is filled aside and allocated once when complete; one
+            // that a repeated key already filled is overwritten in place.
+            frame.elementsAside = frame.target->size() == 0;
+            frame.firstElement = elements_.size();
         }
     }
 
@@ -300,6 +322,7 @@ private:
     std::size_t position_ = 0;
     BindingResult& result_;
     std::vector<Frame> frames_;
+    ElementStack elements_;
 };
 
 }  // namespace

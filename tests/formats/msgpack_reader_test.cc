@@ -60,6 +60,7 @@ TEST(MessagePackReaderTest, ReadsEveryFormatClass) {
         {{0x91, 0x90, 0x01}, "[[]]", 2},
         // Input ending inside a container keeps what was read.
         {{0x92, 0x01}, "[i:1]", 2},
+        {{0x93, 0x01, 0x92, 0x02}, "[i:1,[i:2]]", 4},
         {{0x81, 0xA1, 'a'}, "{}", 3},
         {{0xDD, 0xFF, 0xFF, 0xFF, 0xFF, 0x01}, "[i:1]", 6},
         // One value only: the rest is left for the caller.
