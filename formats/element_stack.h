@@ -21,6 +21,7 @@ public:
     ~ElementStack() { popTo(0); }
 
     std::size_t size() const noexcept { return size_; }
+    BindingProperty& operator[](std::size_t index) noexcept { return *slot(index); }
 
     // A new Empty element of `tree`.
     BindingProperty& push(BindingProperty::InTree tree) {

@@ -7,6 +7,7 @@
 
 #include "binding/binding_limits.h"
 #include "diagnostics/format.h"
+#include "formats/element_stack.h"
 #include "formats/yaml_library.h"
 #include "formats/yaml_scalar.h"
 
@@ -121,7 +122,8 @@ private:
         BindingProperty* value = nullptr;
         FrameKind kind = FrameKind::Slot;
         PathStep step;
-        std::string anchor;  // of an open sequence or mapping, for the cyclic-alias test
+        std::string anchor;            // of an open sequence or mapping, for the cyclic-alias test
+        std::size_t firstElement = 0;  // of an open sequence: where its new elements wait in elements_
     };
 
     void fail(const std::string& message) { result_.setError(message); }
@@ -147,8 +149,15 @@ private:
 
     void closeContainer() {
         if (depth_ == 0) return;
-        if (top().kind != FrameKind::Slot) --containerDepth_;
+        Frame& frame = top();
+        if (frame.kind == FrameKind::Sequence) elements_.moveInto(*frame.value, frame.firstElement);
+        if (frame.kind != FrameKind::Slot) --containerDepth_;
         pop();
+    }
+
+    // Elements of an open sequence: those it held before (a repeated key), then those waiting aside.
+    std::size_t elementCount(const Frame& sequence) const {
+        return sequence.value->size() + (elements_.size() - sequence.firstElement);
     }
 
     void handleNode(const yaml_event_t& event) {
@@ -161,10 +170,10 @@ private:
             return;
         }
         if (parentKind == FrameKind::Sequence) {
-            BindingProperty& element = parent.append();
-            Frame& frame = push(element);
+            const auto index = static_cast<std::uint32_t>(elementCount(top()));
+            Frame& frame = push(elements_.push(parent.tree()));
             frame.step.kind = PathStep::Kind::Index;
-            frame.step.index = static_cast<std::uint32_t>(parent.size() - 1);
+            frame.step.index = index;
         } else if (parentKind == FrameKind::Mapping) {
             BindingProperty& member = parent.member(std::string_view(pendingKey_));
             Frame& frame = push(member);
@@ -283,19 +292,33 @@ private:
         if (!anchorValue(anchor)) return;
         frame.kind = kind;
         frame.anchor.assign(anchor);
+        frame.firstElement = elements_.size();
         ++containerDepth_;
     }
 
-    const BindingProperty& walk(const std::vector<PathStep>& path) const {
+    const BindingProperty& walk(const std::vector<PathStep>& path) {
         const BindingProperty* value = &result_.value;
         for (const PathStep& step : path) {
             if (step.kind == PathStep::Kind::Index) {
-                value = &value->at(step.index);
+                value = &element(*value, step.index);
             } else if (step.kind == PathStep::Kind::Name) {
                 value = &value->get(std::string_view(step.name));
             }
         }
         return *value;
+    }
+
+    // An element of a sequence, which may still be open with elements waiting aside.
+    const BindingProperty& element(const BindingProperty& sequence, std::size_t index) {
+        for (std::size_t i = 0; i < depth_; ++i) {
+            const Frame& frame = frames_[i];
+            if (frame.value != &sequence || frame.kind != FrameKind::Sequence) continue;
+            const std::size_t held = sequence.size();
+            if (index < held) return sequence.at(index);
+            return index < elementCount(frame) ? elements_[frame.firstElement + (index - held)]
+                                               : BindingProperty::EmptyValue();
+        }
+        return sequence.at(index);
     }
 
     void resolveAlias(std::string_view name) {
@@ -365,6 +388,7 @@ private:
     bool hasPendingKey_ = false;
     bool documentSeen_ = false;
     std::unordered_map<std::string, AnchoredItem> anchors_;
+    ElementStack elements_;
     std::uint64_t decodedNodes_ = 0;
     std::uint64_t aliasNodes_ = 0;
     std::size_t line_ = 0;

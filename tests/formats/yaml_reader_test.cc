@@ -100,6 +100,9 @@ TEST_F(YamlReaderTest, CopiesAliasesAndKeepsAnchorsAsPaths) {
     const YamlCase cases[] = {
         {"a: &x {b: 1}\nc: *x\n", "{a={b=u:1},c={b=u:1}}"},
         {"- &s text\n- *s\n", "['text','text']"},
+        {"- &s x\n- [1, *s]\n", "['x',[u:1,'x']]"},
+        {"- - &i in\n  - *i\n- *i\n", "[['in','in'],'in']"},
+        {"a: [1, &e 2]\na: [*e]\n", "{a=[u:1,u:2,u:2]}"},
         {"&k key: 1\nother: *k\n", "{key=u:1,other='key'}"},
         {"a: &k name\n*k : 2\n", "{a='name',name=u:2}"},
         {"&k key: 1\n*k : 2\n", "{key=u:2}"},
