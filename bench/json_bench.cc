@@ -10,7 +10,7 @@
 
 namespace {
 
-// The flags ParseJson runs the reader with.
+// The default flags: ParseJson reads as they say, strings copied out of the text.
 constexpr unsigned kFlags = rapidjson::kParseDefaultFlags;
 
 const std::string& Text(int which) {

@@ -2,10 +2,9 @@
 
 #include <rapidjson/reader.h>
 
-#include <cstdlib>
 #include <cstring>
 #include <iterator>
-#include <new>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -42,31 +41,35 @@ constexpr const char* kUnknownErrorText = "Unknown error.";
 constexpr const char* kTooDeepFormat = "Error: Nesting is too deep (more than %1 levels) at offset %2.";
 
 // The reader recurses once per nesting level; the builder's depth limit stops
-// it long before the C stack is at risk.
-constexpr unsigned kParseFlags = rapidjson::kParseDefaultFlags;
+// it long before the C stack is at risk. Strings are decoded through the
+// stream below rather than the reader's own stack, whose first use does
+// arithmetic on a null pointer in this RapidJSON; what is read is the same.
+constexpr unsigned kParseFlags = rapidjson::kParseDefaultFlags | rapidjson::kParseInsituFlag;
 
-// The reader's own stack, which holds each decoded string, on the C heap; a
-// refusal throws instead of leaving the reader a null stack.
-class ReaderAllocator {
+// Reads the text, which stays untouched, and decodes each string into a
+// scratch buffer that every string starts again from. A decoded string is
+// never longer than its source, so a buffer of the text's length is enough.
+class DecodingStream {
 public:
-    [[maybe_unused]] static constexpr bool kNeedFree = true;
-    void* Malloc(std::size_t size) { return size == 0 ? nullptr : Checked(std::malloc(size)); }
-    void* Realloc(void* block, std::size_t, std::size_t size) {
-        if (size == 0) {
-            std::free(block);
-            return nullptr;
-        }
-        return Checked(std::realloc(block, size));
-    }
-    static void Free(void* block) { std::free(block); }
+    using Ch = char;
+
+    DecodingStream(const char* text, char* scratch) noexcept : begin_(text), source_(text), scratch_(scratch) {}
+
+    Ch Peek() const noexcept { return *source_; }
+    Ch Take() noexcept { return *source_++; }
+    std::size_t Tell() const noexcept { return static_cast<std::size_t>(source_ - begin_); }
+
+    Ch* PutBegin() noexcept { return output_ = scratch_; }
+    void Put(Ch c) noexcept { *output_++ = c; }
+    void Flush() noexcept {}
+    std::size_t PutEnd(Ch* begin) noexcept { return static_cast<std::size_t>(output_ - begin); }
 
 private:
-    static void* Checked(void* block) {
-        if (block == nullptr) throw std::bad_alloc();
-        return block;
-    }
+    const char* begin_;
+    const char* source_;
+    char* scratch_;
+    char* output_ = nullptr;
 };
-using JsonReader = rapidjson::GenericReader<rapidjson::UTF8<>, rapidjson::UTF8<>, ReaderAllocator>;
 
 // RapidJSON SAX handler: tokenizer events in, tree out. It never sees raw text.
 class JsonValueBuilder {
@@ -165,8 +168,9 @@ BindingResult ParseJson(const char* text) {
     const std::string_view input(text == nullptr ? "" : text);
     BindingResult result;
     JsonValueBuilder builder(result.value, input.find("\\u0000") != std::string_view::npos);
-    JsonReader reader;
-    rapidjson::StringStream stream(input.data());
+    const std::unique_ptr<char[]> scratch(new char[input.size() + 1]);
+    rapidjson::Reader reader;
+    DecodingStream stream(input.data(), scratch.get());
     const rapidjson::ParseResult parsed = reader.Parse<kParseFlags>(stream, builder);
     if (!parsed) {
         const rapidjson::ParseErrorCode code = parsed.Code();

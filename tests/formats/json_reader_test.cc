@@ -111,9 +111,10 @@ TEST(JsonReaderTest, ReportsErrorsWithRapidJsonTextsAndOffsets) {
         EXPECT_EQ(result.value.size(), 1u) << "only the error member is left";
 
         rapidjson::BaseReaderHandler<> ignore;
-        rapidjson::StringStream stream(c.text.c_str());
+        std::string buffer = c.text;  // in situ: the reader's own stack is never used
+        rapidjson::InsituStringStream stream(buffer.data());
         rapidjson::Reader reader;
-        const rapidjson::ParseResult parsed = reader.Parse(stream, ignore);
+        const rapidjson::ParseResult parsed = reader.Parse<rapidjson::kParseInsituFlag>(stream, ignore);
         const bool onePast = parsed.Code() >= rapidjson::kParseErrorObjectMissColon &&
                              parsed.Code() <= rapidjson::kParseErrorArrayMissCommaOrSquareBracket;
         const std::string error(result.error());
