@@ -1,8 +1,10 @@
 #include "binding/binding_arena.h"
 
 #include <cstring>
+#include <iterator>
 #include <new>
 #include <stdexcept>
+#include <utility>
 
 #include "binding/binding_page_pool.h"
 
@@ -32,16 +34,49 @@ BindingArena::~BindingArena() {
         }
     }
     if (tags_ != initialTags_) ::operator delete(entries_);
+    while (elementArrays_ != nullptr) ::operator delete(std::exchange(elementArrays_, elementArrays_->next));
+    if (pagesHeld_ == 0) return;
+    // Pages go back in batches, each under one lock of the pool.
     BindingPagePool& pool = BindingPagePool::Instance();
+    void* batch[64];
+    std::size_t count = 0;
     for (SizeClass& sizeClass : classes_) {
         for (SlotPageHeader* list : {sizeClass.withFree, sizeClass.full}) {
             while (list != nullptr) {
                 SlotPageHeader* page = list;
                 list = page->next;
-                if (reinterpret_cast<unsigned char*>(page) != sizeClass.builtinPage) pool.releasePage(page);
+                if (reinterpret_cast<unsigned char*>(page) == sizeClass.builtinPage) continue;
+                batch[count++] = page;
+                if (count == std::size(batch)) {
+                    pool.releasePages(batch, count);
+                    count = 0;
+                }
             }
         }
     }
+    pool.releasePages(batch, count);
+}
+
+void* BindingArena::allocateElements(std::size_t bytes) {
+    if (bytes == 0) return nullptr;
+    auto* link = static_cast<ElementsLink*>(::operator new(sizeof(ElementsLink) + bytes));
+    link->previous = nullptr;
+    link->next = elementArrays_;
+    if (elementArrays_ != nullptr) elementArrays_->previous = link;
+    elementArrays_ = link;
+    return link + 1;
+}
+
+void BindingArena::freeElements(void* elements) noexcept {
+    if (elements == nullptr) return;
+    ElementsLink* link = static_cast<ElementsLink*>(elements) - 1;
+    if (link->previous != nullptr) {
+        link->previous->next = link->next;
+    } else {
+        elementArrays_ = link->next;
+    }
+    if (link->next != nullptr) link->next->previous = link->previous;
+    ::operator delete(link);
 }
 
 void BindingArena::Unlink(SlotPageHeader* page, SlotPageHeader*& head) noexcept {

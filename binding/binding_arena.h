@@ -59,6 +59,15 @@ public:
         }
     }
 
+    // Element arrays of the tree's Collections: on the general heap, each with
+    // a link to the others, so destroying the arena frees them without walking
+    // the tree. Null for zero bytes.
+    void* allocateElements(std::size_t bytes);
+    void freeElements(void* elements) noexcept;
+    // Blobs alive in the tree: their bytes can only be freed by a walk.
+    void countBlob(int change) noexcept { blobCount_ += static_cast<std::size_t>(change); }
+    std::size_t blobCount() const noexcept { return blobCount_; }
+
     // Finds or adds the entry for a text and takes one reference on it. The
     // empty text gives the shared empty entry, which is never counted.
     const InternedString* intern(const HashedName& name);
@@ -106,7 +115,14 @@ private:
     SlotPageHeader* addPage(SizeClass& sizeClass, std::size_t size);
     void returnPage(SizeClass& sizeClass, SlotPageHeader* page) noexcept;
 
+    struct alignas(8) ElementsLink {
+        ElementsLink* previous;
+        ElementsLink* next;
+    };
+
     SizeClass classes_[kSizeClassCount];
+    ElementsLink* elementArrays_ = nullptr;
+    std::size_t blobCount_ = 0;
     std::uint32_t* tags_;
     const InternedString** entries_;
     std::size_t bucketCount_ = kInitialBuckets;

@@ -99,8 +99,17 @@ void* BindingPagePool::acquirePage() {
 }
 
 void BindingPagePool::releasePage(void* page) {
-    const auto address = reinterpret_cast<std::uintptr_t>(page);
     std::lock_guard lock(mutex_);
+    releaseLocked(page);
+}
+
+void BindingPagePool::releasePages(void* const* pages, std::size_t count) {
+    std::lock_guard lock(mutex_);
+    for (std::size_t i = 0; i < count; ++i) releaseLocked(pages[i]);
+}
+
+void BindingPagePool::releaseLocked(void* page) {
+    const auto address = reinterpret_cast<std::uintptr_t>(page);
     auto found = chunkAfter(address);
     if (found == chunks_.begin()) return;  // not one of ours
     --found;

@@ -40,6 +40,8 @@ public:
     void* acquirePage();
     // Returns a page from acquirePage.
     void releasePage(void* page);
+    // Returns several pages under one lock.
+    void releasePages(void* const* pages, std::size_t count);
     // Gives every spare chunk back to the system.
     void releaseSpareChunks() noexcept;
 
@@ -58,6 +60,7 @@ private:
     void unlinkWithFree(Chunk* chunk) noexcept;
     std::vector<Chunk*>::iterator chunkAfter(std::uintptr_t address) noexcept;
     std::vector<Chunk*>::iterator releaseChunk(std::vector<Chunk*>::iterator position) noexcept;
+    void releaseLocked(void* page);
 
     mutable Platform::Mutex mutex_;
     std::vector<Chunk*> chunks_;  // ordered by start address, so a page finds its chunk by binary search

@@ -62,8 +62,9 @@ BindingProperty::BindingProperty(BindingProperty&& other) {
 
 BindingProperty::~BindingProperty() {
     if (ownsArena_ && arena_ != nullptr) {
-        // Records, nodes and texts go with the arena's pages, not one by one.
-        freeHeapParts();
+        // Records, nodes, texts and element arrays go with the arena, not one
+        // by one; only the bytes of blobs need a walk of the tree.
+        if (arena_->blobCount() != 0) freeHeapParts();
         delete arena_;
     } else {
         reset();
@@ -177,6 +178,7 @@ void BindingProperty::assignBlob(Bytes&& bytes) {
         throw;
     }
     releasePayload();
+    arena.countBlob(+1);
     payload_.blob = blob;
     kind_ = BindingValueKind::Blob;
 }
@@ -369,14 +371,14 @@ BindingProperty& BindingProperty::makeStructure() {
 
 void BindingProperty::growTo(std::size_t capacity) {
     detail::ElementArray& array = *payload_.collection;
-    auto* elements = static_cast<BindingProperty*>(::operator new(capacity * sizeof(BindingProperty)));
+    auto* elements = static_cast<BindingProperty*>(arena_->allocateElements(capacity * sizeof(BindingProperty)));
     BindingProperty* target = elements;
     for (BindingProperty* source = array.begin; source != array.end; ++source, ++target) {
         new (target) BindingProperty(InTree{arena_});
         target->takePayload(*source);
         source->~BindingProperty();
     }
-    ::operator delete(array.begin);
+    arena_->freeElements(array.begin);
     array.begin = elements;
     array.end = target;
     array.capacity = elements + capacity;
@@ -473,6 +475,7 @@ void BindingProperty::releasePayload() noexcept {
         case BindingValueKind::Blob:
             payload_.blob->~BindingBlob();
             arena_->releaseSlot(payload_.blob, sizeof(BindingBlob));
+            arena_->countBlob(-1);
             break;
         case BindingValueKind::Enum:
             arena_->releaseSlot(payload_.enumValue, sizeof(BindingEnum));
@@ -482,7 +485,7 @@ void BindingProperty::releasePayload() noexcept {
             for (BindingProperty* element = array->begin; element != array->end; ++element) {
                 element->~BindingProperty();
             }
-            ::operator delete(array->begin);
+            arena_->freeElements(array->begin);
             arena_->releaseSlot(array, sizeof(detail::ElementArray));
             break;
         }
@@ -506,13 +509,13 @@ void BindingProperty::freeHeapParts() noexcept {
     switch (kind_) {
         case BindingValueKind::Blob:
             payload_.blob->~BindingBlob();
+            arena_->countBlob(-1);
             break;
         case BindingValueKind::Collection:
             for (BindingProperty* element = payload_.collection->begin; element != payload_.collection->end;
                  ++element) {
                 element->freeHeapParts();
             }
-            ::operator delete(payload_.collection->begin);
             break;
         case BindingValueKind::Structure:
             for (auto& member : *payload_.structure) member.second.freeHeapParts();

@@ -211,7 +211,7 @@ private:
 
     BindingArena& ensureArena();
     void releasePayload() noexcept;
-    // Frees only what lies on the general heap; the arena is about to take the rest.
+    // Frees the bytes of blobs; the arena is about to take everything else.
     void freeHeapParts() noexcept;
     void assignText(const HashedName& text);
     // Copies this payload into `target`, an Empty value that has the arena to use.
