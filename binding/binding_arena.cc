@@ -26,15 +26,8 @@ static_assert(EveryClassFitsItsBuiltinPage(), "each size class needs a slot in i
 BindingArena::BindingArena() noexcept : tags_(initialTags_), entries_(initialEntries_) {}
 
 BindingArena::~BindingArena() {
-    if (heapStrings_ != 0) {
-        for (std::size_t bucket = 0; bucket < bucketCount_; ++bucket) {
-            if (tags_[bucket] != 0 && InternedString::AllocationSize(entries_[bucket]->length_) > kMaxSlotSize) {
-                ::operator delete(const_cast<InternedString*>(entries_[bucket]));
-            }
-        }
-    }
     if (tags_ != initialTags_) ::operator delete(entries_);
-    while (elementArrays_ != nullptr) ::operator delete(std::exchange(elementArrays_, elementArrays_->next));
+    while (heapBlocks_ != nullptr) ::operator delete(std::exchange(heapBlocks_, heapBlocks_->next));
     if (pagesHeld_ == 0) return;
     // Pages go back in batches, each under one lock of the pool.
     BindingPagePool& pool = BindingPagePool::Instance();
@@ -57,23 +50,23 @@ BindingArena::~BindingArena() {
     pool.releasePages(batch, count);
 }
 
-void* BindingArena::allocateElements(std::size_t bytes) {
+void* BindingArena::allocateHeapBlock(std::size_t bytes) {
     if (bytes == 0) return nullptr;
-    auto* link = static_cast<ElementsLink*>(::operator new(sizeof(ElementsLink) + bytes));
+    auto* link = static_cast<HeapLink*>(::operator new(sizeof(HeapLink) + bytes));
     link->previous = nullptr;
-    link->next = elementArrays_;
-    if (elementArrays_ != nullptr) elementArrays_->previous = link;
-    elementArrays_ = link;
+    link->next = heapBlocks_;
+    if (heapBlocks_ != nullptr) heapBlocks_->previous = link;
+    heapBlocks_ = link;
     return link + 1;
 }
 
-void BindingArena::freeElements(void* elements) noexcept {
-    if (elements == nullptr) return;
-    ElementsLink* link = static_cast<ElementsLink*>(elements) - 1;
+void BindingArena::freeHeapBlock(void* block) noexcept {
+    if (block == nullptr) return;
+    HeapLink* link = static_cast<HeapLink*>(block) - 1;
     if (link->previous != nullptr) {
         link->previous->next = link->next;
     } else {
-        elementArrays_ = link->next;
+        heapBlocks_ = link->next;
     }
     if (link->next != nullptr) link->next->previous = link->previous;
     ::operator delete(link);
@@ -147,8 +140,8 @@ const InternedString* BindingArena::intern(const HashedName& name) {
         bucket = findBucket(text, tag, prefix);
     }
     const std::size_t size = InternedString::AllocationSize(text.size());
-    auto* entry = new (allocate(size)) InternedString(name.hash(), static_cast<std::uint32_t>(text.size()));
-    if (size > kMaxSlotSize) ++heapStrings_;
+    void* block = size <= kMaxSlotSize ? allocateSlot(size) : allocateHeapBlock(size);
+    auto* entry = new (block) InternedString(name.hash(), static_cast<std::uint32_t>(text.size()));
     std::memcpy(entry->textBuffer(), text.data(), text.size());
     std::memset(entry->textBuffer() + text.size(), 0, size - sizeof(InternedString) - text.size());
     entry->refCount_ = 1;
@@ -169,8 +162,11 @@ void BindingArena::release(const InternedString* entry) noexcept {
     eraseBucket(bucket);
     --stringCount_;
     const std::size_t size = InternedString::AllocationSize(counted->length_);
-    if (size > kMaxSlotSize) --heapStrings_;
-    deallocate(counted, size);
+    if (size <= kMaxSlotSize) {
+        releaseSlot(counted, size);
+    } else {
+        freeHeapBlock(counted);
+    }
 }
 
 // Backward-shift deletion: later entries of the probe run move up so that no

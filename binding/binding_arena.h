@@ -59,11 +59,11 @@ public:
         }
     }
 
-    // Element arrays of the tree's Collections: on the general heap, each with
-    // a link to the others, so destroying the arena frees them without walking
-    // the tree. Null for zero bytes.
-    void* allocateElements(std::size_t bytes);
-    void freeElements(void* elements) noexcept;
+    // Blocks on the general heap for the tree's element arrays and its texts
+    // too long for a slot, each with a link to the others, so destroying the
+    // arena frees them without walking the tree. Null for zero bytes.
+    void* allocateHeapBlock(std::size_t bytes);
+    void freeHeapBlock(void* block) noexcept;
     // Blobs alive in the tree: their bytes can only be freed by a walk.
     void countBlob(int change) noexcept { blobCount_ += static_cast<std::size_t>(change); }
     std::size_t blobCount() const noexcept { return blobCount_; }
@@ -115,20 +115,19 @@ private:
     SlotPageHeader* addPage(SizeClass& sizeClass, std::size_t size);
     void returnPage(SizeClass& sizeClass, SlotPageHeader* page) noexcept;
 
-    struct alignas(8) ElementsLink {
-        ElementsLink* previous;
-        ElementsLink* next;
+    struct alignas(8) HeapLink {
+        HeapLink* previous;
+        HeapLink* next;
     };
 
     SizeClass classes_[kSizeClassCount];
-    ElementsLink* elementArrays_ = nullptr;
+    HeapLink* heapBlocks_ = nullptr;
     std::size_t blobCount_ = 0;
     std::uint32_t* tags_;
     const InternedString** entries_;
     std::size_t bucketCount_ = kInitialBuckets;
     std::size_t stringCount_ = 0;
     std::size_t pagesHeld_ = 0;
-    std::size_t heapStrings_ = 0;         // entries too long for a slot
     std::uint32_t builtinFormatted_ = 0;  // one bit per class
     std::uint32_t initialTags_[kInitialBuckets] = {};
     const InternedString* initialEntries_[kInitialBuckets] = {};
