@@ -1,5 +1,6 @@
 #include "binding/binding_arena.h"
 
+#include <algorithm>
 #include <cstring>
 #include <iterator>
 #include <new>
@@ -23,10 +24,10 @@ static_assert(EveryClassFitsItsBuiltinPage(), "each size class needs a slot in i
 
 }  // namespace
 
-BindingArena::BindingArena() noexcept : tags_(initialTags_), entries_(initialEntries_) {}
+BindingArena::BindingArena() noexcept : buckets_(initialBuckets_) {}
 
 BindingArena::~BindingArena() {
-    if (tags_ != initialTags_) ::operator delete(entries_);
+    if (buckets_ != initialBuckets_) ::operator delete(buckets_);
     while (heapBlocks_ != nullptr) ::operator delete(std::exchange(heapBlocks_, heapBlocks_->next));
     if (pagesHeld_ == 0) return;
     // Pages go back in batches, each under one lock of the pool.
@@ -112,10 +113,10 @@ void BindingArena::returnPage(SizeClass& sizeClass, SlotPageHeader* page) noexce
 std::size_t BindingArena::findBucket(std::string_view text, std::uint32_t tag, std::uint64_t prefix) const noexcept {
     const std::size_t mask = bucketCount_ - 1;
     for (std::size_t bucket = tag & mask;; bucket = (bucket + 1) & mask) {
-        const std::uint32_t found = tags_[bucket];
+        const std::uint32_t found = buckets_[bucket].tag;
         if (found == 0) return bucket;
         if (found != tag) continue;
-        const InternedString* entry = entries_[bucket];
+        const InternedString* entry = buckets_[bucket].entry;
         if (entry->length_ == text.size() && entry->prefix() == prefix &&
             (text.size() <= 8 || std::memcmp(entry->c_str() + 8, text.data() + 8, text.size() - 8) == 0)) {
             return bucket;
@@ -130,8 +131,8 @@ const InternedString* BindingArena::intern(const HashedName& name) {
     const std::uint32_t tag = TagOf(name.hash());
     const std::uint64_t prefix = TextPrefix(text);
     std::size_t bucket = findBucket(text, tag, prefix);
-    if (tags_[bucket] != 0) {
-        auto* entry = const_cast<InternedString*>(entries_[bucket]);
+    if (buckets_[bucket].tag != 0) {
+        auto* entry = const_cast<InternedString*>(buckets_[bucket].entry);
         ++entry->refCount_;
         return entry;
     }
@@ -145,8 +146,7 @@ const InternedString* BindingArena::intern(const HashedName& name) {
     std::memcpy(entry->textBuffer(), text.data(), text.size());
     std::memset(entry->textBuffer() + text.size(), 0, size - sizeof(InternedString) - text.size());
     entry->refCount_ = 1;
-    tags_[bucket] = tag;
-    entries_[bucket] = entry;
+    buckets_[bucket] = {tag, entry};
     ++stringCount_;
     return entry;
 }
@@ -158,7 +158,7 @@ void BindingArena::release(const InternedString* entry) noexcept {
     const std::uint32_t tag = TagOf(counted->hash_);
     const std::size_t mask = bucketCount_ - 1;
     std::size_t bucket = tag & mask;
-    while (entries_[bucket] != counted) bucket = (bucket + 1) & mask;
+    while (buckets_[bucket].entry != counted) bucket = (bucket + 1) & mask;
     eraseBucket(bucket);
     --stringCount_;
     const std::size_t size = InternedString::AllocationSize(counted->length_);
@@ -174,23 +174,21 @@ void BindingArena::release(const InternedString* entry) noexcept {
 void BindingArena::eraseBucket(std::size_t bucket) noexcept {
     const std::size_t mask = bucketCount_ - 1;
     std::size_t hole = bucket;
-    for (std::size_t next = (hole + 1) & mask; tags_[next] != 0; next = (next + 1) & mask) {
-        const std::size_t home = tags_[next] & mask;
+    for (std::size_t next = (hole + 1) & mask; buckets_[next].tag != 0; next = (next + 1) & mask) {
+        const std::size_t home = buckets_[next].tag & mask;
         // The entry at `next` may fill the hole unless its home lies cyclically in (hole, next].
         const bool homeBetween = hole <= next ? (home > hole && home <= next) : (home > hole || home <= next);
         if (homeBetween) continue;
-        tags_[hole] = tags_[next];
-        entries_[hole] = entries_[next];
+        buckets_[hole] = buckets_[next];
         hole = next;
     }
-    tags_[hole] = 0;
-    entries_[hole] = nullptr;
+    buckets_[hole] = {};
 }
 
 const InternedString* BindingArena::findString(std::string_view text) const noexcept {
     if (text.empty()) return &InternedString::Empty();
     const std::size_t bucket = findBucket(text, TagOf(HashText(text)), TextPrefix(text));
-    return tags_[bucket] != 0 ? entries_[bucket] : nullptr;
+    return buckets_[bucket].tag != 0 ? buckets_[bucket].entry : nullptr;
 }
 
 void BindingArena::reserveStrings(std::size_t count) {
@@ -200,23 +198,17 @@ void BindingArena::reserveStrings(std::size_t count) {
 }
 
 void BindingArena::rehash(std::size_t bucketCount) {
-    // One block: the entry pointers, then the tags.
-    void* block = ::operator new(bucketCount*(sizeof(InternedString*) + sizeof(std::uint32_t)));
-    auto* entries = static_cast<const InternedString**>(block);
-    auto* tags = reinterpret_cast<std::uint32_t*>(entries + bucketCount);
-    std::memset(tags, 0, bucketCount * sizeof(std::uint32_t));
+    auto* buckets = static_cast<Bucket*>(::operator new(bucketCount * sizeof(Bucket)));
+    std::fill_n(buckets, bucketCount, Bucket{});
     const std::size_t mask = bucketCount - 1;
     for (std::size_t old = 0; old < bucketCount_; ++old) {
-        const std::uint32_t tag = tags_[old];
-        if (tag == 0) continue;
-        std::size_t bucket = tag & mask;
-        while (tags[bucket] != 0) bucket = (bucket + 1) & mask;
-        tags[bucket] = tag;
-        entries[bucket] = entries_[old];
+        if (buckets_[old].tag == 0) continue;
+        std::size_t bucket = buckets_[old].tag & mask;
+        while (buckets[bucket].tag != 0) bucket = (bucket + 1) & mask;
+        buckets[bucket] = buckets_[old];
     }
-    if (tags_ != initialTags_) ::operator delete(entries_);
-    tags_ = tags;
-    entries_ = entries;
+    if (buckets_ != initialBuckets_) ::operator delete(buckets_);
+    buckets_ = buckets;
     bucketCount_ = bucketCount;
 }
 

@@ -93,9 +93,13 @@ private:
         alignas(8) unsigned char builtinPage[kBuiltinSlotPageSize];
     };
 
-    // The string table: open addressing with linear probing over two arrays, the
-    // entries and a tag per bucket (the hash, never 0; 0 marks a free bucket), so
-    // probing and rehashing read entries only when a tag matches.
+    // The string table: open addressing with linear probing. A bucket holds an
+    // entry and its tag (the hash, never 0; 0 marks a free bucket) side by side,
+    // so a probe reads one cache line and reads the entry only when the tag matches.
+    struct Bucket {
+        std::uint32_t tag = 0;
+        const InternedString* entry = nullptr;
+    };
     static constexpr std::size_t kInitialBuckets = 8;
     static std::uint32_t TagOf(std::uint32_t hash) noexcept { return hash == 0 ? 1 : hash; }
     std::size_t findBucket(std::string_view text, std::uint32_t tag, std::uint64_t prefix) const noexcept;
@@ -123,14 +127,12 @@ private:
     SizeClass classes_[kSizeClassCount];
     HeapLink* heapBlocks_ = nullptr;
     std::size_t blobCount_ = 0;
-    std::uint32_t* tags_;
-    const InternedString** entries_;
+    Bucket* buckets_;
     std::size_t bucketCount_ = kInitialBuckets;
     std::size_t stringCount_ = 0;
     std::size_t pagesHeld_ = 0;
     std::uint32_t builtinFormatted_ = 0;  // one bit per class
-    std::uint32_t initialTags_[kInitialBuckets] = {};
-    const InternedString* initialEntries_[kInitialBuckets] = {};
+    Bucket initialBuckets_[kInitialBuckets] = {};
 };
 
 // Standard allocator over an arena, for the structure maps of a tree.
