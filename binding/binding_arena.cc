@@ -1,6 +1,7 @@
 #include "binding/binding_arena.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
 #include <iterator>
 #include <new>
@@ -29,26 +30,58 @@ BindingArena::BindingArena() noexcept : buckets_(initialBuckets_) {}
 BindingArena::~BindingArena() {
     if (buckets_ != initialBuckets_) ::operator delete(buckets_);
     while (heapBlocks_ != nullptr) ::operator delete(std::exchange(heapBlocks_, heapBlocks_->next));
-    if (pagesHeld_ == 0) return;
-    // Pages go back in batches, each under one lock of the pool.
+    if (heldWindows_ == nullptr) return;
+    // Pages go back from the record of where they are, in batches under one
+    // lock of the pool, without touching the pages themselves.
     BindingPagePool& pool = BindingPagePool::Instance();
     void* batch[64];
     std::size_t count = 0;
-    for (SizeClass& sizeClass : classes_) {
-        for (SlotPageHeader* list : {sizeClass.withFree, sizeClass.full}) {
-            while (list != nullptr) {
-                SlotPageHeader* page = list;
-                list = page->next;
-                if (reinterpret_cast<unsigned char*>(page) == sizeClass.builtinPage) continue;
-                batch[count++] = page;
-                if (count == std::size(batch)) {
-                    pool.releasePages(batch, count);
-                    count = 0;
-                }
+    for (std::size_t i = 0; i < heldWindowCount_; ++i) {
+        for (std::uint32_t pages = heldWindows_[i].pages; pages != 0; pages &= pages - 1) {
+            batch[count++] = reinterpret_cast<void*>(heldWindows_[i].base + std::countr_zero(pages) * kSlotPageSize);
+            if (count == std::size(batch)) {
+                pool.releasePages(batch, count);
+                count = 0;
             }
         }
     }
     pool.releasePages(batch, count);
+    ::operator delete(heldWindows_);
+}
+
+BindingArena::HeldWindow* BindingArena::findWindow(std::uintptr_t base) noexcept {
+    // Pages come in address order mostly, so the window sought is usually the last.
+    for (std::size_t i = heldWindowCount_; i-- > 0;) {
+        if (heldWindows_[i].base == base) return &heldWindows_[i];
+    }
+    return nullptr;
+}
+
+void BindingArena::reserveWindow() {
+    if (heldWindowCount_ < heldWindowCapacity_) return;
+    const std::size_t capacity = heldWindowCapacity_ == 0 ? 16 : heldWindowCapacity_ * 2;
+    auto* windows = static_cast<HeldWindow*>(::operator new(capacity * sizeof(HeldWindow)));
+    std::copy_n(heldWindows_, heldWindowCount_, windows);
+    ::operator delete(heldWindows_);
+    heldWindows_ = windows;
+    heldWindowCapacity_ = capacity;
+}
+
+void BindingArena::recordPage(void* page, bool held) noexcept {
+    const auto address = reinterpret_cast<std::uintptr_t>(page);
+    const std::uintptr_t base = address & ~(kWindowSize - 1);
+    const auto bit = static_cast<std::uint16_t>(1u << ((address - base) / kSlotPageSize));
+    HeldWindow* window = findWindow(base);
+    if (held) {
+        if (window == nullptr) {
+            window = &heldWindows_[heldWindowCount_++];  // room was reserved before the page was taken
+            *window = {base, 0};
+        }
+        window->pages = static_cast<std::uint16_t>(window->pages | bit);
+        return;
+    }
+    window->pages = static_cast<std::uint16_t>(window->pages & ~bit);
+    if (window->pages == 0) *window = heldWindows_[--heldWindowCount_];
 }
 
 void* BindingArena::allocateHeapBlock(std::size_t bytes) {
@@ -97,7 +130,10 @@ SlotPageHeader* BindingArena::addPage(SizeClass& sizeClass, std::size_t size) {
         page = FormatSlotPage(sizeClass.builtinPage, kBuiltinSlotPageSize, size);
         builtinFormatted_ |= builtinBit;
     } else {
-        page = FormatSlotPage(BindingPagePool::Instance().acquirePage(), kSlotPageSize, size);
+        reserveWindow();
+        void* taken = BindingPagePool::Instance().acquirePage();
+        recordPage(taken, true);
+        page = FormatSlotPage(taken, kSlotPageSize, size);
         ++pagesHeld_;
     }
     PushFront(page, sizeClass.withFree);
@@ -106,6 +142,7 @@ SlotPageHeader* BindingArena::addPage(SizeClass& sizeClass, std::size_t size) {
 
 void BindingArena::returnPage(SizeClass& sizeClass, SlotPageHeader* page) noexcept {
     Unlink(page, sizeClass.withFree);
+    recordPage(page, false);
     BindingPagePool::Instance().releasePage(page);
     --pagesHeld_;
 }

@@ -117,6 +117,17 @@ private:
     static void Unlink(SlotPageHeader* page, SlotPageHeader*& head) noexcept;
     static void PushFront(SlotPageHeader* page, SlotPageHeader*& head) noexcept;
     SlotPageHeader* addPage(SizeClass& sizeClass, std::size_t size);
+    // Where the pool pages of the arena are: per 64 KiB-aligned window of
+    // addresses, one bit per page, so the arena gives its pages back without
+    // reading each page's header.
+    static constexpr std::uintptr_t kWindowSize = 16 * kSlotPageSize;
+    struct HeldWindow {
+        std::uintptr_t base;
+        std::uint16_t pages;
+    };
+    HeldWindow* findWindow(std::uintptr_t base) noexcept;
+    void reserveWindow();
+    void recordPage(void* page, bool held) noexcept;
     void returnPage(SizeClass& sizeClass, SlotPageHeader* page) noexcept;
 
     struct alignas(8) HeapLink {
@@ -126,6 +137,9 @@ private:
 
     SizeClass classes_[kSizeClassCount];
     HeapLink* heapBlocks_ = nullptr;
+    HeldWindow* heldWindows_ = nullptr;
+    std::size_t heldWindowCount_ = 0;
+    std::size_t heldWindowCapacity_ = 0;
     std::size_t blobCount_ = 0;
     Bucket* buckets_;
     std::size_t bucketCount_ = kInitialBuckets;
