@@ -4,6 +4,7 @@
 #include <bit>
 #include <cstdint>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "binding/binding_limits.h"
@@ -109,16 +110,17 @@ public:
     std::size_t position() const { return position_; }
 
     void run() {
-        pushSlot(result_.value);
+        // The value the next format byte fills; null when an open container must say.
+        BindingProperty* slot = &result_.value;
         while (result_.ok() && position_ < length_) {
             bool keyExpected = false;
-            if (!findSlot(keyExpected)) return;
+            if (slot == nullptr && !nextSlot(slot, keyExpected)) return;
             const std::uint8_t byte = data_[position_++];
             const FormatClass format = kFormatTable[byte];
             if (keyExpected) {
                 readKey(byte, format);
             } else {
-                readValue(byte, format);
+                readValue(*std::exchange(slot, nullptr), byte, format);
             }
         }
         // Data that ends early leaves what was read in place: arrays still open
@@ -131,30 +133,23 @@ public:
     }
 
 private:
-    // One value being filled. A frame is a container's frame only once its
-    // format byte has been read: a member or element that already holds a
-    // container (a repeated key) is still a slot waiting for its new value.
+    // An open container. Scalars need no frame: they are read straight into
+    // the element or member chosen for them.
     struct Frame {
         BindingProperty* target = nullptr;
         std::uint64_t count = 0;       // elements, or keys plus values
         std::uint64_t index = 0;       // items begun
         std::string_view key;          // points into the input
         std::size_t firstElement = 0;  // of an array whose elements wait in elements_
-        bool container = false;
         bool map = false;
         bool elementsAside = false;
     };
 
-    void pushSlot(BindingProperty& target) {
-        frames_.emplace_back();
-        frames_.back().target = &target;
-    }
-
-    // Leaves the frame to fill on top of the stack; false when the value is complete.
-    bool findSlot(bool& keyExpected) {
+    // Chooses the value the next item fills, or says that a key comes next;
+    // false when the outermost value is complete.
+    bool nextSlot(BindingProperty*& slot, bool& keyExpected) {
         while (!frames_.empty()) {
             Frame& frame = frames_.back();
-            if (!frame.container) return true;
             if (frame.index == frame.count) {
                 closeFrame(frame);
                 frames_.pop_back();
@@ -162,13 +157,11 @@ private:
             }
             ++frame.index;
             if (frame.elementsAside) {
-                pushSlot(elements_.push(frame.target->tree()));
+                slot = &elements_.push(frame.target->tree());
             } else if (!frame.map) {
-                BindingProperty& element = frame.target->element(static_cast<std::size_t>(frame.index - 1));
-                pushSlot(element);
+                slot = &frame.target->element(static_cast<std::size_t>(frame.index - 1));
             } else if (frame.index % 2 == 0) {
-                BindingProperty& member = frame.target->member(frame.key);
-                pushSlot(member);
+                slot = &frame.target->member(frame.key);
             } else {
                 keyExpected = true;
             }
@@ -225,9 +218,7 @@ private:
         readString(byte, format, frames_.back().key);
     }
 
-    void readValue(std::uint8_t byte, FormatClass format) {
-        Frame& frame = frames_.back();
-        BindingProperty& target = *frame.target;
+    void readValue(BindingProperty& target, std::uint8_t byte, FormatClass format) {
         std::uint64_t bits = 0;
         switch (format.action) {
             case Action::Invalid:
@@ -286,33 +277,30 @@ private:
             }
             case Action::Array:
             case Action::Map:
-                openContainer(byte, format);
-                return;  // the frame stays as the container's frame
+                openContainer(target, byte, format);
+                return;
         }
-        frames_.pop_back();
     }
 
-    void openContainer(std::uint8_t byte, FormatClass format) {
-        // Every frame below this one is an open container.
-        if (frames_.size() > kMaxNestingDepth) {
+    void openContainer(BindingProperty& target, std::uint8_t byte, FormatClass format) {
+        if (frames_.size() >= kMaxNestingDepth) {
             fail(Format(kTooDeep, position_, kMaxNestingDepth));
             return;
         }
         std::uint64_t count = 0;
         if (!readLength(byte, format, 0x0F, count)) return;
-        Frame& frame = frames_.back();
-        frame.container = true;
-        frame.index = 0;
+        Frame& frame = frames_.emplace_back();
+        frame.target = &target;
         frame.map = format.action == Action::Map;
         if (frame.map) {
-            frame.target->makeStructure();
+            target.makeStructure();
             frame.count = 2 * count;
         } else {
-            frame.target->makeCollection();
+            target.makeCollection();
             frame.count = count;
             // A new array is filled aside and allocated once when complete; one
             // that a repeated key already filled is overwritten in place.
-            frame.elementsAside = frame.target->size() == 0;
+            frame.elementsAside = target.size() == 0;
             frame.firstElement = elements_.size();
         }
     }
