@@ -91,8 +91,9 @@ public:
     }
 
     void handle(const yaml_event_t& event) {
-        line_ = event.start_mark.line + 1;
-        column_ = event.start_mark.column + 1;
+        // Only a message reads the position; copying it from every event as
+        // it arrives stalls on the stores that just wrote the event.
+        mark_ = &event.start_mark;
         switch (event.type) {
             case YAML_DOCUMENT_START_EVENT:
                 if (documentSeen_) fail(kMultiDocument);
@@ -127,9 +128,11 @@ private:
     };
 
     void fail(const std::string& message) { result_.setError(message); }
-    std::string located(const char* format) const { return Format(format, line_, column_); }
+    std::size_t line() const { return mark_->line + 1; }
+    std::size_t column() const { return mark_->column + 1; }
+    std::string located(const char* format) const { return Format(format, line(), column()); }
     std::string located(const char* format, std::string_view name) const {
-        return Format(format, name, line_, column_);
+        return Format(format, name, line(), column());
     }
 
     Frame& top() { return frames_[depth_ - 1]; }
@@ -280,7 +283,7 @@ private:
 
     void openContainer(FrameKind kind, std::string_view anchor) {
         if (containerDepth_ >= kMaxNestingDepth) {
-            fail(Format(kTooDeep, kMaxNestingDepth, line_, column_));
+            fail(Format(kTooDeep, kMaxNestingDepth, line(), column()));
             return;
         }
         Frame& frame = top();
@@ -367,7 +370,7 @@ private:
 
     bool admitAliasNodes(std::uint64_t nodes, std::size_t height) {
         if (containerDepth_ + height > kMaxNestingDepth) {
-            fail(Format(kTooDeep, kMaxNestingDepth, line_, column_));
+            fail(Format(kTooDeep, kMaxNestingDepth, line(), column()));
             return false;
         }
         aliasNodes_ += nodes;
@@ -391,8 +394,7 @@ private:
     ElementStack elements_;
     std::uint64_t decodedNodes_ = 0;
     std::uint64_t aliasNodes_ = 0;
-    std::size_t line_ = 0;
-    std::size_t column_ = 0;
+    const yaml_mark_t* mark_ = nullptr;  // of the event being handled
 };
 
 }  // namespace
