@@ -162,10 +162,9 @@ private:
     bool tooDeep_ = false;
 };
 
-}  // namespace
-
-BindingResult ParseJson(const char* text) {
-    const std::string_view input(text == nullptr ? "" : text);
+// `input` ends at the text's terminating NUL or past an earlier one; the
+// reader stops at the first either way.
+BindingResult ParseText(std::string_view input) {
     BindingResult result;
     JsonValueBuilder builder(result.value, input.find("\\u0000") != std::string_view::npos);
     const std::unique_ptr<char[]> scratch(new char[input.size() + 1]);
@@ -203,8 +202,15 @@ BindingResult ParseJson(const char* text) {
     return result;
 }
 
+}  // namespace
+
+BindingResult ParseJson(const char* text) {
+    return ParseText(text == nullptr ? "" : text);
+}
+
 BindingResult ParseJson(const std::string& text) {
-    return ParseJson(text.c_str());
+    // The size is known, so the text is not measured again.
+    return ParseText(text);
 }
 
 bool LooksLikeJson(const char* text) {
