@@ -2,11 +2,10 @@
 // slots against malloc/free. Memory per member is reported as counters: the
 // page pool's pages in use plus what global operator new handed out.
 //
-// The page pool gives a chunk back to the system as soon as all its pages are
-// free, so a loop that builds and destroys one large tree commits and releases
-// its chunks every time ("cold"). The "WarmPool" cases first pin one page of
-// each of enough chunks, as other live trees of a running process would, so
-// the loop measures the tree and not the system's page mapping.
+// The page pool keeps wholly free chunks as spares, so a loop that builds and
+// destroys one tree reuses its pages. The "WarmPool" cases also pin one page of
+// each of many chunks first, as other live trees of a running process would;
+// the plain cases run first and still see the C heap settle its own sizes.
 #include <benchmark/benchmark.h>
 
 #include <atomic>
