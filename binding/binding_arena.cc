@@ -30,15 +30,15 @@ BindingArena::BindingArena() noexcept : buckets_(initialBuckets_) {}
 BindingArena::~BindingArena() {
     if (buckets_ != initialBuckets_) ::operator delete(buckets_);
     while (heapBlocks_ != nullptr) ::operator delete(std::exchange(heapBlocks_, heapBlocks_->next));
-    if (heldWindows_ == nullptr) return;
+    if (heldWindows_.empty()) return;
     // Pages go back from the record of where they are, in batches under one
     // lock of the pool, without touching the pages themselves.
     BindingPagePool& pool = BindingPagePool::Instance();
     void* batch[64];
     std::size_t count = 0;
-    for (std::size_t i = 0; i < heldWindowCount_; ++i) {
-        for (std::uint32_t pages = heldWindows_[i].pages; pages != 0; pages &= pages - 1) {
-            batch[count++] = reinterpret_cast<void*>(heldWindows_[i].base + std::countr_zero(pages) * kSlotPageSize);
+    for (const HeldWindow& window : heldWindows_) {
+        for (std::uint32_t pages = window.pages; pages != 0; pages &= pages - 1) {
+            batch[count++] = reinterpret_cast<void*>(window.base + std::countr_zero(pages) * kSlotPageSize);
             if (count == std::size(batch)) {
                 pool.releasePages(batch, count);
                 count = 0;
@@ -46,25 +46,18 @@ BindingArena::~BindingArena() {
         }
     }
     pool.releasePages(batch, count);
-    ::operator delete(heldWindows_);
 }
 
 BindingArena::HeldWindow* BindingArena::findWindow(std::uintptr_t base) noexcept {
     // Pages come in address order mostly, so the window sought is usually the last.
-    for (std::size_t i = heldWindowCount_; i-- > 0;) {
+    for (std::size_t i = heldWindows_.size(); i-- > 0;) {
         if (heldWindows_[i].base == base) return &heldWindows_[i];
     }
     return nullptr;
 }
 
 void BindingArena::reserveWindow() {
-    if (heldWindowCount_ < heldWindowCapacity_) return;
-    const std::size_t capacity = heldWindowCapacity_ == 0 ? 16 : heldWindowCapacity_ * 2;
-    auto* windows = static_cast<HeldWindow*>(::operator new(capacity * sizeof(HeldWindow)));
-    std::copy_n(heldWindows_, heldWindowCount_, windows);
-    ::operator delete(heldWindows_);
-    heldWindows_ = windows;
-    heldWindowCapacity_ = capacity;
+    if (heldWindows_.size() == heldWindows_.capacity()) heldWindows_.reserve(2 * heldWindows_.size() + 16);
 }
 
 void BindingArena::recordPage(void* page, bool held) noexcept {
@@ -74,14 +67,16 @@ void BindingArena::recordPage(void* page, bool held) noexcept {
     HeldWindow* window = findWindow(base);
     if (held) {
         if (window == nullptr) {
-            window = &heldWindows_[heldWindowCount_++];  // room was reserved before the page was taken
-            *window = {base, 0};
+            // Room was reserved before the page was taken, so this cannot throw.
+            window = &heldWindows_.emplace_back(HeldWindow{base, 0});
         }
         window->pages = static_cast<std::uint16_t>(window->pages | bit);
         return;
     }
     window->pages = static_cast<std::uint16_t>(window->pages & ~bit);
-    if (window->pages == 0) *window = heldWindows_[--heldWindowCount_];
+    if (window->pages != 0) return;
+    *window = heldWindows_.back();
+    heldWindows_.pop_back();
 }
 
 void* BindingArena::allocateHeapBlock(std::size_t bytes) {

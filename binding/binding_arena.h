@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string_view>
+#include <vector>
 
 #include "binding/hashed_name.h"
 #include "binding/interned_string.h"
@@ -137,9 +138,7 @@ private:
 
     SizeClass classes_[kSizeClassCount];
     HeapLink* heapBlocks_ = nullptr;
-    HeldWindow* heldWindows_ = nullptr;
-    std::size_t heldWindowCount_ = 0;
-    std::size_t heldWindowCapacity_ = 0;
+    std::vector<HeldWindow> heldWindows_;
     std::size_t blobCount_ = 0;
     Bucket* buckets_;
     std::size_t bucketCount_ = kInitialBuckets;
