@@ -31,11 +31,6 @@ enum class HostValueTag : std::uint32_t {
     Structure = HOST_VALUE_STRUCTURE,
 };
 
-static_assert(sizeof(void*) != 4 || (offsetof(HostValue, payload) == 4 && offsetof(HostValueMember, value) == 4 &&
-                                     offsetof(HostValueMember, ownsKey) == 16 && offsetof(HostResult, error) == 12 &&
-                                     offsetof(HostResult, failed) == 16),
-              "host value records keep the host's byte layout");
-
 inline constexpr const char* kHostValueIncompatibleType =
     "Couldn't assign value to '%1' of type object because the input is of an incompatible type '%2'.";
 

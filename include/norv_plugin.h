@@ -1,12 +1,20 @@
 /* The records and function tables that cross the boundary between a host and a
  * plugin of this family. Plain C: a host written in C includes it as it stands.
- * Every function pointer uses the C calling convention (the default of both
- * compilers on every target we build; no attribute is spelled out because a
- * cdecl attribute is an error on x86-64). On the shipping 32-bit target every
- * pointer and word is 32 bits wide; the size checks below hold there. */
+ * Every function pointer uses the C calling convention, spelled NORV_CALL: a
+ * 32-bit Windows compiler may be told to default to another one, and x86-64
+ * has only one. On the shipping 32-bit target every pointer and word is 32
+ * bits wide; the layout checks below hold there, under both the GNU and the
+ * Microsoft rules for alignment and packing. */
 #pragma once
 
+#include <stddef.h>
 #include <stdint.h>
+
+#if defined(_WIN32) && !defined(_WIN64)
+#define NORV_CALL __cdecl
+#else
+#define NORV_CALL
+#endif
 
 #ifdef __cplusplus
 #define NORV_STATIC_ASSERT(condition, message) static_assert(condition, message)
@@ -20,9 +28,6 @@ extern "C" {
 #define NORV_PLUGIN_ENTRY_NAME "load_vek_norv_messaging_service"
 
 /* Records completed by the parts of the runtime that use them. */
-typedef struct HostRequestRecord HostRequestRecord;   /* incoming request, 48 bytes */
-typedef struct HostResponseRecord HostResponseRecord; /* response, 62 bytes, packed */
-typedef struct HostEventRecord HostEventRecord;       /* what an event callback receives */
 typedef struct PluginFunctionRecord PluginFunctionRecord;
 typedef struct PluginTypeRecord PluginTypeRecord;
 typedef struct PluginEventRecord PluginEventRecord;
@@ -89,32 +94,102 @@ typedef struct HostResult {
 } HostResult;
 #pragma pack(pop)
 
-NORV_STATIC_ASSERT(sizeof(void*) != 4 || sizeof(HostValue) == 12, "HostValue is a tag and an 8-byte payload");
-NORV_STATIC_ASSERT(sizeof(void*) != 4 || sizeof(HostValueMember) == 17, "HostValueMember is packed: key, value, flag");
-NORV_STATIC_ASSERT(sizeof(void*) != 4 || sizeof(HostResult) == 17, "HostResult is packed: value, error, flag");
 /* ---- end of HostValue ------------------------------------------------------ */
+
+/* ---- Requests, responses and events ----------------------------------------
+ * Method numbers: 1 DELETE, 2 GET, 3 HEAD, 4 OPTIONS, 5 PATCH, 6 POST, 7 PUT,
+ * 8 a method named by text (methodName). */
+#pragma pack(push, 1)
+/* One argument of a request: a named one, or a positional one (name null). */
+typedef struct HostArgumentEntry {
+    const char* name;
+    HostValue value;
+} HostArgumentEntry;
+#pragma pack(pop)
+
+typedef struct HostHeaderEntry {
+    const char* name;
+    const char* value;
+} HostHeaderEntry;
+
+/* A request, from the plugin to the host (SendRequest) or from the host to one
+ * of the plugin's functions. The sender owns everything it points to. */
+typedef struct HostRequestRecord {
+    int32_t method;
+    const char* path; /* may carry a query part after '?' */
+    const HostArgumentEntry* arguments;
+    uint32_t argumentCount;
+    const void* handlerContext; /* the function's context, for calls into the plugin */
+    const HostHeaderEntry* headers;
+    uint32_t headerCount;
+    const char* contentType;
+    const void* body; /* null when there is none */
+    uint32_t bodyLength;
+    uint32_t callerContext; /* opaque, handed on unchanged */
+    const char* methodName; /* method 8 only; may be null */
+} HostRequestRecord;
+
+typedef struct HostResponseRecord HostResponseRecord;
+
+/* A streamed body. read: in *count the buffer's capacity, out the bytes
+ * delivered; *more stays 1 while more data may follow; returns 0 on failure. */
+typedef uint8_t(NORV_CALL* HostStreamReadFunction)(void* stream, uint8_t* buffer, uint32_t* count, uint8_t* more);
+typedef void(NORV_CALL* HostStreamReleaseFunction)(void* stream);
+/* Releases what the record owns and zeroes it; releasing twice is harmless. */
+typedef void(NORV_CALL* HostResponseReleaseFunction)(HostResponseRecord* response);
+
+#pragma pack(push, 1)
+/* The answer to a request, filled by whoever answers it and released by the
+ * filler's own release function. Byte-packed. */
+struct HostResponseRecord {
+    HostValue body;
+    const char* error; /* owned NUL-terminated text; the call failed when set */
+    uint8_t hasError;
+    uint8_t flag;  /* copied unchanged */
+    uint32_t kind; /* 1, 2, 3, or 0; copied unchanged */
+    int32_t status;
+    const char* contentType;
+    const HostHeaderEntry* headers;
+    uint32_t headerCount;
+    HostStreamReadFunction readStream; /* null: the body is the value above */
+    HostStreamReleaseFunction releaseStream;
+    uint32_t streamSizeHint;
+    uint32_t reserved; /* zero */
+    void* stream;
+    HostResponseReleaseFunction release;
+};
+
+/* What an event callback receives; valid only during the call. */
+typedef struct HostEventRecord {
+    const char* eventName;
+    HostValue payload;
+    uint32_t unused;
+    void* context; /* what the plugin gave when it subscribed */
+} HostEventRecord;
+#pragma pack(pop)
+/* ---- end of requests, responses and events --------------------------------- */
 
 /* ---- HostFunctionTable: the host's operations ------------------------------
  * Every slot takes the table itself first. Slots 1, 2 and 5 are only forwarded
  * by the plugin; their words are opaque to it. */
 typedef struct HostFunctionTable HostFunctionTable;
 
-typedef void (*HostEventCallback)(const HostEventRecord* event);
+typedef void(NORV_CALL* HostEventCallback)(const HostEventRecord* event);
 
 struct HostFunctionTable {
-    /* 0 */ uint32_t (*SendRequest)(HostFunctionTable* self, HostResponseRecord* response,
-                                    const HostRequestRecord* request);
-    /* 1 */ uintptr_t (*HostSlot1)(HostFunctionTable* self, uintptr_t first, uintptr_t second);
-    /* 2 */ uintptr_t (*HostSlot2)(HostFunctionTable* self, uintptr_t word);
-    /* 3 */ uint32_t (*SubscribeEvent)(HostFunctionTable* self, const char* eventName, uint32_t hostHandle,
-                                       HostEventCallback callback, void* context, uint32_t flags);
-    /* 4 */ uint32_t (*UnsubscribeEvent)(HostFunctionTable* self, const char* eventName, uint32_t hostHandle);
-    /* 5 */ uintptr_t (*HostSlot5)(HostFunctionTable* self, uintptr_t first, uintptr_t second, uintptr_t third,
-                                   double value, uintptr_t fourth);
-    /* 6 */ void (*YieldToHost)(HostFunctionTable* self);
-    /* 7 */ void (*BeginWait)(HostFunctionTable* self, const char* label, uint32_t flags);
-    /* 8 */ void (*EndWait)(HostFunctionTable* self);
-    /* 9 */ void (*WriteLog)(HostFunctionTable* self, int32_t level, const char* message);
+    /* 0 */ uint32_t(NORV_CALL* SendRequest)(HostFunctionTable* self, HostResponseRecord* response,
+                                             const HostRequestRecord* request);
+    /* 1 */ uintptr_t(NORV_CALL* HostSlot1)(HostFunctionTable* self, uintptr_t first, uintptr_t second);
+    /* 2 */ uintptr_t(NORV_CALL* HostSlot2)(HostFunctionTable* self, uintptr_t word);
+    /* 3 */ uint32_t(NORV_CALL* SubscribeEvent)(HostFunctionTable* self, const char* eventName, uint32_t hostHandle,
+                                                HostEventCallback callback, void* context, uint32_t flags);
+    /* 4 */ uint32_t(NORV_CALL* UnsubscribeEvent)(HostFunctionTable* self, const char* eventName, uint32_t hostHandle);
+    /* 5 */ uintptr_t(NORV_CALL* HostSlot5)(HostFunctionTable* self, uintptr_t first, uintptr_t second, uintptr_t third,
+                                            double value, uintptr_t fourth);
+    /* 6 */ void(NORV_CALL* YieldToHost)(HostFunctionTable* self);
+    /* 7 */ void(NORV_CALL* BeginWait)(HostFunctionTable* self, const char* label, uint32_t flags);
+    /* 8 */ void(NORV_CALL* EndWait)(HostFunctionTable* self);
+    /* 9 */ void(NORV_CALL* WriteLog)(HostFunctionTable* self, int32_t level, const char* message);
 };
 
 /* ---- HostInterface: handed to the init callback, owned by the host -------- */
@@ -141,9 +216,10 @@ enum {
     NORV_MEMORY_STATISTICS_WORDS = 14
 };
 
-typedef bool (*PluginInitCallback)(void* context, HostInterface* host);
-typedef void (*PluginUnloadCallback)(void* context);
-typedef void (*PluginMemoryStatisticsCallback)(void* context, uint32_t* words /* NORV_MEMORY_STATISTICS_WORDS */);
+typedef bool(NORV_CALL* PluginInitCallback)(void* context, HostInterface* host);
+typedef void(NORV_CALL* PluginUnloadCallback)(void* context);
+typedef void(NORV_CALL* PluginMemoryStatisticsCallback)(void* context,
+                                                        uint32_t* words /* NORV_MEMORY_STATISTICS_WORDS */);
 
 typedef struct PluginCallbacks {
     PluginInitCallback init;                         /* false: the plugin could not start */
@@ -177,15 +253,109 @@ typedef struct PluginLoadRecord {
 } PluginLoadRecord;
 
 /* The exported entry; returns the plugin object (the host uses record->context). */
-typedef void* (*PluginLoadFunction)(PluginLoadRecord* record);
+typedef void*(NORV_CALL* PluginLoadFunction)(PluginLoadRecord* record);
 
-/* The boundary layout, checked where pointers are 32-bit as on the shipping target. */
+/* The boundary layout, checked where pointers are 32-bit as on the shipping
+ * target: sizes and the offset of every field, so that two swapped fields of
+ * one size cannot pass unnoticed. */
 #define NORV_ON_32_BIT_CHECK(condition) (sizeof(void*) != 4 || (condition))
-NORV_STATIC_ASSERT(NORV_ON_32_BIT_CHECK(sizeof(PluginLoadRecord) == 28), "PluginLoadRecord is seven 32-bit words");
-NORV_STATIC_ASSERT(NORV_ON_32_BIT_CHECK(sizeof(HostInterface) == 8), "HostInterface is two 32-bit words");
-NORV_STATIC_ASSERT(NORV_ON_32_BIT_CHECK(sizeof(PluginCallbacks) == 12), "PluginCallbacks is three pointers");
-NORV_STATIC_ASSERT(NORV_ON_32_BIT_CHECK(sizeof(PluginApiTable) == 24), "PluginApiTable is six 32-bit words");
-NORV_STATIC_ASSERT(NORV_ON_32_BIT_CHECK(sizeof(HostFunctionTable) == 40), "the plugin uses ten host slots");
+#define NORV_CHECK_SIZE(record, size) \
+    NORV_STATIC_ASSERT(NORV_ON_32_BIT_CHECK(sizeof(record) == (size)), #record " is " #size " bytes")
+#define NORV_CHECK_OFFSET(record, field, offset)                                  \
+    NORV_STATIC_ASSERT(NORV_ON_32_BIT_CHECK(offsetof(record, field) == (offset)), \
+                       #record "." #field " is at byte " #offset)
+
+NORV_CHECK_SIZE(HostValue, 12);
+NORV_CHECK_OFFSET(HostValue, tag, 0);
+NORV_CHECK_OFFSET(HostValue, payload, 4);
+NORV_CHECK_OFFSET(HostValue, payload.string.text, 4);
+NORV_CHECK_OFFSET(HostValue, payload.string.length, 8);
+NORV_CHECK_OFFSET(HostValue, payload.blob.count, 8);
+NORV_CHECK_OFFSET(HostValue, payload.collection.count, 8);
+NORV_CHECK_OFFSET(HostValue, payload.structure.count, 8);
+NORV_CHECK_SIZE(HostValueMember, 17);
+NORV_CHECK_OFFSET(HostValueMember, key, 0);
+NORV_CHECK_OFFSET(HostValueMember, value, 4);
+NORV_CHECK_OFFSET(HostValueMember, ownsKey, 16);
+NORV_CHECK_SIZE(HostResult, 17);
+NORV_CHECK_OFFSET(HostResult, value, 0);
+NORV_CHECK_OFFSET(HostResult, error, 12);
+NORV_CHECK_OFFSET(HostResult, failed, 16);
+
+NORV_CHECK_SIZE(HostArgumentEntry, 16);
+NORV_CHECK_OFFSET(HostArgumentEntry, name, 0);
+NORV_CHECK_OFFSET(HostArgumentEntry, value, 4);
+NORV_CHECK_SIZE(HostHeaderEntry, 8);
+NORV_CHECK_OFFSET(HostHeaderEntry, name, 0);
+NORV_CHECK_OFFSET(HostHeaderEntry, value, 4);
+NORV_CHECK_SIZE(HostRequestRecord, 48);
+NORV_CHECK_OFFSET(HostRequestRecord, method, 0);
+NORV_CHECK_OFFSET(HostRequestRecord, path, 4);
+NORV_CHECK_OFFSET(HostRequestRecord, arguments, 8);
+NORV_CHECK_OFFSET(HostRequestRecord, argumentCount, 12);
+NORV_CHECK_OFFSET(HostRequestRecord, handlerContext, 16);
+NORV_CHECK_OFFSET(HostRequestRecord, headers, 20);
+NORV_CHECK_OFFSET(HostRequestRecord, headerCount, 24);
+NORV_CHECK_OFFSET(HostRequestRecord, contentType, 28);
+NORV_CHECK_OFFSET(HostRequestRecord, body, 32);
+NORV_CHECK_OFFSET(HostRequestRecord, bodyLength, 36);
+NORV_CHECK_OFFSET(HostRequestRecord, callerContext, 40);
+NORV_CHECK_OFFSET(HostRequestRecord, methodName, 44);
+NORV_CHECK_SIZE(HostResponseRecord, 62);
+NORV_CHECK_OFFSET(HostResponseRecord, body, 0);
+NORV_CHECK_OFFSET(HostResponseRecord, error, 12);
+NORV_CHECK_OFFSET(HostResponseRecord, hasError, 16);
+NORV_CHECK_OFFSET(HostResponseRecord, flag, 17);
+NORV_CHECK_OFFSET(HostResponseRecord, kind, 18);
+NORV_CHECK_OFFSET(HostResponseRecord, status, 22);
+NORV_CHECK_OFFSET(HostResponseRecord, contentType, 26);
+NORV_CHECK_OFFSET(HostResponseRecord, headers, 30);
+NORV_CHECK_OFFSET(HostResponseRecord, headerCount, 34);
+NORV_CHECK_OFFSET(HostResponseRecord, readStream, 38);
+NORV_CHECK_OFFSET(HostResponseRecord, releaseStream, 42);
+NORV_CHECK_OFFSET(HostResponseRecord, streamSizeHint, 46);
+NORV_CHECK_OFFSET(HostResponseRecord, reserved, 50);
+NORV_CHECK_OFFSET(HostResponseRecord, stream, 54);
+NORV_CHECK_OFFSET(HostResponseRecord, release, 58);
+NORV_CHECK_SIZE(HostEventRecord, 24);
+NORV_CHECK_OFFSET(HostEventRecord, eventName, 0);
+NORV_CHECK_OFFSET(HostEventRecord, payload, 4);
+NORV_CHECK_OFFSET(HostEventRecord, unused, 16);
+NORV_CHECK_OFFSET(HostEventRecord, context, 20);
+
+NORV_CHECK_SIZE(HostFunctionTable, 40);
+NORV_CHECK_OFFSET(HostFunctionTable, SendRequest, 0);
+NORV_CHECK_OFFSET(HostFunctionTable, HostSlot1, 4);
+NORV_CHECK_OFFSET(HostFunctionTable, HostSlot2, 8);
+NORV_CHECK_OFFSET(HostFunctionTable, SubscribeEvent, 12);
+NORV_CHECK_OFFSET(HostFunctionTable, UnsubscribeEvent, 16);
+NORV_CHECK_OFFSET(HostFunctionTable, HostSlot5, 20);
+NORV_CHECK_OFFSET(HostFunctionTable, YieldToHost, 24);
+NORV_CHECK_OFFSET(HostFunctionTable, BeginWait, 28);
+NORV_CHECK_OFFSET(HostFunctionTable, EndWait, 32);
+NORV_CHECK_OFFSET(HostFunctionTable, WriteLog, 36);
+NORV_CHECK_SIZE(HostInterface, 8);
+NORV_CHECK_OFFSET(HostInterface, functions, 0);
+NORV_CHECK_OFFSET(HostInterface, hostHandle, 4);
+NORV_CHECK_SIZE(PluginCallbacks, 12);
+NORV_CHECK_OFFSET(PluginCallbacks, init, 0);
+NORV_CHECK_OFFSET(PluginCallbacks, unload, 4);
+NORV_CHECK_OFFSET(PluginCallbacks, memoryStatistics, 8);
+NORV_CHECK_SIZE(PluginApiTable, 24);
+NORV_CHECK_OFFSET(PluginApiTable, functions, 0);
+NORV_CHECK_OFFSET(PluginApiTable, functionCount, 4);
+NORV_CHECK_OFFSET(PluginApiTable, types, 8);
+NORV_CHECK_OFFSET(PluginApiTable, typeCount, 12);
+NORV_CHECK_OFFSET(PluginApiTable, events, 16);
+NORV_CHECK_OFFSET(PluginApiTable, eventCount, 20);
+NORV_CHECK_SIZE(PluginLoadRecord, 28);
+NORV_CHECK_OFFSET(PluginLoadRecord, major, 0);
+NORV_CHECK_OFFSET(PluginLoadRecord, minor, 4);
+NORV_CHECK_OFFSET(PluginLoadRecord, patch, 8);
+NORV_CHECK_OFFSET(PluginLoadRecord, callbacks, 12);
+NORV_CHECK_OFFSET(PluginLoadRecord, context, 16);
+NORV_CHECK_OFFSET(PluginLoadRecord, shortName, 20);
+NORV_CHECK_OFFSET(PluginLoadRecord, apiTable, 24);
 
 #ifdef __cplusplus
 }

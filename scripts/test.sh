@@ -50,6 +50,9 @@ for preset in "${presets[@]}"; do
   fi
 done
 
+echo "=== boundary header under the Microsoft x86 ABI"
+bash scripts/check_header_abi.sh || { failed=1; summary+=("header ABI check: FAILED"); }
+
 echo "=== clang-format"
 if command -v clang-format >/dev/null; then
   unformatted=$(git ls-files '*.h' '*.cc' | xargs clang-format --dry-run 2>&1 | grep -oE '^[^ :]+\.(h|cc):[0-9]+:' | cut -d: -f1 | sort -u)
