@@ -18,13 +18,14 @@ bool RouteTable::match(RoutingRequest& request) const {
     std::size_t winnerLength = std::numeric_limits<std::size_t>::max();
     std::vector<std::string_view> captures;
     std::vector<std::string_view> winnerCaptures;
+    const std::string_view routePath = request.path;
+    const std::string_view withoutQuery = PathWithoutQuery(routePath);
     for (const Route* route : routes_) {
         if (!AcceptsMethod(*route, request.method, request.methodName)) continue;
         const UrlTemplate& urlTemplate = route->urlTemplate;
         // A query part would otherwise end up inside the last capture and keep
         // literal routes from matching at all.
-        const bool wholePath = urlTemplate.text().find('?') != std::string::npos;
-        const std::string_view path = wholePath ? std::string_view(request.path) : PathWithoutQuery(request.path);
+        const std::string_view path = urlTemplate.spansQuery() ? routePath : withoutQuery;
         if (urlTemplate.literal()) {
             if (path != urlTemplate.text()) continue;
             winner = route;

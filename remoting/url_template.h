@@ -46,6 +46,8 @@ public:
     // Without placeholders a template is plain text, matched by equality.
     bool literal() const { return ok() && parameters_.empty(); }
     const std::vector<UrlParameter>& parameters() const { return parameters_; }
+    // A template that spells out a '?' is matched against the path's query part too.
+    bool spansQuery() const { return spansQuery_; }
 
     // The ECMAScript expression the template stands for (empty for a malformed one).
     std::string expression() const;
@@ -58,18 +60,26 @@ private:
     // A placeholder's characters and the literal text that must follow it.
     struct Group {
         bool crossesSlash;  // (.*) rather than ([^/]*)
+        // Only one end is possible: the last group's, or one whose tail starts
+        // with a character the group cannot take (where its run of characters
+        // stops).
+        bool fixedEnd;
         std::string tail;
     };
 
-    bool fits(const Group& group, char c) const { return group.crossesSlash ? c != '\n' && c != '\r' : c != '/'; }
-    // Whether `tail` of group `index` stands at `at` and the rest of the
-    // template matches after it, by the table of feasible starts.
-    bool endsAt(std::string_view path, std::size_t index, std::size_t at, const unsigned char* feasible,
-                std::size_t start) const;
+    static bool Fits(const Group& group, char c) { return group.crossesSlash ? c != '\n' && c != '\r' : c != '/'; }
+    // Where a run of characters `group` can take, from `at`, stops.
+    static std::size_t RunEnd(const Group& group, std::string_view path, std::size_t at);
+    // Where a run of characters `group` can take, ending at `to`, starts (not before `from`).
+    static std::size_t RunStart(const Group& group, std::string_view path, std::size_t from, std::size_t to);
+    bool matchFixed(std::string_view path, std::size_t index, std::size_t& at, std::string_view& capture) const;
+    bool matchSearching(std::string_view path, std::size_t first, std::size_t start,
+                        std::span<std::string_view> captures) const;
 
     std::string text_;
     std::string error_;
     std::vector<UrlParameter> parameters_;
+    bool spansQuery_ = false;
     std::string head_;  // literal text before the first placeholder
     std::vector<Group> groups_;
 };
