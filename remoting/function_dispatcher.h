@@ -22,6 +22,7 @@ namespace Norv {
 // The messages of dispatch (format texts for Format).
 namespace DispatchMessage {
 inline constexpr const char* kInvalidFunction = "Invalid function";
+inline constexpr const char* kUnsupportedBuiltin = "Unsupported builtin function";
 inline constexpr const char* kUnknownArgument = "Unknown argument '%1' for '%2'.";
 inline constexpr const char* kInvalidLocation = "Argument '%1' for '%2' was specified in an invalid location.";
 inline constexpr const char* kExpectedValue = "Expected value for argument '%1'.";
@@ -37,6 +38,7 @@ inline constexpr const char* kExtraMessagePack = "Extra MessgePack data found in
 inline constexpr const char* kFunctionThrew = "Function '%1' failed: %2";
 }  // namespace DispatchMessage
 
+inline constexpr std::int32_t kStatusBadRequest = 400;
 inline constexpr std::int32_t kStatusNotFound = 404;
 inline constexpr std::int32_t kStatusFunctionThrew = 500;
 
@@ -105,8 +107,18 @@ struct FunctionHandlerContext {
 // kFunctionThrew and kStatusFunctionThrew.
 void NORV_CALL HandleFunctionRequest(HostResponseRecord* response, const HostRequestRecord* request);
 
+// The registry the builtin "Help" describes, and how its help value (the full
+// format) is built from it.
+struct BuiltinHelp {
+    const BindingRegistry* registry = nullptr;
+    BindingResult (*build)(const BindingRegistry& registry) = nullptr;
+};
+
 // Routes `request` through `table` and calls the function it reaches, filling
-// `response` (released first). May throw; HandleFunctionRequest does not.
-void DispatchRequest(HostResponseRecord& response, const HostRequestRecord& request, const RouteTable& table);
+// `response` (released first). With `builtins`, a function tagged "$builtin"
+// is answered by the builtin call instead; without, it is called like any
+// other. May throw; HandleFunctionRequest does not.
+void DispatchRequest(HostResponseRecord& response, const HostRequestRecord& request, const RouteTable& table,
+                     const BuiltinHelp* builtins = nullptr);
 
 }  // namespace Norv
