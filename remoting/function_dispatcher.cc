@@ -330,6 +330,15 @@ void AnswerThrown(HostResponseRecord& response, const FunctionRoute* route, cons
 
 }  // namespace
 
+std::vector<const FunctionRoute*> FunctionDispatcher::routes() const {
+    std::vector<const FunctionRoute*> routes;
+    for (const BindingFunctionDescriptor* function : functions()) {
+        if (const auto* routed = dynamic_cast<const RoutedFunctionDescriptor*>(function))
+            routes.push_back(&routed->route);
+    }
+    return routes;
+}
+
 void DispatchRequest(HostResponseRecord& response, const HostRequestRecord& request, const RouteTable& table,
                      const BuiltinHelp* builtins) {
     PrepareResponse(response);

@@ -11,6 +11,7 @@
 
 #include "binding/binding_function_descriptor.h"
 #include "binding/binding_property.h"
+#include "binding/binding_registry.h"
 #include "binding/static_type.h"
 #include "norv_plugin.h"
 #include "remoting/call_result.h"
@@ -94,6 +95,23 @@ public:
 struct FunctionRoute : Route {
     std::uint8_t flag = 0;
     std::vector<std::vector<std::string>> textLists;
+};
+
+// A function descriptor that carries its own route, so the registry that owns
+// the function keeps the route alive with it.
+struct RoutedFunctionDescriptor : BindingFunctionDescriptor {
+    FunctionRoute route;
+};
+
+// The plugin's registry of types, events and exposed functions, starting with
+// the builtins. Functions enter it through RegisterFunction.
+class FunctionDispatcher : public BindingRegistry {
+public:
+    FunctionDispatcher() { registerBuiltins(); }
+
+    // The routes of the exposed functions in name order, taken under the
+    // registry's lock: what the API table hands the host, one handler context each.
+    std::vector<const FunctionRoute*> routes() const;
 };
 
 // What the host hands back with every call of one function (8 bytes on 32-bit).
