@@ -85,6 +85,7 @@ public:
     // Fills the result's body, status and headers from a handle of invoke().
     virtual void write(CallResult& result, const RemotingRequest* request, void* handle,
                        std::uint32_t callerContext) = 0;
+    // Called once for every handle invoke() returned other than null.
     virtual void destroy(void* handle) noexcept = 0;
     // The type code of the request object the function wants; 0 for none.
     virtual std::uint32_t requestType() const { return 0; }
@@ -119,6 +120,7 @@ struct FunctionHandlerContext {
     void* plugin;
     const FunctionRoute* route;
 };
+static_assert(sizeof(void*) != 4 || sizeof(FunctionHandlerContext) == 8);
 
 // The handler the host calls for a function. The request's handler context is
 // a FunctionHandlerContext. Never throws: a throwing function answers with
