@@ -24,7 +24,8 @@ NumberParseStatus ParseUnsigned(std::string_view text, std::uint64_t& value);
 
 // strtod: decimal and hexadecimal forms, "inf", "infinity" and "nan(...)" in any
 // case. Overflow, and underflow to zero or to a subnormal number, are range
-// errors. The empty text is 0.0.
+// errors; `value` is then what strtod returns: infinity, or the subnormal or
+// zero, with the sign. The empty text is 0.0.
 NumberParseStatus ParseDouble(std::string_view text, double& value);
 
 }  // namespace Norv
