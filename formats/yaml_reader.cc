@@ -414,11 +414,23 @@ BindingResult ParseYaml(std::string_view text, const YamlLibrary* yaml) {
         result.setError(Format(kParserError, "out of memory", 0, 0));
         return result;
     }
+    yaml_event_t event{};
+    // The parser and the event in hand go back on every way out, a throw from
+    // building (out of memory) included. A deleted event is zeroed, so deleting
+    // it again is harmless.
+    struct Release {
+        const YamlLibrary* yaml;
+        yaml_parser_t* parser;
+        yaml_event_t* event;
+        ~Release() {
+            yaml->eventDelete(event);
+            yaml->parserDelete(parser);
+        }
+    } release{yaml, &parser, &event};
     yaml->parserSetEncoding(&parser, YAML_UTF8_ENCODING);
     yaml->parserSetInputString(&parser, reinterpret_cast<const unsigned char*>(text.data()), text.size());
 
     YamlValueBuilder builder(result);
-    yaml_event_t event;
     yaml->parserParse(&parser, &event);
     while (result.ok() && parser.error == YAML_NO_ERROR && event.type != YAML_STREAM_END_EVENT &&
            event.type != YAML_NO_EVENT) {
@@ -426,12 +438,10 @@ BindingResult ParseYaml(std::string_view text, const YamlLibrary* yaml) {
         yaml->eventDelete(&event);
         yaml->parserParse(&parser, &event);
     }
-    yaml->eventDelete(&event);
     if (result.ok() && parser.error != YAML_NO_ERROR) {
         const char* problem = parser.problem != nullptr ? parser.problem : "out of memory";
         result.setError(Format(kParserError, problem, parser.problem_mark.line, parser.problem_mark.column));
     }
-    yaml->parserDelete(&parser);
     return result;
 }
 

@@ -2,11 +2,45 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <new>
 #include <string>
 
 #include "binding/binding_limits.h"
 #include "formats/yaml_library.h"
 #include "tests/formats/value_text.h"
+
+// Allocation hooks of this test binary: a count of operator new calls and
+// bytes, and a way to make the n-th call from now fail.
+namespace {
+std::size_t gAllocations = 0;
+std::size_t gAllocatedBytes = 0;
+std::size_t gFailingAllocation = 0;  // 0: none, else the countdown to the failing call
+}  // namespace
+
+// Out of line so the compiler cannot pair the malloc and free across them.
+[[gnu::noinline]] void* operator new(std::size_t size) {
+    if (gFailingAllocation != 0 && --gFailingAllocation == 0) throw std::bad_alloc();
+    ++gAllocations;
+    gAllocatedBytes += size;
+    if (void* block = std::malloc(size == 0 ? 1 : size)) return block;
+    throw std::bad_alloc();
+}
+[[gnu::noinline]] void* operator new[](std::size_t size) {
+    return operator new(size);
+}
+[[gnu::noinline]] void operator delete(void* block) noexcept {
+    std::free(block);
+}
+[[gnu::noinline]] void operator delete[](void* block) noexcept {
+    std::free(block);
+}
+[[gnu::noinline]] void operator delete(void* block, std::size_t) noexcept {
+    std::free(block);
+}
+[[gnu::noinline]] void operator delete[](void* block, std::size_t) noexcept {
+    std::free(block);
+}
 
 namespace Norv {
 namespace {
@@ -194,6 +228,55 @@ TEST_F(YamlReaderTest, BoundsAliasExpansion) {
     BindingResult result = ParseYaml(reuse);
     EXPECT_TRUE(result.ok()) << result.error();
     EXPECT_EQ(result.value.get("items").size(), 300u);
+}
+
+// libyaml's parser and events, counted as they are made and released.
+struct YamlLedger {
+    static inline int parsers = 0;
+    static inline int events = 0;
+    static int Initialize(yaml_parser_t* parser) {
+        const int made = LoadYamlLibrary()->parserInitialize(parser);
+        parsers += made != 0 ? 1 : 0;
+        return made;
+    }
+    static int Parse(yaml_parser_t* parser, yaml_event_t* event) {
+        const int parsed = LoadYamlLibrary()->parserParse(parser, event);
+        if (event->type != YAML_NO_EVENT) ++events;
+        return parsed;
+    }
+    static void DeleteEvent(yaml_event_t* event) {
+        if (event->type != YAML_NO_EVENT) --events;
+        LoadYamlLibrary()->eventDelete(event);
+    }
+    static void DeleteParser(yaml_parser_t* parser) {
+        --parsers;
+        LoadYamlLibrary()->parserDelete(parser);
+    }
+    static YamlLibrary Library() {
+        YamlLibrary library = *LoadYamlLibrary();
+        library.parserInitialize = Initialize;
+        library.parserParse = Parse;
+        library.eventDelete = DeleteEvent;
+        library.parserDelete = DeleteParser;
+        return library;
+    }
+};
+
+TEST_F(YamlReaderTest, ReleasesTheParserAndEventWhenBuildingRunsOutOfMemory) {
+    const YamlLibrary library = YamlLedger::Library();
+    const std::string text = "a: &x [1, {b: two}]\nc: *x\nd: [x, y, z]\n";
+    bool completed = false;
+    for (std::size_t failing = 1; !completed && failing < 1000; ++failing) {
+        gFailingAllocation = failing;
+        try {
+            completed = ParseYaml(text, &library).ok();
+        } catch (const std::bad_alloc&) {
+        }
+        gFailingAllocation = 0;
+        EXPECT_EQ(YamlLedger::parsers, 0) << "failing allocation " << failing;
+        EXPECT_EQ(YamlLedger::events, 0) << "failing allocation " << failing;
+    }
+    EXPECT_TRUE(completed);
 }
 
 TEST(YamlRecognitionTest, RecognisesDocumentMarker) {
