@@ -11,6 +11,7 @@
 
 #include "binding/binding_page_pool.h"
 #include "binding/binding_property.h"
+#include "tests/support/fnv_colliding_texts.h"
 
 namespace Norv {
 namespace {
@@ -216,6 +217,24 @@ TEST(BindingArena, TheStringTableGrowsAndKeepsEveryEntryFindable) {
     for (const InternedString* entry : entries) arena.release(entry);
     EXPECT_EQ(arena.stringCount(), 0u);
     EXPECT_EQ(arena.pagesHeld(), 0u);
+}
+
+// Texts made to share their FNV-1a hash must not share a probe run: that
+// would make reading n of them cost n^2 probes.
+TEST(BindingArena, TextsSharingTheirPublishedHashSpreadOverTheTable) {
+    const std::vector<std::string> texts = Testing::FnvCollidingTexts(4096);
+    BindingArena arena;
+    std::vector<const InternedString*> entries;
+    for (const std::string& text : texts) entries.push_back(arena.intern(text));
+    EXPECT_EQ(arena.stringCount(), texts.size());
+    EXPECT_LE(arena.stringDisplacement(), 4 * texts.size());
+    for (std::size_t i = 0; i < texts.size(); ++i) {
+        ASSERT_EQ(entries[i]->hash(), 0x7C3939B1u) << texts[i];  // the published hash is still FNV-1a
+        ASSERT_EQ(arena.findString(texts[i]), entries[i]) << texts[i];
+    }
+    for (const InternedString* entry : entries) arena.release(entry);
+    EXPECT_EQ(arena.stringCount(), 0u);
+    EXPECT_EQ(arena.stringDisplacement(), 0u);
 }
 
 TEST(BindingArena, RandomInternAndReleaseKeepsTheTableConsistent) {

@@ -7,6 +7,7 @@
 
 #include "binding/binding_limits.h"
 #include "tests/formats/value_text.h"
+#include "tests/support/fnv_colliding_texts.h"
 
 namespace Norv {
 namespace {
@@ -137,6 +138,20 @@ TEST(JsonReaderTest, BoundsNestingDepth) {
 
     // Far beyond any stack: must fail cleanly, not crash.
     EXPECT_FALSE(ParseJson(std::string(1000000, '[')).ok());
+}
+
+// Strings sent to collide in the published text hash cost no more probes than any others.
+TEST(JsonReaderTest, StringsSharingTheirTextHashStayLinear) {
+    const std::vector<std::string> texts = Testing::FnvCollidingTexts(4096);
+    std::string json = "[";
+    for (const std::string& text : texts) json += "\"" + text + "\",";
+    json.back() = ']';
+    BindingResult result = ParseJson(json);
+    ASSERT_TRUE(result.ok()) << result.error();
+    ASSERT_EQ(result.value.size(), texts.size());
+    EXPECT_EQ(result.value.at(4095).getString(), texts[4095]);
+    EXPECT_EQ(result.value.arena()->stringCount(), texts.size());
+    EXPECT_LE(result.value.arena()->stringDisplacement(), 4 * texts.size());
 }
 
 TEST(JsonReaderTest, RecognisesJsonByItsFirstCharacter) {
