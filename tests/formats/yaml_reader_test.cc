@@ -158,6 +158,14 @@ TEST_F(YamlReaderTest, CopiesAliasesAndKeepsAnchorsAsPaths) {
         {"a: &x {b: &y {c: 1}}\na: *y\n", "{a={c=u:1}}"},
         {"a: &x 1\na: *x\n", "{a=u:1}"},
         {"base: &b {x: 1}\nbase: 2\nuse: *b\n", "{base=u:2,use=u:2}"},
+        // Values moved or replaced after their anchor are found where they are at the alias.
+        {"a: &x {b: &y 1}\na: 5\nc: *y\n", "{a=u:5,c=~}"},
+        {"- [&e 1, 2]\n- *e\n", "[[u:1,u:2],u:1]"},
+        {"a: [&e 1]\na: [2, *e]\n", "{a=[u:1,u:2,u:1]}"},
+        {"a: [&e 1, 2]\nb: *e\na: [3]\nc: *e\n", "{a=[u:1,u:2,u:3],b=u:1,c=u:1}"},
+        {"a: &m {k: &v 1}\na: [*v]\n", "{a=[~]}"},
+        {"a: {k: &v 1}\na: {k: 2, j: *v}\n", "{a={j=u:2,k=u:2}}"},
+        {"- - &i 1\n  - *i\n- [*i, [*i]]\n", "[[u:1,u:1],[u:1,[u:1]]]"},
     };
     ExpectValues(std::begin(cases), std::end(cases));
 
@@ -228,6 +236,38 @@ TEST_F(YamlReaderTest, BoundsAliasExpansion) {
     BindingResult result = ParseYaml(reuse);
     EXPECT_TRUE(result.ok()) << result.error();
     EXPECT_EQ(result.value.get("items").size(), 300u);
+}
+
+// Anchors deep down or under long keys, and many aliases to them: what the
+// builder keeps and walks for them grows with the text, not with depth times
+// anchors or key length times aliases.
+TEST_F(YamlReaderTest, AnchorsAndAliasesCostInProportionToTheText) {
+    // A key this long must be explicit ("? "): a plain one may not pass 1024 characters.
+    std::string longKey = "? " + std::string(200000, 'k') + "\n: [";
+    for (int i = 0; i < 300; ++i) longKey += "&a" + std::to_string(i) + " x, ";
+    longKey += "x]\n";
+    std::string underLongKey = longKey + "b: [";
+    for (int i = 0; i < 2000; ++i) underLongKey += "*a" + std::to_string(i % 300) + ", ";
+    underLongKey += "x]\n";
+    const std::size_t depth = 500;
+    std::string deep(depth, '[');
+    for (int i = 0; i < 2000; ++i) deep += "&a" + std::to_string(i) + " x, ";
+    for (int i = 0; i < 20000; ++i) deep += "*a" + std::to_string(i % 2000) + ", ";
+    deep += "x" + std::string(depth, ']');
+    struct Shape {
+        const char* name;
+        const std::string& text;
+    };
+    for (const Shape& shape :
+         {Shape{"anchors under a long key", longKey}, Shape{"aliases under a long key", underLongKey},
+          Shape{"deep anchors and aliases", deep}}) {
+        const std::size_t allocatedBefore = gAllocatedBytes;
+        YamlBuildWork work;
+        BindingResult result = ParseYaml(shape.text, LoadYamlLibrary(), work);
+        ASSERT_TRUE(result.ok()) << shape.name << ": " << result.error();
+        EXPECT_LE(gAllocatedBytes - allocatedBefore, 16 * shape.text.size()) << shape.name;
+        EXPECT_LE(work.pathSteps, shape.text.size() / 4) << shape.name;
+    }
 }
 
 // libyaml's parser and events, counted as they are made and released.
