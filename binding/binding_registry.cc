@@ -203,7 +203,9 @@ bool BindingRegistry::removeType(std::string_view name) {
     auto found = types_.find(name);
     if (found == types_.end()) return false;
     BindingTypeDescriptor* descriptor = found->second.get();
-    // The index may by now hold a later type with the same code; leave that one.
+    // The index may by now hold a later type with the same code; that entry is
+    // kept on purpose, since erasing it would leave a registered type that its
+    // code no longer finds.
     if (auto indexed = typesByHash_.find(descriptor->hashCode);
         indexed != typesByHash_.end() && indexed->second == descriptor) {
         typesByHash_.erase(indexed);
