@@ -136,6 +136,35 @@ TEST_F(YamlReaderTest, TypesScalars) {
     ExpectValues(std::begin(cases), std::end(cases));
 }
 
+// Each word of the null, true and false lists, and beside it a near miss that
+// must stay text: another mix of cases, a letter short or one more.
+TEST_F(YamlReaderTest, TypesEveryNullAndBoolWordAndNoNearMiss) {
+    const YamlCase words[] = {
+        {"~", "~"},         {"null", "~"},      {"Null", "~"},        {"NULL", "~"},        {"a: ~", "{a=~}"},
+        {"a:", "{a=~}"},    {"true", "true"},   {"True", "true"},     {"TRUE", "true"},     {"y", "true"},
+        {"Y", "true"},      {"yes", "true"},    {"Yes", "true"},      {"YES", "true"},      {"on", "true"},
+        {"On", "true"},     {"ON", "true"},     {"false", "false"},   {"False", "false"},   {"FALSE", "false"},
+        {"n", "false"},     {"N", "false"},     {"no", "false"},      {"No", "false"},      {"NO", "false"},
+        {"off", "false"},   {"Off", "false"},   {"OFF", "false"},     {"~~", "'~~'"},       {"nULL", "'nULL'"},
+        {"NUll", "'NUll'"}, {"nul", "'nul'"},   {"nulls", "'nulls'"}, {"tRUE", "'tRUE'"},   {"TRue", "'TRue'"},
+        {"tru", "'tru'"},   {"yy", "'yy'"},     {"yES", "'yES'"},     {"YEs", "'YEs'"},     {"ye", "'ye'"},
+        {"oN", "'oN'"},     {"onn", "'onn'"},   {"fALSE", "'fALSE'"}, {"FALse", "'FALse'"}, {"fals", "'fals'"},
+        {"nn", "'nn'"},     {"nO", "'nO'"},     {"noo", "'noo'"},     {"oFF", "'oFF'"},     {"OFf", "'OFf'"},
+        {"of", "'of'"},     {"Nope", "'Nope'"},
+    };
+    ExpectValues(std::begin(words), std::end(words));
+
+    // A bool tag takes the same lists, and only them.
+    const char* const trueWords[] = {"true", "True", "TRUE", "y", "Y", "yes", "Yes", "YES", "on", "On", "ON"};
+    const char* const falseWords[] = {"false", "False", "FALSE", "n", "N", "no", "No", "NO", "off", "Off", "OFF"};
+    for (const char* word : trueWords) EXPECT_EQ(ValueText(ParseYaml(std::string("!!bool ") + word).value), "true");
+    for (const char* word : falseWords) EXPECT_EQ(ValueText(ParseYaml(std::string("!!bool ") + word).value), "false");
+    for (const char* word : {"tRUE", "oN", "nO", "null", "1"}) {
+        EXPECT_EQ(ParseYaml(std::string("!!bool ") + word).error(),
+                  "Value " + std::string(word) + " for 'yaml' of type bool is in an incorrect format");
+    }
+}
+
 TEST_F(YamlReaderTest, BuildsMappingsAndSequences) {
     const YamlCase cases[] = {
         {"b: [x, 2]\na: 1\nc:\n", "{a=u:1,b=['x',u:2],c=~}"}, {"- a\n- - 1\n  - {k: v}\n", "['a',[u:1,{k='v'}]]"},
