@@ -11,11 +11,30 @@
 
 namespace {
 
+// 100,000 aliases inside 500 nested sequences (about 300 KB).
+std::string DeepAliasesDocument() {
+    std::string text(500, '[');
+    text += "&a x";
+    for (int i = 0; i < 100000; ++i) text += ", *a";
+    return text + std::string(500, ']');
+}
+
+// 300 anchors under a 1 MB key and 20,000 aliases to them.
+std::string LongKeyAliasesDocument() {
+    std::string text = "? " + std::string(1 << 20, 'k') + "\n: [";
+    for (int i = 0; i < 300; ++i) text += "&a" + std::to_string(i) + " x, ";
+    text += "x]\nb: [";
+    for (int i = 0; i < 20000; ++i) text += "*a" + std::to_string(i % 300) + ", ";
+    return text + "x]\n";
+}
+
 const std::string& Text(int which) {
     static const std::string texts[] = {
         Norv::Bench::ToYaml(Norv::Bench::JsonApiDocument()),
         Norv::Bench::ToYaml(Norv::Bench::NumbersDocument()),
         Norv::Bench::ToYaml(Norv::Bench::ConfigurationDocument()),
+        DeepAliasesDocument(),
+        LongKeyAliasesDocument(),
     };
     return texts[which];
 }
@@ -74,6 +93,13 @@ void YamlCpp(benchmark::State& state, int which) {
 NORV_READER_BENCH(JsonApi, 0)
 NORV_READER_BENCH(Numbers, 1)
 NORV_READER_BENCH(Configuration, 2)
+// yaml-cpp refuses nesting this deep, so only the floor is the peer here.
+#define NORV_ALIAS_BENCH(Case, index)                                 \
+    BENCHMARK_CAPTURE(Norv, index, index)->Name("BM_" #Case "/Norv"); \
+    BENCHMARK_CAPTURE(LibyamlEvents, index, index)->Name("BM_" #Case "/LibyamlEvents");
+
+NORV_ALIAS_BENCH(DeepAliases, 3)
+NORV_ALIAS_BENCH(LongKeyAliases, 4)
 
 }  // namespace
 

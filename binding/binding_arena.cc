@@ -9,6 +9,7 @@
 #include <utility>
 
 #include "binding/binding_page_pool.h"
+#include "binding/keyed_text_hash.h"
 
 namespace Norv {
 
@@ -160,7 +161,7 @@ const InternedString* BindingArena::intern(const HashedName& name) {
     const std::string_view text = name.text();
     if (text.empty()) return &InternedString::Empty();
     if (text.size() > UINT32_MAX) throw std::length_error("string too long");
-    const std::uint32_t tag = TagOf(name.hash());
+    const std::uint32_t tag = TagOf(KeyedTextHash(text));
     const std::uint64_t prefix = TextPrefix(text);
     std::size_t bucket = findBucket(text, tag, prefix);
     if (buckets_[bucket].tag != 0) {
@@ -187,7 +188,7 @@ void BindingArena::release(const InternedString* entry) noexcept {
     if (entry == nullptr || entry == &InternedString::Empty()) return;
     auto* counted = const_cast<InternedString*>(entry);
     if (--counted->refCount_ != 0) return;
-    const std::uint32_t tag = TagOf(counted->hash_);
+    const std::uint32_t tag = TagOf(KeyedTextHash(counted->text()));
     const std::size_t mask = bucketCount_ - 1;
     std::size_t bucket = tag & mask;
     while (buckets_[bucket].entry != counted) bucket = (bucket + 1) & mask;
@@ -219,7 +220,7 @@ void BindingArena::eraseBucket(std::size_t bucket) noexcept {
 
 const InternedString* BindingArena::findString(std::string_view text) const noexcept {
     if (text.empty()) return &InternedString::Empty();
-    const std::size_t bucket = findBucket(text, TagOf(HashText(text)), TextPrefix(text));
+    const std::size_t bucket = findBucket(text, TagOf(KeyedTextHash(text)), TextPrefix(text));
     return buckets_[bucket].tag != 0 ? buckets_[bucket].entry : nullptr;
 }
 
@@ -227,6 +228,15 @@ void BindingArena::reserveStrings(std::size_t count) {
     std::size_t buckets = bucketCount_;
     while (count * 4 > buckets * 3) buckets *= 2;
     if (buckets != bucketCount_) rehash(buckets);
+}
+
+std::size_t BindingArena::stringDisplacement() const noexcept {
+    const std::size_t mask = bucketCount_ - 1;
+    std::size_t total = 0;
+    for (std::size_t bucket = 0; bucket < bucketCount_; ++bucket) {
+        if (buckets_[bucket].tag != 0) total += (bucket - buckets_[bucket].tag) & mask;
+    }
+    return total;
 }
 
 void BindingArena::rehash(std::size_t bucketCount) {

@@ -81,6 +81,9 @@ public:
     std::size_t stringCount() const noexcept { return stringCount_; }
     // Makes room for `count` entries in all, so that adding them does not rehash.
     void reserveStrings(std::size_t count);
+    // Over all entries, their distance from the bucket their hash names: the
+    // probes that finding each entry once takes beyond the first.
+    std::size_t stringDisplacement() const noexcept;
 
     // Pool pages this arena holds right now, over all classes.
     std::size_t pagesHeld() const noexcept { return pagesHeld_; }
@@ -95,8 +98,10 @@ private:
     };
 
     // The string table: open addressing with linear probing. A bucket holds an
-    // entry and its tag (the hash, never 0; 0 marks a free bucket) side by side,
-    // so a probe reads one cache line and reads the entry only when the tag matches.
+    // entry and its tag (the keyed hash, never 0; 0 marks a free bucket) side by
+    // side, so a probe reads one cache line and reads the entry only when the
+    // tag matches. The entry's own hash is FNV-1a, which an outsider can collide
+    // at will; the table never uses it.
     struct Bucket {
         std::uint32_t tag = 0;
         const InternedString* entry = nullptr;

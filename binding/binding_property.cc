@@ -613,9 +613,12 @@ BindingResult BindingResult::Failure(std::string_view message) {
 }
 
 void BindingResult::setError(std::string_view message) {
+    // The message may live in the value (a member's text, or error() itself),
+    // which the reset frees.
+    const std::string held(message);
     value.reset();
     ok_ = false;
-    value.member("error") = message;
+    value.member("error") = std::string_view(held);
 }
 
 std::string_view BindingResult::error() const noexcept {

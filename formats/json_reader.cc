@@ -42,8 +42,10 @@ constexpr const char* kTooDeepFormat = "Error: Nesting is too deep (more than %1
 
 // The reader recurses once per nesting level; the builder's depth limit stops
 // it long before the C stack is at risk. Strings are decoded through the
-// stream below rather than the reader's own stack, whose first use does
-// arithmetic on a null pointer in this RapidJSON; what is read is the same.
+// in-place stream below rather than the reader's own stack, whose first use
+// does arithmetic on a null pointer in this RapidJSON. The text itself is
+// never written, and values, errors and offsets are those of the default
+// stream and flags.
 constexpr unsigned kParseFlags = rapidjson::kParseDefaultFlags | rapidjson::kParseInsituFlag;
 
 // Reads the text, which stays untouched, and decodes each string into a

@@ -19,6 +19,8 @@ constexpr const char* kInvalidData = "Invalid MessagePack data at position %1.";
 constexpr const char* kRawBytesTruncated =
     "Invalid MessagePack data. Raw bytes of size %1 at position %2 are truncated.";
 constexpr const char* kStringTruncated = "Invalid MessagePack data. String of size %1 at position %2 is truncated.";
+constexpr const char* kArrayTruncated = "Invalid MessagePack data. Array of size %1 at position %2 is truncated.";
+constexpr const char* kMapTruncated = "Invalid MessagePack data. Map of size %1 at position %2 is truncated.";
 constexpr const char* kInteger8Truncated = "Invalid MessagePack data. 8-bit integer value at position %1 is truncated.";
 constexpr const char* kInteger16Truncated =
     "Invalid MessagePack data. 16-bit integer value at position %1 is truncated.";
@@ -123,9 +125,17 @@ public:
                 readValue(*std::exchange(slot, nullptr), byte, format);
             }
         }
-        // Data that ends early leaves what was read in place: arrays still open
-        // take their elements, innermost first, since it is an element of the next.
         if (!result_.ok()) return;
+        // Data that ends before a container has all its items is cut short, not
+        // a smaller container; the innermost one that misses items is named.
+        for (std::size_t i = frames_.size(); i-- > 0;) {
+            const Frame& frame = frames_[i];
+            if (frame.index == frame.count) continue;
+            fail(Format(frame.map ? kMapTruncated : kArrayTruncated, frame.map ? frame.count / 2 : frame.count,
+                        frame.start));
+            return;
+        }
+        // Arrays still open take their elements, innermost first, since it is an element of the next.
         while (!frames_.empty()) {
             closeFrame(frames_.back());
             frames_.pop_back();
@@ -141,6 +151,7 @@ private:
         std::uint64_t index = 0;       // items begun
         std::string_view key;          // points into the input
         std::size_t firstElement = 0;  // of an array whose elements wait in elements_
+        std::size_t start = 0;         // where the items begin
         bool map = false;
         bool elementsAside = false;
     };
@@ -292,6 +303,7 @@ private:
         Frame& frame = frames_.emplace_back();
         frame.target = &target;
         frame.map = format.action == Action::Map;
+        frame.start = position_;
         if (frame.map) {
             target.makeStructure();
             frame.count = 2 * count;
