@@ -14,11 +14,17 @@ constinit std::atomic<LogManager*> g_manager{nullptr};
 constinit std::atomic<std::int32_t> g_references{0};
 }  // namespace
 
-void LogManager::Acquire() {
-    if (g_references.fetch_add(1) == 0) Current();
+void LogManager::Acquire() noexcept {
+    if (g_references.fetch_add(1) != 0) return;
+    try {
+        Current();
+    } catch (...) {
+        // Out of memory: the reference still counts, and the manager is
+        // created by its first use; the release that balances it destroys it.
+    }
 }
 
-void LogManager::Release() {
+void LogManager::Release() noexcept {
     std::int32_t references = g_references.load();
     do {
         if (references <= 0) return;  // unbalanced: never go below zero
