@@ -1,9 +1,9 @@
 #include "diagnostics/log_manager.h"
 
+#include "diagnostics/format.h"
 #include "diagnostics/log_groups.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <cstring>
 #include <mutex>
 
@@ -153,9 +153,10 @@ namespace {
 // Kept out of line so that a dropped record never pays for its frame.
 [[gnu::noinline]] void WriteRecord(LogManager& manager, std::int32_t level, std::uint64_t groups, const char* format,
                                    std::va_list arguments) {
+    // Rendered by the formatter, not the C library: a number in a log line
+    // never follows the process locale.
     char message[kLogTextCapacity];
-    message[0] = '\0';
-    if (format != nullptr && std::vsnprintf(message, sizeof message, format, arguments) < 0) message[0] = '\0';
+    FormatPrintfInto(message, sizeof message, format, arguments);
     manager.Write(LogRecord{Platform::CurrentLocalTime(), level, groups, message});
 }
 
