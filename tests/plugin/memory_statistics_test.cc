@@ -11,12 +11,14 @@
 namespace Norv {
 namespace {
 
-using Words = std::array<std::uint32_t, NORV_MEMORY_STATISTICS_WORDS>;
+// One word more than the callback may write, to see that it does not.
+using Words = std::array<std::uint32_t, NORV_MEMORY_STATISTICS_WORDS + 1>;
 
 Words ReadWords(const PluginCallbacks& callbacks) {
     Words words;
     words.fill(0xDEADBEEFu);
     callbacks.memoryStatistics(nullptr, words.data());
+    EXPECT_EQ(words.back(), 0xDEADBEEFu);
     return words;
 }
 
