@@ -299,7 +299,8 @@ TEST(FormatPrintfInto, RendersAsTheCLibraryDoes) {
     EXPECT_SAME_AS_C("%s|%10s|%-6s|%.2s|%.3s|", text, text, text, text, unterminated);
     EXPECT_SAME_AS_C("%c%c%5c", 'a', 'b', 'z');
     EXPECT_SAME_AS_C("%*d|%-*d|%.*f|%*.*s|", 6, 42, 6, 42, 2, 0.125, 8, 2, text);
-    EXPECT_SAME_AS_C("%2$s %1$s %2$s|%4$*3$d|%3$d", "first", "second", 7, 42);
+    // Not every C library takes positions (MinGW's does not).
+    EXPECT_EQ(Printf("%2$s %1$s %2$s|%4$*3$d|%3$d", "first", "second", 7, 42), "second first second|     42|7");
     EXPECT_SAME_AS_C("100%% sure, %d%%", 5);
     EXPECT_SAME_AS_C("%p|%p", static_cast<const void*>(text), static_cast<const void*>(nullptr));
 }
