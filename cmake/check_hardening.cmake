@@ -1,11 +1,12 @@
-# Reads the exploit mitigations a built module carries from the binary itself,
-# writes them as one line to SUMMARY and, with REQUIRE, fails the build when
-# one is missing: a flag lost in a refactoring must not ship unnoticed.
-#   -DBINARY= -DOBJDUMP= -DREADELF= -DSUMMARY= -DREQUIRE=ON|OFF
-#   -DFORTIFY=ON|OFF -DCET=ON|OFF -DENTRY=<exported symbol>
+# Reads the exploit mitigations a built module carries from the binary itself
+# with GNU binutils, writes them as one line to SUMMARY and fails the build
+# when one is missing: a flag lost in a refactoring must not ship unnoticed.
+#   -DBINARY= -DOBJDUMP= -DREADELF= -DSUMMARY= -DFORTIFY=ON|OFF -DCET=ON|OFF
+#   -DENTRY=<exported symbol>
 cmake_minimum_required(VERSION 3.25)
 set(carries "")
 set(lacks "")
+set(always ON)
 
 function(run out)
   execute_process(COMMAND ${ARGN} OUTPUT_VARIABLE text RESULT_VARIABLE failed ERROR_VARIABLE error)
@@ -23,6 +24,12 @@ macro(expect present demanded name)
     list(APPEND lacks "${name}")
   endif()
 endmacro()
+
+# Other tools print the same facts in other words.
+run(version ${OBJDUMP} --version)
+if(NOT version MATCHES "^GNU objdump")
+  message(FATAL_ERROR "${OBJDUMP} is not GNU objdump, whose output this check reads")
+endif()
 
 # Call sites in the code, not mere presence of a symbol: a static runtime can
 # bring the protector's routines along without a single protected function.
@@ -45,7 +52,7 @@ set(has_fortify OFF)
 if(fortified GREATER 0)
   set(has_fortify ON)
 endif()
-expect(has_protector REQUIRE "stack protector (${guarded} call sites)")
+expect(has_protector always "stack protector (${guarded} call sites)")
 expect(has_fortify FORTIFY "_FORTIFY_SOURCE (${fortified} checked calls)")
 
 run(file_header ${OBJDUMP} -f ${BINARY})
@@ -54,7 +61,7 @@ if(file_header MATCHES "file format pei-")
   # Only a 64-bit address space has the room for high-entropy ASLR.
   set(high_entropy OFF)
   if(headers MATCHES "\nMagic[ \t]+020b")
-    set(high_entropy ${REQUIRE})
+    set(high_entropy ON)
   endif()
   foreach(flag "DYNAMIC_BASE;ASLR" "NX_COMPAT;DEP" "HIGH_ENTROPY_VA;high-entropy ASLR")
     list(GET flag 0 bit)
@@ -63,7 +70,7 @@ if(file_header MATCHES "file format pei-")
     if(headers MATCHES "\n[ \t]+${bit}\n")
       set(has ON)
     endif()
-    set(demanded ${REQUIRE})
+    set(demanded ON)
     if(bit STREQUAL "HIGH_ENTROPY_VA")
       set(demanded ${high_entropy})
     endif()
@@ -111,9 +118,9 @@ else()
   if(has_relro AND bind_now)
     set(full_relro ON)
   endif()
-  expect(full_relro REQUIRE "full RELRO")
+  expect(full_relro always "full RELRO")
   # Without a GNU_STACK header the loader makes the stack executable.
-  expect(nx_stack REQUIRE "non-executable stack")
+  expect(nx_stack always "non-executable stack")
   # The IBT and SHSTK property note is the AND of every linked object, and the
   # C library's start files are not marked here; the instrumentation shows in
   # the code instead, at the module's entry.
@@ -130,7 +137,7 @@ endif()
 
 if(wx STREQUAL "")
   list(APPEND carries "no writable code")
-elseif(REQUIRE)
+else()
   list(APPEND lacks "no writable code (writable and executable: ${wx})")
 endif()
 
@@ -139,7 +146,7 @@ if(carried STREQUAL "")
   set(carried "no mitigations")
 endif()
 file(WRITE ${SUMMARY} "${name}: ${carried}\n")
-if(REQUIRE AND lacks)
+if(lacks)
   list(JOIN lacks ", " lacking)
   message(FATAL_ERROR "${BINARY} lacks: ${lacking}")
 endif()

@@ -14,6 +14,8 @@ set(NORV_HARDEN_LINK_FLAGS "")
 set(NORV_HARDEN_FORTIFY OFF)
 set(NORV_HARDEN_CET OFF)
 if(NOT NORV_HARDEN)
+  # Nor does its summary outlive a switch to an unhardened build.
+  file(REMOVE ${CMAKE_BINARY_DIR}/hardening.txt)
   return()
 endif()
 

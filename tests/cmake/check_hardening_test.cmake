@@ -62,7 +62,7 @@ function(build_and_check name)
     endif()
   endif()
   execute_process(COMMAND ${CMAKE_COMMAND} -DBINARY=${module} -DOBJDUMP=${OBJDUMP} -DREADELF=${READELF}
-                          -DSUMMARY=${module}.txt -DREQUIRE=ON -DFORTIFY=${FORTIFY} -DCET=${CET} -DENTRY=entry -P ${CHECK}
+                          -DSUMMARY=${module}.txt -DFORTIFY=${FORTIFY} -DCET=${CET} -DENTRY=entry -P ${CHECK}
                   RESULT_VARIABLE failed OUTPUT_VARIABLE output ERROR_VARIABLE output)
   string(REGEX REPLACE "[ \n]+" " " output "${output}")
   if("${ARG_EXPECT}" STREQUAL "")
