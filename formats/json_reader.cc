@@ -168,7 +168,7 @@ BindingResult ParseText(std::string_view input) {
     BindingResult result;
     JsonValueBuilder builder(result.value, input.find("\\u0000") != std::string_view::npos);
     // A small document's strings decode on the stack.
-    char localScratch[1024];
+    char localScratch[4096];
     std::unique_ptr<char[]> heapScratch;
     char* scratch = localScratch;
     if (input.size() >= sizeof(localScratch)) {
