@@ -92,8 +92,11 @@ constexpr const char* kSessionText =
     "roles=['user','editor','reviewer'],sessionId='5f2b8c1e-9a47-4d3b-b6e0-2c7d1f8a9e34',userId=u:184467,"
     "userName='alex.morgan'}";
 
+// After a first parse, which may set up what the process keeps (the page
+// pool, the hash key), the blocks one more parse takes.
 template <class Parse>
 std::size_t AllocationsOf(Parse parse) {
+    parse();
     const std::size_t before = gAllocations;
     BindingResult result = parse();
     const std::size_t taken = gAllocations - before;
@@ -109,7 +112,11 @@ TEST(ReaderAllocationsTest, ASmallDocumentTakesOnlyItsArena) {
     EXPECT_EQ(AllocationsOf([&] { return ParseJson(json); }), 1u);
     const Bytes bytes = SessionMessagePack();
     std::size_t position = 0;
-    EXPECT_EQ(AllocationsOf([&] { return ParseMessagePack(bytes.data(), bytes.size(), position); }), 1u);
+    EXPECT_EQ(AllocationsOf([&] {
+                  position = 0;
+                  return ParseMessagePack(bytes.data(), bytes.size(), position);
+              }),
+              1u);
     EXPECT_EQ(position, bytes.size());
 }
 
