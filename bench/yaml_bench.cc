@@ -5,6 +5,7 @@
 #include <stdexcept>
 #include <string>
 
+#include "bench/libyaml_events.h"
 #include "bench/reader_documents.h"
 #include "formats/yaml_library.h"
 #include "formats/yaml_reader.h"
@@ -60,22 +61,7 @@ void Norv(benchmark::State& state, int which) {
 
 // The floor: every event parsed and deleted through the same entry points, nothing built.
 void LibyamlEvents(benchmark::State& state, int which) {
-    Run(state, which, [](const std::string& text) {
-        const Norv::YamlLibrary& yaml = *Norv::LoadYamlLibrary();
-        yaml_parser_t parser;
-        yaml.parserInitialize(&parser);
-        yaml.parserSetEncoding(&parser, YAML_UTF8_ENCODING);
-        yaml.parserSetInputString(&parser, reinterpret_cast<const unsigned char*>(text.data()), text.size());
-        yaml_event_t event;
-        bool done = false;
-        while (!done) {
-            if (yaml.parserParse(&parser, &event) == 0) break;
-            done = event.type == YAML_STREAM_END_EVENT;
-            yaml.eventDelete(&event);
-        }
-        yaml.parserDelete(&parser);
-        benchmark::DoNotOptimize(done);
-    });
+    Run(state, which, [](const std::string& text) { benchmark::DoNotOptimize(Norv::Bench::ReadLibyamlEvents(text)); });
 }
 
 void YamlCpp(benchmark::State& state, int which) {

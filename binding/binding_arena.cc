@@ -37,7 +37,8 @@ BindingArena::~BindingArena() {
     BindingPagePool& pool = BindingPagePool::Instance();
     void* batch[64];
     std::size_t count = 0;
-    for (const HeldWindow& window : heldWindows_) {
+    for (std::size_t i = 0; i < heldWindows_.size(); ++i) {
+        const HeldWindow& window = heldWindows_[i];
         for (std::uint32_t pages = window.pages; pages != 0; pages &= pages - 1) {
             batch[count++] = reinterpret_cast<void*>(window.base + std::countr_zero(pages) * kSlotPageSize);
             if (count == std::size(batch)) {
@@ -58,7 +59,7 @@ BindingArena::HeldWindow* BindingArena::findWindow(std::uintptr_t base) noexcept
 }
 
 void BindingArena::reserveWindow() {
-    if (heldWindows_.size() == heldWindows_.capacity()) heldWindows_.reserve(2 * heldWindows_.size() + 16);
+    heldWindows_.reserve(heldWindows_.size() + 1);
 }
 
 void BindingArena::recordPage(void* page, bool held) noexcept {
@@ -69,7 +70,7 @@ void BindingArena::recordPage(void* page, bool held) noexcept {
     if (held) {
         if (window == nullptr) {
             // Room was reserved before the page was taken, so this cannot throw.
-            window = &heldWindows_.emplace_back(HeldWindow{base, 0});
+            window = &heldWindows_.push_back(HeldWindow{base, 0});
         }
         window->pages = static_cast<std::uint16_t>(window->pages | bit);
         return;

@@ -5,9 +5,9 @@
 #include <cstdint>
 #include <string_view>
 #include <utility>
-#include <vector>
 
 #include "binding/binding_limits.h"
+#include "binding/small_stack.h"
 #include "diagnostics/format.h"
 #include "formats/element_stack.h"
 
@@ -105,9 +105,7 @@ const char* TruncatedIntegerMessage(std::uint8_t width) {
 class MessagePackReader {
 public:
     MessagePackReader(const std::uint8_t* data, std::size_t length, BindingResult& result)
-        : data_(data), length_(length), result_(result) {
-        frames_.reserve(16);
-    }
+        : data_(data), length_(length), result_(result) {}
 
     std::size_t position() const { return position_; }
 
@@ -300,7 +298,7 @@ private:
         }
         std::uint64_t count = 0;
         if (!readLength(byte, format, 0x0F, count)) return;
-        Frame& frame = frames_.emplace_back();
+        Frame& frame = frames_.push_back({});
         frame.target = &target;
         frame.map = format.action == Action::Map;
         frame.start = position_;
@@ -321,7 +319,7 @@ private:
     std::size_t length_;
     std::size_t position_ = 0;
     BindingResult& result_;
-    std::vector<Frame> frames_;
+    SmallStack<Frame, 16> frames_;
     ElementStack elements_;
 };
 

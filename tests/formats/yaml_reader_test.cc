@@ -2,49 +2,19 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <new>
 #include <string>
 
 #include "binding/binding_limits.h"
 #include "formats/yaml_library.h"
+#include "tests/formats/allocation_hooks.h"
 #include "tests/formats/value_text.h"
-
-// Allocation hooks of this test binary: a count of operator new calls and
-// bytes, and a way to make the n-th call from now fail.
-namespace {
-std::size_t gAllocations = 0;
-std::size_t gAllocatedBytes = 0;
-std::size_t gFailingAllocation = 0;  // 0: none, else the countdown to the failing call
-}  // namespace
-
-// Out of line so the compiler cannot pair the malloc and free across them.
-[[gnu::noinline]] void* operator new(std::size_t size) {
-    if (gFailingAllocation != 0 && --gFailingAllocation == 0) throw std::bad_alloc();
-    ++gAllocations;
-    gAllocatedBytes += size;
-    if (void* block = std::malloc(size == 0 ? 1 : size)) return block;
-    throw std::bad_alloc();
-}
-[[gnu::noinline]] void* operator new[](std::size_t size) {
-    return operator new(size);
-}
-[[gnu::noinline]] void operator delete(void* block) noexcept {
-    std::free(block);
-}
-[[gnu::noinline]] void operator delete[](void* block) noexcept {
-    std::free(block);
-}
-[[gnu::noinline]] void operator delete(void* block, std::size_t) noexcept {
-    std::free(block);
-}
-[[gnu::noinline]] void operator delete[](void* block, std::size_t) noexcept {
-    std::free(block);
-}
 
 namespace Norv {
 namespace {
 
+using Testing::gAllocatedBytes;
+using Testing::gFailingAllocation;
 using Testing::ValueText;
 
 struct YamlCase {
