@@ -136,7 +136,8 @@ TEST_F(PluginEvents, ResourceEventsReachTheExactWatcherAndEveryMatchingPattern) 
     auto watch = [&](const char* path, const char* tag) {
         plugin_->WatchResource<BindingProperty>(path, [&seen, tag](const ResourceEvent<BindingProperty>& event) {
             seen.push_back(std::string(tag) + " " + event.uri + " " +
-                           std::to_string(static_cast<int>(event.eventType)) + " " + event.data.get("state").toString());
+                           std::to_string(static_cast<int>(event.eventType)) + " " +
+                           event.data.get("state").toString());
         });
     };
     watch("/vek-login/v1/session", "exact");
