@@ -4,6 +4,8 @@
 #include "binding/binding_type_builder.h"
 #include "binding/help/api_help.h"
 #include "binding/help/help_types.h"
+#include "diagnostics/log_groups.h"
+#include "diagnostics/log_manager.h"
 #include "plugin/host_plugin.h"
 #include "plugin/plugin_entry.h"
 #include "plugin/plugin_export.h"
@@ -52,6 +54,29 @@ public:
             return BuildApiHelp(registry, format == BindingHelpFormat::Epytext ? format : BindingHelpFormat::Full)
                 .value;
         });
+    }
+
+    // Waits for service-proxy answers and async messages, so that a host can
+    // show each way they meet: the answer to "demo-1" asks for "demo-2", whose
+    // answer may already be there; "chat.send" waits for a method answer;
+    // "chat.message" has an async handler, other async keys have none.
+    bool Initialize() override {
+        using Client::PluginServiceProxyResponse;
+        AddPendingRequest("demo-1", [this](const PluginServiceProxyResponse& answer) {
+            Log(kLogLevelAlways, kLogGroupDbg, "norv-demo: demo-1 answered \"%s\"; now waiting for demo-2",
+                answer.payload.c_str());
+            AddPendingRequest("demo-2", [](const PluginServiceProxyResponse& later) {
+                Log(kLogLevelAlways, kLogGroupDbg, "norv-demo: demo-2 answered \"%s\"", later.payload.c_str());
+            });
+        });
+        AddPendingRequest("chat.send", [](const PluginServiceProxyResponse& answer) {
+            Log(kLogLevelAlways, kLogGroupDbg, "norv-demo: chat.send answered with status \"%s\"",
+                answer.status.c_str());
+        });
+        SetAsyncHandler("chat.message", [](const PluginServiceProxyResponse& message) {
+            Log(kLogLevelAlways, kLogGroupDbg, "norv-demo: chat.message says \"%s\"", message.payload.c_str());
+        });
+        return true;
     }
 };
 
