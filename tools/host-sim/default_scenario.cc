@@ -8,7 +8,7 @@ namespace Norv::HostSim {
 const char* const kDefaultScenarioText = R"({
   "title": "The login watcher keeps the messaging connection in step with the login",
   "answers": [
-    {"method": "GET", "path": "/vek-login/v1/session", "status": 200, "stream": 24,
+    {"method": "GET", "path": "/vek-login/v1/session", "status": 200, "stream": 8,
      "body": {"state": "LOGGED_OUT"}},
     {"method": "GET", "path": "/ulm-auth/v1/authorization/access-token", "status": 404,
      "error": "No access token"},

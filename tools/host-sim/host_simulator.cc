@@ -135,6 +135,11 @@ void HostSimulator::PrintHostCall(const Testing::HostCall& call) {
 }
 
 bool HostSimulator::OpenModule() {
+    if (options_.entry != nullptr) {
+        Line("host-sim: playing a plugin linked into this process");
+        module_.UseEntry(options_.entry);
+        return true;
+    }
     std::string path = options_.modulePath.empty() ? Testing::PluginModulePathBesideExecutable() : options_.modulePath;
     Line("host-sim: loading %s", path.c_str());
     if (!module_.Open(path)) {

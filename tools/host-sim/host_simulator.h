@@ -22,6 +22,8 @@ struct HostVersion {
 
 struct Options {
     std::string modulePath;  // empty: the module beside the executable
+    // Set: a plugin linked into this process, played instead of a module.
+    PluginLoadFunction entry = nullptr;
     HostVersion hostVersion;
     std::uint32_t hostHandle = 42;
 };
