@@ -4,12 +4,15 @@
 #include "platform/platform.h"
 #include "remoting/request_method.h"
 
+#include <algorithm>
 #include <cstdarg>
 #include <deque>
 
 namespace Norv::HostSim {
 
 namespace {
+
+constexpr std::uint32_t kSoakWarmUpCycles = 100;
 
 std::string RequestText(const Testing::HostCall& call) {
     std::string method = call.method == kMethodNamed ? call.text : std::string(MethodText(call.method));
@@ -84,6 +87,9 @@ SoakReport HostSimulator::Soak(const Scenario& scenario, std::uint32_t cycles) {
         report.counters = counters;
         report.cycles = cycle;
         if (cycle == 1) report.residentAfterFirst = Platform::ResidentMemoryBytes();
+        if (cycle == std::min<std::uint32_t>(kSoakWarmUpCycles, cycles)) {
+            report.residentAfterWarmUp = Platform::ResidentMemoryBytes();
+        }
     }
     report.residentAfterLast = Platform::ResidentMemoryBytes();
     host_.reset();

@@ -43,7 +43,10 @@ struct SoakReport {
     std::uint32_t faultyCycles = 0;  // cycles whose host check or expectations failed
     std::string firstFault;
     AllocationStatistics counters;  // the plugin's, after the last unload
+    // The process's resident memory after the first cycle, after the warm-up
+    // (cycle 100, or the last when there are fewer) and after the last.
     std::size_t residentAfterFirst = 0;
+    std::size_t residentAfterWarmUp = 0;
     std::size_t residentAfterLast = 0;
 };
 
