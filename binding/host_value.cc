@@ -4,6 +4,7 @@
 #include <new>
 #include <span>
 
+#include "binding/binding_limits.h"
 #include "binding/binding_registry.h"
 #include "diagnostics/allocation_statistics.h"
 #include "diagnostics/format.h"
@@ -41,10 +42,16 @@ void WriteText(HostValue& target, std::string_view text) {
     target.payload.string.length = static_cast<std::uint32_t>(text.size());
 }
 
-}  // namespace
-
-bool readHostValue(HostResult& failure, BindingProperty& target, const HostValue& source, std::string_view name) {
-    switch (static_cast<Tag>(source.tag)) {
+// `depth` counts the collections and structures around `source`: the host
+// decides how deep its records go, and each level costs a native stack frame.
+bool ReadValue(HostResult& failure, BindingProperty& target, const HostValue& source, std::string_view name,
+               std::size_t depth) {
+    const auto tag = static_cast<Tag>(source.tag);
+    if ((tag == Tag::Collection || tag == Tag::Structure) && depth >= kMaxNestingDepth) {
+        setHostError(failure, Format(kHostValueTooDeep, name, kMaxNestingDepth));
+        return false;
+    }
+    switch (tag) {
         case Tag::Empty:
             target.reset();
             return true;
@@ -78,7 +85,7 @@ bool readHostValue(HostResult& failure, BindingProperty& target, const HostValue
             target.makeCollection();
             target.reserve(count);
             for (std::uint32_t i = 0; i < count; ++i) {
-                if (!readHostValue(failure, target.append(), items[i], name)) return false;
+                if (!ReadValue(failure, target.append(), items[i], name, depth + 1)) return false;
             }
             return true;
         }
@@ -89,13 +96,21 @@ bool readHostValue(HostResult& failure, BindingProperty& target, const HostValue
             target.makeStructure();
             for (std::uint32_t i = 0; i < count; ++i) {
                 const char* key = members[i].key;
-                if (!readHostValue(failure, target.member(key ? key : ""), members[i].value, name)) return false;
+                if (!ReadValue(failure, target.member(key ? key : ""), members[i].value, name, depth + 1)) {
+                    return false;
+                }
             }
             return true;
         }
     }
     setHostError(failure, Format(kHostValueIncompatibleType, name, ""));
     return false;
+}
+
+}  // namespace
+
+bool readHostValue(HostResult& failure, BindingProperty& target, const HostValue& source, std::string_view name) {
+    return ReadValue(failure, target, source, name, 0);
 }
 
 void setHostError(HostResult& result, std::string_view message) {

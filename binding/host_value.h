@@ -34,9 +34,14 @@ enum class HostValueTag : std::uint32_t {
 inline constexpr const char* kHostValueIncompatibleType =
     "Couldn't assign value to '%1' of type object because the input is of an incompatible type '%2'.";
 
-// Fills `target` from `source`, copying every text and byte. On an unknown tag
-// anywhere in the tree it stops, fills `failure` and returns false; `target`
-// keeps what was read before. `name` is the value's name in the message.
+inline constexpr const char* kHostValueTooDeep =
+    "Couldn't assign value to '%1' because the input is nested deeper than %2 levels.";
+
+// Fills `target` from `source`, copying every text and byte; null pointers read
+// as empty whatever their counts say. On an unknown tag anywhere in the tree,
+// or on collections and structures nested deeper than kMaxNestingDepth, it
+// stops, fills `failure` and returns false; `target` keeps what was read
+// before. `name` is the value's name in the message.
 bool readHostValue(HostResult& failure, BindingProperty& target, const HostValue& source, std::string_view name);
 
 // Releases the value part of `result`, then stores an owned copy of `message`.

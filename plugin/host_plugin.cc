@@ -1,12 +1,15 @@
 #include "plugin/host_plugin.h"
 
-#include "binding/binding_page_pool.h"
 #include "diagnostics/allocation_statistics.h"
 #include "diagnostics/assertion_report.h"
 #include "diagnostics/format.h"
+#include "diagnostics/log_api.h"
+#include "diagnostics/log_groups.h"
 #include "diagnostics/log_manager.h"
 #include "platform/platform.h"
 #include "plugin/host_call_guard.h"
+#include "plugin/host_types.h"
+#include "plugin/plugin_log_target.h"
 
 #include <cstdio>
 
@@ -73,6 +76,11 @@ void HostPlugin::BeginWait(const std::string& label, std::uint32_t flags) {
     if (table != nullptr && table->BeginWait != nullptr) table->BeginWait(table, label.c_str(), flags);
 }
 
+bool HostPlugin::CanSendRequest() const {
+    HostFunctionTable* table = Table();
+    return table != nullptr && table->SendRequest != nullptr;
+}
+
 void HostPlugin::EndWait() {
     HostFunctionTable* table = Table();
     if (table != nullptr && table->EndWait != nullptr) table->EndWait(table);
@@ -99,8 +107,8 @@ void HostPlugin::Handshake(PluginLoadRecord& record, const char* shortName) {
     }
     hostVersion_ = std::move(host);
     names_ = MakePluginNames(shortName, kBackendPluginType);
-    // Seam (host-defined types): register them into the registry and point
-    // registry_ at it.
+    Client::RegisterHostTypes(*dispatcher_);
+    registry_ = dispatcher_.get();
     RegisterBindings();
     // Seam (API table): have the dispatcher build the table of everything
     // registered; until then the table is six zero words.
@@ -125,29 +133,45 @@ bool HostPlugin::Init(HostInterface* host) {
 }
 
 void HostPlugin::InstallPluginLogTarget() {
-    // Seam (plugin log target): replace the console targets with a target
-    // that writes through host slot 9, kept in logTarget_.
+    const LogApi& log = GetLogApi();
+    if (log.FindTarget(kPluginLogTargetName) != nullptr) return;
+    for (LogTargetInterface* builtin : {log.StdOutTarget(), log.StdErrTarget(), log.DebuggerTarget()}) {
+        if (builtin != nullptr) log.DetachTarget(builtin);
+    }
+    log.SetMinimumLevel(kLogLevelOkay);
+    log.SetMutedGroups(kLogGroupXtr);
+    logTarget_ = std::make_unique<PluginLogTarget>(host_->functions);
+    LogTargetSettings settings;
+    settings.level = log.GetMinimumLevel();
+    settings.include = 0;
+    settings.exclude = 0;
+    settings.format = "#D| #L| #G| #M";
+    logTarget_->Configure(settings);
 }
 
 HostFunctionTable* HostPlugin::Table() const {
-    return host_ == nullptr ? nullptr : host_->functions;
+    return host_ == nullptr || released_ ? nullptr : host_->functions;
 }
 
 bool HostPlugin::InitCallback(void* context, HostInterface* host) {
     return GuardHostCall("init", false, [&] {
         auto* plugin = static_cast<HostPlugin*>(context);
-        return plugin != nullptr && plugin->Init(host);
+        if (plugin == nullptr) return false;
+        HostCallScope scope(*plugin);
+        return plugin->Init(host);
     });
 }
 
 void HostPlugin::UnloadCallback(void* context) {
     auto* plugin = static_cast<HostPlugin*>(context);
-    if (plugin == nullptr) return;
+    if (plugin == nullptr || plugin->released_) return;
     GuardHostCall("unload", [&] { plugin->Shutdown(); });
-    // Destroyed even when the shutdown failed: the host lets go of it either way.
-    GuardHostCall("unload", [&] { delete plugin; });
-    // Pages kept for reuse would otherwise outlive the plugin in the host process.
-    BindingPagePool::ReleaseIdle();
+    plugin->released_ = true;
+    // The host's table may be gone once unload returns.
+    plugin->logTarget_.reset();
+    // Destroyed even when the shutdown failed: the host lets go of it either
+    // way. An unload from inside a handler's wait waits for that handler.
+    GuardHostCall("unload", [&] { DestroyWhenIdle(plugin); });
 }
 
 void HostPlugin::MemoryStatisticsCallback(void*, std::uint32_t* words) {

@@ -24,7 +24,8 @@ public:
     ~HostPlugin() override;
 
     // Host slots 0 to 8: forwarded unchanged while a host is connected;
-    // before init (or for a slot the host left empty) they do nothing and return 0.
+    // before init, after unload, or for a slot the host left empty they do
+    // nothing and return 0.
     std::uint32_t SendRequest(HostResponseRecord* response, const HostRequestRecord* request) override;
     std::uintptr_t HostSlot1(std::uintptr_t first, std::uintptr_t second) override;
     std::uintptr_t HostSlot2(std::uintptr_t word) override;
@@ -36,6 +37,7 @@ public:
     void YieldToHost() override;
     void BeginWait(const std::string& label, std::uint32_t flags) override;
     void EndWait() override;
+    bool CanSendRequest() const override;
 
     // Runs after the host-defined types are registered and before the API
     // table is built; the place for a plugin's own functions and types.
@@ -59,14 +61,14 @@ protected:
     // The init callback's work, on the plugin given as context.
     bool Init(HostInterface* host);
     void InstallPluginLogTarget();
-    // The host's function table once init has run, else null.
+    // The host's function table from init until unload, else null.
     HostFunctionTable* Table() const;
 
 private:
     // The three callbacks of the load record; each catches everything.
-    static bool InitCallback(void* context, HostInterface* host);
-    static void UnloadCallback(void* context);
-    static void MemoryStatisticsCallback(void* context, std::uint32_t* words);
+    static bool NORV_CALL InitCallback(void* context, HostInterface* host);
+    static void NORV_CALL UnloadCallback(void* context);
+    static void NORV_CALL MemoryStatisticsCallback(void* context, std::uint32_t* words);
 
     // Held from construction until every other member is gone.
     struct LogManagerReference {
@@ -82,6 +84,9 @@ private:
     // is built from. Starts with the builtin types.
     std::unique_ptr<BindingRegistry> dispatcher_;
     HostInterface* host_ = nullptr;
+    // Set by unload: nothing reaches the host afterwards, even from a handler
+    // that was still running when the host let go of the plugin.
+    bool released_ = false;
     PluginCallbacks callbacks_;
     PluginApiTable apiTable_{};
 };

@@ -6,9 +6,34 @@ void ResourceEventSource::Subscribe(const std::string&) {}
 
 void ResourceEventSource::Unsubscribe(const std::string&) {}
 
+RemotingTransport* ResourceEventSource::ResourceTransport() {
+    return nullptr;
+}
+
+std::shared_ptr<ResourceWatch> ResourceEventSource::StoreWatch(const std::string& path, ResourceEventHandler handler) {
+    auto& table = path.find('*') == std::string::npos ? exactPathHandlers_ : wildcardHandlers_;
+    auto watch = std::make_shared<ResourceWatch>(std::move(handler));
+    std::shared_ptr<ResourceWatch>& slot = table[path];
+    if (slot != nullptr) slot->active = false;
+    slot = watch;
+    return watch;
+}
+
+bool ResourceEventSource::UnwatchResource(const std::string& path) {
+    auto& table = path.find('*') == std::string::npos ? exactPathHandlers_ : wildcardHandlers_;
+    auto found = table.find(path);
+    if (found == table.end()) return false;
+    found->second->active = false;
+    table.erase(found);
+    Unsubscribe(path);
+    return true;
+}
+
 void ResourceEventSource::ClearResourceHandlers() {
-    exactPathHandlers_.clear();
-    wildcardHandlers_.clear();
+    for (auto* table : {&exactPathHandlers_, &wildcardHandlers_}) {
+        for (auto& entry : *table) entry.second->active = false;
+        table->clear();
+    }
 }
 
 }  // namespace Norv

@@ -8,8 +8,11 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <type_traits>
+#include <unordered_map>
 #include <utility>
 #include <variant>
+#include <vector>
 
 #include "binding/assign_value.h"
 #include "binding/binding_property.h"
@@ -54,6 +57,25 @@ private:
     std::variant<T, RemotingError> outcome_;
 };
 
+// The messages of a call (format texts: %1 the method name, %2 the path).
+namespace RemotingMessage {
+inline constexpr const char* kParametersNotConverted = "Request not sent: Error converting parameters for %1 %2: %3";
+inline constexpr const char* kNotSent = "Request not sent: no host to take %1 %2";
+inline constexpr const char* kErrorResponse = "Error response for %1 %2: %3";
+inline constexpr const char* kResponseNotConverted = "Error converting response for %1 %2: %3";
+inline constexpr const char* kStreamNotRead = "Error reading streamed response for %1 %2: %3";
+inline constexpr const char* kCallException = "Exception during request %1 %2: %3";
+// When even formatting the exception's message fails.
+inline constexpr const char* kCallExceptionUnformatted = "Exception during request";
+inline constexpr const char* kStreamReadError = "Stream read error";
+inline constexpr const char* kWaitYieldLabel = "Wait: yield";
+// The name conversions give the answer in their messages.
+inline constexpr const char* kResultName = "<result>";
+}  // namespace RemotingMessage
+
+// Parameters that travel as no argument entries at all.
+BindingResult NoParameters();
+
 namespace RemotingDetail {
 
 // Sends `parameters` (already converted, or a failed conversion) and, when
@@ -61,6 +83,55 @@ namespace RemotingDetail {
 // record is released before this returns.
 std::optional<RemotingError> Call(RemotingTransport& transport, std::int32_t method, std::string_view path,
                                   const BindingResult& parameters, BindingProperty* answer);
+
+// The error of a call that failed on the plugin's side after the answer
+// arrived (code 0), and of a call interrupted by an exception (code 0).
+RemotingError ConversionError(std::int32_t method, std::string_view path, std::string_view message);
+RemotingError ExceptionError(std::int32_t method, std::string_view path) noexcept;
+
+// The element type behind vectors and maps, whose descriptor the elements need.
+template <class T>
+struct Innermost {
+    using type = T;
+};
+template <class E>
+struct Innermost<std::vector<E>> : Innermost<E> {};
+template <class E>
+struct Innermost<std::unordered_map<std::string, E>> : Innermost<E> {};
+
+template <class T>
+const BindingTypeDescriptor* DescriptorFor(const BindingRegistry* registry) {
+    using Inner = typename Innermost<T>::type;
+    if constexpr ((NativeType::Structure<Inner> || std::is_enum_v<Inner>)&&HasStaticTypeText<Inner>) {
+        return registry == nullptr ? nullptr : registry->findTypeByHash(StaticType::HashCode<Inner>());
+    } else {
+        return nullptr;
+    }
+}
+
+template <class T>
+RemotingResult<T> AnswerAs(const RemotingTransport& transport, std::int32_t method, std::string_view path,
+                           BindingProperty& answer) noexcept {
+    try {
+        if constexpr (std::same_as<T, BindingProperty>) {
+            return RemotingResult<T>(std::move(answer));
+        } else {
+            T value{};
+            BindingResult converted;
+            const BindingRegistry* registry = transport.registry();
+            const BindingTypeDescriptor* descriptor = DescriptorFor<T>(registry);
+            if constexpr (NativeType::Structure<T>) {
+                assignStruct(converted, &value, answer, descriptor, RemotingMessage::kResultName);
+            } else {
+                assignNative(converted, value, answer, RemotingMessage::kResultName, registry, descriptor);
+            }
+            if (!converted.ok()) return ConversionError(method, path, converted.error());
+            return RemotingResult<T>(std::move(value));
+        }
+    } catch (...) {
+        return ExceptionError(method, path);
+    }
+}
 
 template <class P>
 BindingResult ParametersOf(const RemotingTransport& transport, const P& parameters) {
@@ -90,16 +161,28 @@ std::optional<RemotingError> RemotingCall(RemotingTransport& transport, std::int
 template <class P>
 std::optional<RemotingError> RemotingCall(RemotingTransport& transport, std::int32_t method, std::string_view path,
                                           const P& parameters) {
-    return RemotingDetail::Call(transport, method, path, RemotingDetail::ParametersOf(transport, parameters), nullptr);
+    BindingResult converted;
+    try {
+        converted = RemotingDetail::ParametersOf(transport, parameters);
+    } catch (...) {
+        return RemotingDetail::ExceptionError(method, path);
+    }
+    return RemotingDetail::Call(transport, method, path, converted, nullptr);
 }
 
-// A call whose answer is converted into a T.
+// A call whose answer is converted into a T: a registered structure by its
+// descriptor, a BindingProperty as it came, anything else by the native rules.
 template <class T>
-RemotingResult<T> RemotingCallFor(RemotingTransport& transport, std::int32_t method, std::string_view path);
+RemotingResult<T> RemotingCallFor(RemotingTransport& transport, std::int32_t method, std::string_view path) {
+    BindingProperty answer;
+    if (auto error = RemotingDetail::Call(transport, method, path, NoParameters(), &answer)) return std::move(*error);
+    return RemotingDetail::AnswerAs<T>(transport, method, path, answer);
+}
 
 // Reads a response's stream to its end (4096 bytes a read, yielding to the
 // host while it has no more yet) and parses it as JSON; the stream is released
-// in every case.
+// once in every case. A read that fails or claims more bytes than the buffer
+// holds gives "Stream read error".
 BindingResult ReadStreamedBody(RemotingTransport& transport, const HostResponseRecord& response);
 
 // BeginWait("Wait: yield", 0), YieldToHost, EndWait.

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "binding/assign_value.h"
+#include "binding/binding_limits.h"
 #include "binding/to_value.h"
 #include "conversion_test_types.h"
 #include "diagnostics/allocation_statistics.h"
@@ -222,6 +223,43 @@ TEST_F(HostValueTest, DuplicateKeysKeepTheLastValueAndBadMembersFail) {
     EXPECT_FALSE(readHostValue(failure_, value, record, "payload"));
     EXPECT_STREQ(failure_.error,
                  "Couldn't assign value to 'payload' of type object because the input is of an incompatible type ''.");
+}
+
+// Nesting a host chooses must not decide how deep the reader recurses.
+TEST_F(HostValueTest, NestingBeyondTheDepthLimitFailsInsteadOfExhaustingTheStack) {
+    const struct {
+        std::size_t levels;
+        bool ok;
+    } cases[] = {{kMaxNestingDepth, true}, {kMaxNestingDepth + 1, false}, {100000, false}};
+    for (const auto& c : cases) {
+        // Built iteratively: level i holds level i + 1, alternating collections and structures.
+        std::vector<HostValue> levels(c.levels + 1, Record(0));
+        std::vector<HostValueMember> members(c.levels);
+        levels[c.levels].tag = HOST_VALUE_SIGNED;
+        for (std::size_t i = 0; i < c.levels; ++i) {
+            if (i % 2 == 0) {
+                levels[i].tag = HOST_VALUE_COLLECTION;
+                levels[i].payload.collection.items = &levels[i + 1];
+                levels[i].payload.collection.count = 1;
+            } else {
+                members[i] = HostValueMember{"m", levels[i + 1], 0};
+                levels[i].tag = HOST_VALUE_STRUCTURE;
+                levels[i].payload.structure.members = &members[i];
+                levels[i].payload.structure.count = 1;
+            }
+        }
+        // Members hold copies, so fill them from the innermost level outward.
+        for (std::size_t i = c.levels; i-- > 0;) {
+            if (i % 2 == 1) members[i].value = levels[i + 1];
+        }
+        BindingProperty value;
+        EXPECT_EQ(readHostValue(failure_, value, levels[0], "payload"), c.ok) << c.levels;
+        if (c.ok) continue;
+        EXPECT_STREQ(failure_.error,
+                     "Couldn't assign value to 'payload' because the input is nested deeper than 512 levels.")
+            << c.levels;
+        resetHostResult(failure_);
+    }
 }
 
 TEST_F(HostValueTest, SetHostErrorReplacesValueAndMessage) {

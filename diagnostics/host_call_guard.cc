@@ -1,4 +1,4 @@
-#include "plugin/host_call_guard.h"
+#include "diagnostics/host_call_guard.h"
 
 #include "diagnostics/log_groups.h"
 #include "diagnostics/log_manager.h"

@@ -1,0 +1,293 @@
+#include "binding/binding_registry.h"
+#include "binding/binding_type_builder.h"
+#include "binding/host_value.h"
+#include "plugin/host_plugin.h"
+#include "plugin/host_types.h"
+#include "tests/support/fake_host.h"
+#include "tests/support/host_answers.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace Norv {
+namespace {
+
+using Client::PluginResourceEvent;
+using Client::PluginResourceEventType;
+using Testing::FakeHost;
+using Testing::HostCall;
+
+constexpr const char* kSessionEvent = "OnJsonApiEvent_vek-login_v1_session";
+
+struct Session {
+    static constexpr FixedText kStaticTypeText{"struct Norv::Session"};
+    std::string state;
+    std::string idToken;
+};
+
+class EventPlugin : public HostPlugin {
+public:
+    void RegisterBindings() override {
+        registerBindingsCalls++;
+        Registry()
+            .registerType<Session>("Session")
+            .addField("state", &Session::state, {}, kBindingFieldRequired)
+            .addField("idToken", &Session::idToken);
+    }
+    using HostPlugin::eventHandlers_;
+    using HostPlugin::subscriptionCounts_;
+    int registerBindingsCalls = 0;
+};
+
+// A plugin after handshake and init against a fake host that answers every
+// request with an error, so no watcher gets a synthetic first event.
+class PluginEvents : public ::testing::Test {
+protected:
+    void SetUp() override {
+        PluginLoadRecord record{};
+        record.major = 18;
+        plugin_ = new EventPlugin;
+        plugin_->Handshake(record, "vek-norv-messaging-service");
+        callbacks_ = plugin_->Callbacks();
+        host_.SetRequestHandler([this](HostResponseRecord* response, const HostRequestRecord* request) {
+            requests_.push_back(Testing::DescribeRequest(*request));
+            Testing::HostAnswer answer = next_;
+            next_ = Testing::HostAnswer::Error(404, "Not found");
+            Testing::FillHostResponse(*response, answer);
+            return 0u;
+        });
+        ASSERT_TRUE(callbacks_.init(plugin_, host_.Interface()));
+        host_.ClearCalls();
+    }
+    void TearDown() override {
+        if (plugin_ != nullptr) callbacks_.unload(plugin_);
+    }
+
+    // Delivers through the callback the plugin subscribed the name with.
+    void Deliver(const char* name, const BindingProperty& payload) {
+        const HostCall* subscription = nullptr;
+        for (const HostCall& call : subscriptions_) {
+            if (call.text == name) subscription = &call;
+        }
+        ASSERT_NE(subscription, nullptr) << name;
+        Testing::DeliverHostEvent(subscription->callback, subscription->context, name, payload);
+    }
+    void RememberSubscriptions() {
+        for (const HostCall& call : host_.CallsTo(3)) subscriptions_.push_back(call);
+    }
+    void DeliverResource(const char* name, const std::string& uri, const char* type, const BindingProperty& data) {
+        Deliver(name, Testing::ResourceEventPayload(uri, type, data));
+    }
+    std::vector<std::string> HostLog() const {
+        std::vector<std::string> lines;
+        for (const HostCall& call : host_.CallsTo(9)) lines.push_back(std::to_string(call.level) + " " + call.text);
+        return lines;
+    }
+
+    FakeHost host_;
+    EventPlugin* plugin_ = nullptr;
+    PluginCallbacks callbacks_{};
+    std::vector<HostCall> subscriptions_;
+    std::vector<std::string> requests_;
+    Testing::HostAnswer next_ = Testing::HostAnswer::Error(404, "Not found");
+};
+
+BindingProperty SessionData(const char* state, const char* token) {
+    BindingProperty data;
+    data.member("state") = state;
+    data.member("idToken") = token;
+    return data;
+}
+
+TEST_F(PluginEvents, PathsOfOneEventNameShareACountedSubscription) {
+    plugin_->Subscribe("/vek-login/v1/session");
+    plugin_->Subscribe("/vek-login/v1/session/x");
+    plugin_->Subscribe("/vek-login/v1/other");
+    ASSERT_EQ(host_.CallsTo(3).size(), 2u);
+    EXPECT_EQ(host_.CallsTo(3)[0].text, kSessionEvent);
+    EXPECT_EQ(host_.CallsTo(3)[0].flags, 0u);
+    EXPECT_EQ(host_.CallsTo(3)[0].hostHandle, host_.Interface()->hostHandle);
+    EXPECT_EQ(plugin_->subscriptionCounts_[kSessionEvent], 2);
+
+    plugin_->Unsubscribe("/vek-login/v1/session/x");
+    EXPECT_TRUE(host_.CallsTo(4).empty());
+    plugin_->Unsubscribe("/vek-login/v1/session");
+    ASSERT_EQ(host_.CallsTo(4).size(), 1u);
+    EXPECT_EQ(host_.CallsTo(4)[0].text, kSessionEvent);
+    EXPECT_EQ(plugin_->eventHandlers_.count(kSessionEvent), 0u);
+}
+
+TEST_F(PluginEvents, AnUnbalancedUnsubscribeNeverCountsBelowZero) {
+    plugin_->Unsubscribe("/vek-login/v1/session");
+    plugin_->Subscribe("/vek-login/v1/session");
+    plugin_->Unsubscribe("/vek-login/v1/session");
+    plugin_->Unsubscribe("/vek-login/v1/session");
+    EXPECT_EQ(plugin_->subscriptionCounts_[kSessionEvent], 0);
+    EXPECT_EQ(host_.CallsTo(4).size(), 1u);
+    // The next subscription reaches the host again.
+    plugin_->Subscribe("/vek-login/v1/session");
+    EXPECT_EQ(host_.CallsTo(3).size(), 2u);
+}
+
+TEST_F(PluginEvents, ResourceEventsReachTheExactWatcherAndEveryMatchingPattern) {
+    std::vector<std::string> seen;
+    auto watch = [&](const char* path, const char* tag) {
+        plugin_->WatchResource<BindingProperty>(path, [&seen, tag](const ResourceEvent<BindingProperty>& event) {
+            seen.push_back(std::string(tag) + " " + event.uri + " " +
+                           std::to_string(static_cast<int>(event.eventType)) + " " + event.data.toString());
+        });
+    };
+    watch("/vek-login/v1/session", "exact");
+    watch("/vek-login/*/session", "pattern");
+    watch("/vek-login/v1/*x", "never");
+    RememberSubscriptions();
+    // Without the leading '/' the uri still finds the watchers of the path.
+    BindingProperty data;
+    data.member("state") = "IN_PROGRESS";
+    DeliverResource(kSessionEvent, "vek-login/v1/session", "Update", data);
+    std::sort(seen.begin(), seen.end());
+    EXPECT_EQ(seen, (std::vector<std::string>{"exact vek-login/v1/session 1 {state: IN_PROGRESS}",
+                                              "pattern vek-login/v1/session 1 {state: IN_PROGRESS}"}));
+}
+
+TEST_F(PluginEvents, ADeleteReachesATypedWatcherWithEmptyDataAndBadDataIsDropped) {
+    std::vector<ResourceEvent<Session>> seen;
+    plugin_->WatchResource<Session>("/vek-login/v1/session",
+                                    [&](const ResourceEvent<Session>& event) { seen.push_back(event); });
+    RememberSubscriptions();
+    DeliverResource(kSessionEvent, "/vek-login/v1/session", "Update", SessionData("SUCCEEDED", "t1"));
+    DeliverResource(kSessionEvent, "/vek-login/v1/session", "Update", BindingProperty());  // "state" is required
+    DeliverResource(kSessionEvent, "/vek-login/v1/session", "Delete", BindingProperty());
+    ASSERT_EQ(seen.size(), 2u);
+    EXPECT_EQ(seen[0].data.idToken, "t1");
+    EXPECT_EQ(seen[1].eventType, PluginResourceEventType::Delete);
+    EXPECT_EQ(seen[1].data.state, "");
+}
+
+TEST_F(PluginEvents, PayloadsThatDoNotConvertAndUnknownNamesAreIgnored) {
+    int calls = 0;
+    plugin_->WatchResource<BindingProperty>("/vek-login/v1/session",
+                                            [&](const ResourceEvent<BindingProperty>&) { ++calls; });
+    RememberSubscriptions();
+    BindingProperty bad;
+    bad.member("uri") = "/vek-login/v1/session";
+    bad.member("eventType") = "Rename";
+    Deliver(kSessionEvent, bad);
+    Deliver(kSessionEvent, BindingProperty());
+    const HostCall& subscription = subscriptions_.front();
+    Testing::DeliverHostEvent(subscription.callback, subscription.context, "OnSomethingElse",
+                              Testing::ResourceEventPayload("/vek-login/v1/session", "Update", {}));
+    subscription.callback(nullptr);
+    HostEventRecord noContext{};
+    noContext.eventName = kSessionEvent;
+    subscription.callback(&noContext);
+    EXPECT_EQ(calls, 0);
+    EXPECT_TRUE(HostLog().empty());
+}
+
+TEST_F(PluginEvents, AHandlerMayUnwatchReplaceAndShutDownWhileItRuns) {
+    std::vector<std::string> seen;
+    plugin_->WatchResource<BindingProperty>("/a/b/c", [&](const ResourceEvent<BindingProperty>&) {
+        seen.push_back("exact");
+        plugin_->UnwatchResource("/a/*/c");
+        plugin_->WatchResource<BindingProperty>(
+            "/a/b/c", [&](const ResourceEvent<BindingProperty>&) { seen.push_back("replacement"); });
+    });
+    plugin_->WatchResource<BindingProperty>(
+        "/a/*/c", [&](const ResourceEvent<BindingProperty>&) { seen.push_back("removed pattern"); });
+    RememberSubscriptions();
+    DeliverResource("OnJsonApiEvent_a_b_c", "/a/b/c", "Update", {});
+    EXPECT_EQ(seen, std::vector<std::string>{"exact"});
+    DeliverResource("OnJsonApiEvent_a_b_c", "/a/b/c", "Update", {});
+    EXPECT_EQ(seen, (std::vector<std::string>{"exact", "replacement"}));
+
+    plugin_->WatchResource<BindingProperty>("/a/b/c", [&](const ResourceEvent<BindingProperty>&) {
+        seen.push_back("shutting down");
+        plugin_->Shutdown();
+    });
+    plugin_->WatchResource<BindingProperty>(
+        "/a/*/c", [&](const ResourceEvent<BindingProperty>&) { seen.push_back("after shutdown"); });
+    DeliverResource("OnJsonApiEvent_a_b_c", "/a/b/c", "Update", {});
+    EXPECT_EQ(seen.back(), "shutting down");
+    EXPECT_TRUE(plugin_->eventHandlers_.empty());
+}
+
+TEST_F(PluginEvents, AnUnloadInsideAHandlerDestroysThePluginOnlyWhenTheHandlerReturns) {
+    bool stillAlive = false;
+    plugin_->WatchResource<BindingProperty>("/a/b/c", [&](const ResourceEvent<BindingProperty>&) {
+        callbacks_.unload(plugin_);
+        // Still a live object here: ASan would report a use after free.
+        stillAlive = plugin_->Names().shortName == "vek-norv-messaging-service";
+        plugin_->Subscribe("/x/y/z");
+    });
+    RememberSubscriptions();
+    DeliverResource("OnJsonApiEvent_a_b_c", "/a/b/c", "Update", {});
+    plugin_ = nullptr;
+    EXPECT_TRUE(stillAlive);
+    // Nothing reached the host after the unload's own unsubscriptions.
+    ASSERT_FALSE(host_.Calls().empty());
+    EXPECT_EQ(host_.Calls().back().slot, 4);
+}
+
+TEST_F(PluginEvents, AnEmptyHandlerIsCaughtAndLogged) {
+    plugin_->AddEventHandler("OnServiceProxyUuidEvent",
+                             std::function<void(const Client::PluginServiceProxyResponse&)>());
+    RememberSubscriptions();
+    BindingProperty payload;
+    payload.member("uuid") = "u";
+    Deliver("OnServiceProxyUuidEvent", payload);
+    ASSERT_EQ(HostLog().size(), 1u);
+    EXPECT_EQ(HostLog()[0].rfind("2 Exception in event callback: ", 0), 0u) << HostLog()[0];
+}
+
+TEST_F(PluginEvents, WatchingAPathFetchesItAndDeliversASyntheticCreate) {
+    std::vector<std::string> seen;
+    next_ = Testing::HostAnswer::Ok(SessionData("SUCCEEDED", "t0"));
+    plugin_->WatchResource<Session>("/vek-login/v1/session", [&](const ResourceEvent<Session>& event) {
+        seen.push_back(event.uri + " " + std::to_string(static_cast<int>(event.eventType)) + " " + event.data.idToken);
+    });
+    EXPECT_EQ(requests_, std::vector<std::string>{"GET /vek-login/v1/session"});
+    EXPECT_EQ(seen, std::vector<std::string>{"/vek-login/v1/session 0 t0"});
+    // A pattern is not fetched.
+    plugin_->WatchResource<Session>("/vek-login/*", [&](const ResourceEvent<Session>&) {});
+    EXPECT_EQ(requests_.size(), 1u);
+}
+
+TEST(HostTypes, RegisteringTwiceChangesNothing) {
+    BindingRegistry registry;
+    Client::RegisterHostTypes(registry);
+    Client::RegisterHostTypes(registry);
+    const BindingTypeDescriptor* event = registry.findType("PluginResourceEvent");
+    ASSERT_NE(event, nullptr);
+    ASSERT_EQ(event->fields.size(), 3u);
+    EXPECT_EQ(event->fields[0].name, "uri");
+    EXPECT_EQ(event->fields[1].name, "eventType");
+    EXPECT_EQ(event->fields[2].name, "data");
+    EXPECT_EQ(event->tags, std::vector<std::string>{"nclient"});
+    const BindingTypeDescriptor* type = registry.findType("PluginResourceEventType");
+    ASSERT_NE(type, nullptr);
+    EXPECT_EQ(type->values.size(), 3u);
+    EXPECT_EQ(registry.findType("PluginServiceProxyResponse")->fields.size(), 6u);
+    for (const char* name : {"OnJsonApiEvent", "OnLcdsEvent", "OnServiceProxyUuidEvent", "OnServiceProxyMethodEvent",
+                             "OnServiceProxyAsyncEvent"}) {
+        const BindingEventDescriptor* found = registry.findEvent(name);
+        ASSERT_NE(found, nullptr) << name;
+        EXPECT_EQ(found->tags, std::vector<std::string>{"nclient"}) << name;
+        EXPECT_NE(found->type, nullptr) << name;
+    }
+}
+
+TEST(HostTypes, ADeleteEventTypeReadsAsTwo) {
+    BindingRegistry registry;
+    Client::RegisterHostTypes(registry);
+    BindingResult result;
+    PluginResourceEvent event;
+    assignStruct(result, event, Testing::ResourceEventPayload("/a", "Delete", {}), registry, "<result>");
+    ASSERT_TRUE(result.ok()) << result.error();
+    EXPECT_EQ(static_cast<int>(event.eventType), 2);
+}
+
+}  // namespace
+}  // namespace Norv

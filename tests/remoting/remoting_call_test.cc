@@ -1,0 +1,331 @@
+#include "remoting/remoting_call.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <new>
+#include <string>
+#include <vector>
+
+#include "binding/binding_type_builder.h"
+#include "diagnostics/allocation_statistics.h"
+#include "fake_transport.h"
+#include "tests/formats/value_text.h"
+
+namespace Norv::RemotingTest {
+
+struct Session {
+    static constexpr FixedText kStaticTypeText{"struct Norv::RemotingTest::Session"};
+    std::string state;
+    std::int32_t tries = 0;
+};
+
+struct Token {
+    static constexpr FixedText kStaticTypeText{"struct Norv::RemotingTest::Token"};
+    std::string token;
+};
+
+// Never registered.
+struct Stranger {
+    static constexpr FixedText kStaticTypeText{"struct Norv::RemotingTest::Stranger"};
+    std::int32_t x = 0;
+};
+
+namespace {
+
+std::int64_t OutstandingBlocks() {
+    const AllocationStatistics statistics = CurrentAllocationStatistics();
+    return static_cast<std::int64_t>(statistics.Allocations() - statistics.Releases());
+}
+
+BindingProperty Text(const char* text) {
+    BindingProperty value;
+    value = text;
+    return value;
+}
+
+BindingProperty SessionBody(const char* state) {
+    BindingProperty body;
+    body.member("state") = state;
+    body.member("tries") = std::int32_t{2};
+    return body;
+}
+
+class RemotingCallTest : public ::testing::Test {
+protected:
+    RemotingCallTest() : baseline_(OutstandingBlocks()) {
+        registry_.registerType<Session>("Session")
+            .addField("state", &Session::state)
+            .addField("tries", &Session::tries);
+        registry_.registerType<Token>("Token").addField("token", &Token::token);
+        host_.useRegistry(&registry_);
+        FakeTransport::recordReleases = 0;
+    }
+    ~RemotingCallTest() override {
+        host_ = FakeTransport();
+        EXPECT_EQ(OutstandingBlocks(), baseline_) << "every record the call made is released";
+    }
+
+    Answer& answer() { return host_.answers.emplace_back(); }
+
+    BindingRegistry registry_;
+    FakeTransport host_;
+    std::int64_t baseline_;
+};
+
+TEST_F(RemotingCallTest, TypedGetConvertsTheBodyAndSendsNoArguments) {
+    answer().body = SessionBody("SUCCEEDED");
+    RemotingResult<Session> result = RemotingCallFor<Session>(host_, kMethodGet, "/vek-login/v1/session");
+    ASSERT_TRUE(result.ok()) << result.error().message();
+    EXPECT_EQ(result.value().state, "SUCCEEDED");
+    EXPECT_EQ(result.value().tries, 2);
+    ASSERT_EQ(host_.requests.size(), 1u);
+    EXPECT_EQ(host_.requests[0].method, 2);
+    EXPECT_EQ(host_.requests[0].path, "/vek-login/v1/session");
+    EXPECT_EQ(host_.requests[0].callerContext, 0x5eedu);
+    EXPECT_TRUE(host_.requests[0].names.empty());
+    EXPECT_EQ(FakeTransport::recordReleases, 1);
+}
+
+TEST_F(RemotingCallTest, AnswersOfOtherTypes) {
+    BindingProperty list;
+    list.makeCollection();
+    list.append() = "a";
+    list.append() = "b";
+    answer().body = list;
+    auto words = RemotingCallFor<std::vector<std::string>>(host_, kMethodGet, "/words");
+    ASSERT_TRUE(words.ok());
+    EXPECT_EQ(words.value(), (std::vector<std::string>{"a", "b"}));
+
+    BindingProperty sessions;
+    sessions.makeCollection();
+    sessions.append() = SessionBody("A");
+    answer().body = sessions;
+    auto many = RemotingCallFor<std::vector<Session>>(host_, kMethodGet, "/sessions");
+    ASSERT_TRUE(many.ok()) << many.error().message();
+    ASSERT_EQ(many.value().size(), 1u);
+    EXPECT_EQ(many.value()[0].state, "A");
+
+    answer().body = SessionBody("B");
+    auto dynamic = RemotingCallFor<BindingProperty>(host_, kMethodGet, "/any");
+    ASSERT_TRUE(dynamic.ok());
+    EXPECT_EQ(dynamic.value().member("state").getString(), "B");
+    EXPECT_EQ(FakeTransport::recordReleases, 3);
+}
+
+// The error text alone marks a failure: a 404 without one is success.
+TEST_F(RemotingCallTest, AnErrorStatusWithoutErrorTextIsSuccess) {
+    answer().status = 404;
+    EXPECT_FALSE(RemotingCall(host_, kMethodGet, "/ulm-auth/v1/authorization/access-token").has_value());
+    answer().status = 404;
+    auto empty = RemotingCallFor<BindingProperty>(host_, kMethodGet, "/ulm-auth/v1/authorization/access-token");
+    ASSERT_TRUE(empty.ok());
+    EXPECT_TRUE(empty.value().isEmpty());
+    EXPECT_EQ(FakeTransport::recordReleases, 2);
+}
+
+TEST_F(RemotingCallTest, EveryFailureIsAnErrorWithItsMessageAndTheRecordIsReleasedOnce) {
+    const struct {
+        const char* what;
+        Answer answer;
+        FakeStream stream;
+        std::int32_t code;
+        const char* message;
+        int releases;
+    } cases[] = {
+        {"host error", {.error = "boom", .status = 500}, {}, 500, "Error response for GET /p: boom", 1},
+        {"host error with success status",
+         {.error = "odd", .status = 200},
+         {},
+         200,
+         "Error response for GET /p: odd",
+         1},
+        {"no host", {.sent = false}, {}, 0, "Request not sent: no host to take GET /p", 0},
+        {"body of the wrong kind",
+         {.body = Text("text")},
+         {},
+         0,
+         "Error converting response for GET /p: Couldn't assign value to '<result>' of type Session because the input "
+         "not a structure.",
+         1},
+        {"empty body for a structure",
+         {},
+         {},
+         0,
+         "Error converting response for GET /p: A value for '<result>' is required.",
+         1},
+        {"unknown tag in the body",
+         {.bodyTag = 12},
+         {},
+         0,
+         "Error converting response for GET /p: Couldn't assign value to '<result>' of type object because the input "
+         "is of an incompatible type ''.",
+         1},
+        {"failing stream",
+         {},
+         {{{"", 1, false}}},
+         0,
+         "Error reading streamed response for GET /p: Stream read error",
+         1},
+        {"stream that is no JSON",
+         {},
+         {{{"{x", 0}}},
+         0,
+         "Error reading streamed response for GET /p: Error: Missing a name for object member. at offset 1.",
+         1},
+        {"streamed answer of the wrong kind",
+         {},
+         {{{"[1]", 0}}},
+         0,
+         "Error converting response for GET /p: Couldn't assign value to '<result>' of type Session because the input "
+         "not a structure.",
+         1},
+    };
+    for (const auto& c : cases) {
+        FakeStream stream = c.stream;
+        host_ = FakeTransport();
+        host_.useRegistry(&registry_);
+        FakeTransport::recordReleases = 0;
+        Answer& next = answer();
+        next = c.answer;
+        if (!stream.pieces.empty()) next.stream = &stream;
+        RemotingResult<Session> result = RemotingCallFor<Session>(host_, kMethodGet, "/p");
+        ASSERT_FALSE(result.ok()) << c.what;
+        EXPECT_EQ(result.error().code(), c.code) << c.what;
+        EXPECT_STREQ(result.error().message(), c.message) << c.what;
+        EXPECT_EQ(FakeTransport::recordReleases, c.releases) << c.what;
+        if (!stream.pieces.empty()) {
+            EXPECT_EQ(stream.releases, 1) << c.what;
+        }
+    }
+}
+
+TEST_F(RemotingCallTest, AStructureTravelsAsNamedEntriesAnyOtherValueAsOneUnnamedEntry) {
+    answer();
+    EXPECT_FALSE(RemotingCall(host_, kMethodPost, "/connect", Session{"ON", 3}).has_value());
+    answer();
+    EXPECT_FALSE(RemotingCall(host_, kMethodPost, "/norv-messaging-service/v1/connect", std::string("id-token")));
+    answer();
+    EXPECT_FALSE(RemotingCall(host_, kMethodDelete, "/norv-messaging-service/v1/connect"));
+    ASSERT_EQ(host_.requests.size(), 3u);
+
+    EXPECT_EQ(host_.requests[0].method, kMethodPost);
+    EXPECT_EQ(host_.requests[0].names, (std::vector<std::string>{"state", "tries"}));
+    EXPECT_EQ(Testing::ValueText(host_.requests[0].arguments), "['ON',i:3]");
+
+    EXPECT_EQ(host_.requests[1].names, (std::vector<std::string>{"<unnamed>"}));
+    EXPECT_EQ(host_.requests[1].arguments.at(0).getString(), "id-token");
+
+    EXPECT_EQ(host_.requests[2].method, kMethodDelete);
+    EXPECT_TRUE(host_.requests[2].names.empty());
+    EXPECT_EQ(FakeTransport::recordReleases, 3);
+}
+
+TEST_F(RemotingCallTest, ParametersThatCannotBeConvertedAreNotSent) {
+    answer();
+    const std::optional<RemotingError> error = RemotingCall(host_, kMethodPost, "/p", Stranger{});
+    ASSERT_TRUE(error.has_value());
+    EXPECT_EQ(error->code(), 400);
+    EXPECT_STREQ(error->message(),
+                 "Request not sent: Error converting parameters for POST /p: Couldn't convert native value because "
+                 "it's an unregistered structure. (400)");
+    EXPECT_TRUE(host_.requests.empty());
+}
+
+TEST_F(RemotingCallTest, AStreamNobodyReadsIsReleasedOnce) {
+    FakeStream stream{{{"[1]", 0}}};
+    answer().stream = &stream;
+    EXPECT_FALSE(RemotingCall(host_, kMethodDelete, "/p").has_value());
+    EXPECT_EQ(stream.reads, 0u);
+    EXPECT_EQ(stream.releases, 1);
+    EXPECT_EQ(FakeTransport::recordReleases, 1);
+}
+
+class ThrowingTransport : public FakeTransport {
+public:
+    bool send(HostResponseRecord& response, const HostRequestRecord& request) override {
+        FakeTransport::send(response, request);
+        throw std::bad_alloc();
+    }
+};
+
+TEST_F(RemotingCallTest, AnExceptionInsideACallBecomesAnErrorAndStillReleases) {
+    ThrowingTransport host;
+    host.answers.emplace_back();
+    const std::optional<RemotingError> error = RemotingCall(host, kMethodGet, "/p");
+    ASSERT_TRUE(error.has_value());
+    EXPECT_EQ(error->code(), 0);
+    EXPECT_STREQ(error->message(), "Exception during request GET /p: std::bad_alloc");
+    EXPECT_EQ(FakeTransport::recordReleases, 1);
+}
+
+struct StreamCase {
+    const char* what;
+    std::vector<StreamPiece> pieces;
+    std::uint32_t sizeHint;
+    std::vector<std::string> trace;
+    const char* result;  // the value's text, or the error
+};
+
+std::string Chunk(char fill) {
+    return std::string(4096, fill);
+}
+
+TEST_F(RemotingCallTest, ReadsStreamsInChunksYieldingWhileTheHostHasNoMoreYet) {
+    const std::string bigArray = "[\"" + std::string(4092, 'a') + "\",";  // 4096 bytes
+    const std::vector<std::string> exactFit = {"send 2 /s", "read 4096", "read 4096", "release stream"};
+    const std::vector<std::string> oneYield = {"send 2 /s", "read 4096", "BeginWait Wait: yield 0", "YieldToHost",
+                                               "EndWait",   "read 4096", "release stream"};
+    const StreamCase cases[] = {
+        {"exact fit then a short last read", {{bigArray}, {"1]", 0}}, 0, exactFit, nullptr},
+        {"a short read with more to come yields once", {{"[1,2]", 1}, {"", 0}}, 0, oneYield, "[u:1,u:2]"},
+        {"a full read that says no more ends", {{Chunk(' '), 0}}, 0, {"send 2 /s", "read 4096", "release stream"}, "~"},
+        {"a failing first read",
+         {{"", 1, false}},
+         0,
+         {"send 2 /s", "read 4096", "release stream"},
+         "Stream read error"},
+        {"a count beyond the buffer",
+         {{"[1]", 1, true, 4097}},
+         0,
+         {"send 2 /s", "read 4096", "release stream"},
+         "Stream read error"},
+        {"a huge size hint", {{"[3]", 0}}, 0xFFFFFFFFu, {"send 2 /s", "read 4096", "release stream"}, "[u:3]"},
+    };
+    for (const auto& c : cases) {
+        host_ = FakeTransport();
+        FakeTransport::recordReleases = 0;
+        FakeStream stream{c.pieces};
+        Answer& next = answer();
+        next.stream = &stream;
+        next.sizeHint = c.sizeHint;
+        RemotingResult<BindingProperty> result = RemotingCallFor<BindingProperty>(host_, kMethodGet, "/s");
+        EXPECT_EQ(host_.trace, c.trace) << c.what;
+        EXPECT_EQ(stream.releases, 1) << c.what;
+        EXPECT_EQ(FakeTransport::recordReleases, 1) << c.what;
+        if (c.result == nullptr) {
+            ASSERT_TRUE(result.ok()) << c.what;
+            EXPECT_EQ(result.value().size(), 2u) << c.what;
+        } else if (result.ok()) {
+            EXPECT_EQ(Testing::ValueText(result.value()), c.result) << c.what;
+        } else {
+            EXPECT_EQ(std::string(result.error().message()),
+                      std::string("Error reading streamed response for GET /s: ") + c.result)
+                << c.what;
+        }
+    }
+}
+
+TEST_F(RemotingCallTest, ReadStreamedBodyWithoutAReadFunctionFailsAndStillReleases) {
+    FakeStream stream;
+    HostResponseRecord response{};
+    response.releaseStream = &FakeStream::Release;
+    response.stream = &stream;
+    const BindingResult result = ReadStreamedBody(host_, response);
+    EXPECT_FALSE(result.ok());
+    EXPECT_EQ(result.error(), "Stream read error");
+    EXPECT_EQ(stream.releases, 1);
+}
+
+}  // namespace
+}  // namespace Norv::RemotingTest

@@ -1,0 +1,182 @@
+#include "remoting/response_record.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "binding/host_value.h"
+#include "diagnostics/allocation_statistics.h"
+#include "remoting/host_headers.h"
+#include "tests/support/recording_log_target.h"
+
+namespace Norv {
+namespace {
+
+std::int64_t OutstandingBlocks() {
+    const AllocationStatistics statistics = CurrentAllocationStatistics();
+    return static_cast<std::int64_t>(statistics.Allocations() - statistics.Releases());
+}
+
+// Packed fields are read by value.
+std::int32_t StatusOf(const HostResponseRecord& response) {
+    return response.status;
+}
+std::uint32_t TagOf(const HostResponseRecord& response) {
+    return response.body.tag;
+}
+
+bool IsZero(const HostResponseRecord& response) {
+    static const HostResponseRecord zero{};
+    return std::memcmp(&response, &zero, sizeof zero) == 0;
+}
+
+class ScriptedStream : public ResponseStream {
+public:
+    ScriptedStream(int* destroyed, std::uint32_t reported, bool throws = false)
+        : destroyed_(destroyed), reported_(reported), throws_(throws) {}
+    ~ScriptedStream() override { ++*destroyed_; }
+    bool read(std::uint8_t* buffer, std::uint32_t* count, std::uint8_t* more) override {
+        if (throws_) throw std::runtime_error("stream broke");
+        buffer[0] = 'x';
+        *count = reported_;
+        *more = 0;
+        return true;
+    }
+    std::uint32_t sizeHint() const override { return 77; }
+
+private:
+    int* destroyed_;
+    std::uint32_t reported_;
+    bool throws_;
+};
+
+class ResponseRecordTest : public ::testing::Test {
+protected:
+    ResponseRecordTest() : baseline_(OutstandingBlocks()) { std::memset(&response_, 0, sizeof response_); }
+    ~ResponseRecordTest() override {
+        ReleaseResponse(&response_);
+        EXPECT_EQ(OutstandingBlocks(), baseline_) << "the release frees everything the record owns";
+    }
+
+    std::int64_t baseline_;
+    HostResponseRecord response_;
+};
+
+TEST_F(ResponseRecordTest, FillsFromASuccessfulResultAndReleasesEverythingOnceEvenWhenReleasedTwice) {
+    CallResult result;
+    result.status = 201;
+    result.contentType = "application/json";
+    result.body.member("name") = "value";
+    result.headers = {{"X-A", "1"}, {"X-B", "2"}, {"X-A", "3"}};
+    result.flag = 7;
+    result.kind = 2;
+    PrepareResponse(response_);
+    FillResponse(response_, result, nullptr);
+
+    EXPECT_EQ(StatusOf(response_), 201);
+    EXPECT_EQ(response_.error, nullptr);
+    EXPECT_EQ(response_.hasError, 0);
+    EXPECT_EQ(response_.flag, 7);
+    EXPECT_EQ(response_.kind, 2u);
+    EXPECT_STREQ(response_.contentType, "application/json");
+    EXPECT_EQ(TagOf(response_), static_cast<std::uint32_t>(HOST_VALUE_STRUCTURE));
+    // A repeated name keeps its first place and its last value.
+    ASSERT_EQ(response_.headerCount, 2u);
+    EXPECT_STREQ(response_.headers[0].name, "X-A");
+    EXPECT_STREQ(response_.headers[0].value, "3");
+    EXPECT_STREQ(response_.headers[1].name, "X-B");
+    EXPECT_STREQ(response_.headers[1].value, "2");
+    EXPECT_EQ(response_.readStream, nullptr);
+    ASSERT_EQ(response_.release, &ReleaseResponse);
+
+    response_.release(&response_);
+    EXPECT_TRUE(IsZero(response_));
+    EXPECT_EQ(OutstandingBlocks(), baseline_);
+    ReleaseResponse(&response_);
+    EXPECT_TRUE(IsZero(response_));
+}
+
+TEST_F(ResponseRecordTest, AFailedResultGivesItsErrorAndStatusAndTheSharedEmptyContentType) {
+    int destroyed = 0;
+    CallResult result;
+    result.body = "dropped";
+    result.bodyStream = std::make_unique<ScriptedStream>(&destroyed, 1);
+    result.status = 0;
+    result.setError("Unknown argument 'x' for 'F'.");
+    result.setError("a later failure");
+    result.kind = 9;
+    EXPECT_EQ(destroyed, 1) << "recording a failure drops the stream";
+    FillResponse(response_, result, nullptr);
+    EXPECT_STREQ(response_.error, "Unknown argument 'x' for 'F'.");
+    EXPECT_EQ(response_.hasError, 1);
+    EXPECT_EQ(StatusOf(response_), 0);
+    EXPECT_EQ(TagOf(response_), 0u);
+    EXPECT_EQ(response_.kind, 0u) << "kinds other than 1 to 3 pass as 0";
+    EXPECT_STREQ(response_.contentType, "");
+    EXPECT_EQ(response_.stream, nullptr);
+}
+
+TEST_F(ResponseRecordTest, RecordingASecondErrorFreesTheFirstAndTheBody) {
+    BindingProperty body;
+    body = "a body the error replaces";
+    writeHostValue(response_.body, body);
+    RecordResponseError(response_, "Invalid function");
+    RecordResponseError(response_, "Unsupported builtin function");
+    EXPECT_EQ(TagOf(response_), 0u);
+    EXPECT_STREQ(response_.error, "Unsupported builtin function");
+    EXPECT_EQ(response_.hasError, 1);
+    EXPECT_EQ(response_.release, &ReleaseResponse);
+}
+
+TEST_F(ResponseRecordTest, TheStreamMovesIntoTheRecordAndItsFunctionsForwardSafely) {
+    int destroyed = 0;
+    CallResult result;
+    result.bodyStream = std::make_unique<ScriptedStream>(&destroyed, 1);
+    FillResponse(response_, result, nullptr);
+    EXPECT_EQ(result.bodyStream, nullptr);
+    ASSERT_NE(response_.stream, nullptr);
+    EXPECT_EQ(response_.streamSizeHint, 77u);
+
+    std::uint8_t buffer[4] = {};
+    std::uint32_t count = sizeof buffer;
+    std::uint8_t more = 1;
+    EXPECT_EQ(response_.readStream(response_.stream, buffer, &count, &more), 1);
+    EXPECT_EQ(count, 1u);
+    EXPECT_EQ(buffer[0], 'x');
+    EXPECT_EQ(more, 0);
+    EXPECT_EQ(response_.readStream(response_.stream, buffer, nullptr, &more), 0);
+    response_.releaseStream(response_.stream);
+    EXPECT_EQ(destroyed, 1);
+}
+
+TEST_F(ResponseRecordTest, StreamFunctionsTurnFaultsIntoFailuresAndLogThem) {
+    Testing::LogCapture log;
+    int destroyed = 0;
+    const struct {
+        const char* what;
+        std::uint32_t reported;
+        bool throws;
+    } cases[] = {{"count beyond the buffer", 5, false}, {"exception", 1, true}};
+    for (const auto& c : cases) {
+        ScriptedStream stream(&destroyed, c.reported, c.throws);
+        std::uint8_t buffer[4] = {};
+        std::uint32_t count = sizeof buffer;
+        std::uint8_t more = 1;
+        EXPECT_EQ(ReadResponseStream(&stream, buffer, &count, &more), 0) << c.what;
+    }
+    EXPECT_EQ(log.Lines(), (std::vector<std::string>{"DBG| ERROR|Exception in ReadResponseStream: stream broke\n"}));
+}
+
+TEST(HostHeaders, CollectsPairsLastValueWinningAndNullsReadingAsNothing) {
+    const HostHeaderEntry pairs[] = {{"accept", "a"}, {nullptr, "skipped"}, {"x-token", nullptr}, {"accept", "b"}};
+    const HeaderMap headers = CollectHeaders(pairs, 4);
+    EXPECT_EQ(headers, (HeaderMap{{"accept", "b"}, {"x-token", ""}}));
+    EXPECT_TRUE(CollectHeaders(nullptr, 3).empty());
+}
+
+}  // namespace
+}  // namespace Norv
