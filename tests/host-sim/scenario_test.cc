@@ -118,6 +118,7 @@ TEST(Scenario, FaultyFilesAreToldWhereAndWhat) {
         {R"({"steps": [{"yieldEvents": [{"path": "/a", "eventType": 0}, {"path": 1}]}]})",
          "step 1, yieldEvents 2: key 'path' must be a text"},
         {R"({"steps": [{"expectRequests": ["GET /a", 2]}]})", "step 1: key 'expectRequests' must be a text"},
+        {R"({"steps": [{"unloadInYield": 1}]})", "step 1: key 'unloadInYield' must be true or false"},
     };
     for (const Case& c : cases) {
         ScenarioReadResult read = ReadScenario(c.text, ScenarioSyntax::Guess);

@@ -210,18 +210,28 @@ bool HostSimulator::PlayStep(const ScenarioStep& step, std::size_t number) {
     std::size_t firstCall = host_->Calls().size();
     std::deque<const ScenarioEvent*> duringYields;
     for (const ScenarioEvent& event : step.yieldEvents) duringYields.push_back(&event);
+    bool unloadPending = step.unloadInYield;
     host_->SetYieldHook([&] {
-        if (duringYields.empty()) return;
-        const ScenarioEvent* event = duringYields.front();
-        duringYields.pop_front();
-        Line("  host            delivers an event while the plugin waits:");
-        host_->DeliverEvent(event->eventName, event->payload);
+        if (!duringYields.empty()) {
+            const ScenarioEvent* event = duringYields.front();
+            duringYields.pop_front();
+            Line("  host            delivers an event while the plugin waits:");
+            host_->DeliverEvent(event->eventName, event->payload);
+        } else if (unloadPending && !unloaded_) {
+            unloadPending = false;
+            Line("  host            unloads the plugin while it waits:");
+            Unload();
+        }
     });
     for (const ScenarioEvent& event : step.events) host_->DeliverEvent(event.eventName, event.payload);
     host_->SetYieldHook(nullptr);
     for (const ScenarioEvent* event : duringYields) {
         Line("  host            no yield came for the event on %s; delivering it now", event->eventName.c_str());
         host_->DeliverEvent(event->eventName, event->payload);
+    }
+    if (unloadPending && !unloaded_) {
+        Line("  host            no yield came to unload the plugin in; unloading it now");
+        Unload();
     }
 
     if (!step.expectsRequests) return true;
@@ -252,10 +262,12 @@ void HostSimulator::PrintMemoryStatistics(const char* moment) {
 }
 
 void HostSimulator::Unload() {
+    if (unloaded_) return;
     Line("%s", "");
     Line("[unload]");
-    if (plugin_.callbacks.unload != nullptr && !unloaded_) plugin_.callbacks.unload(plugin_.record.context);
+    // Marked first: the plugin may yield again while it shuts down.
     unloaded_ = true;
+    if (plugin_.callbacks.unload != nullptr) plugin_.callbacks.unload(plugin_.record.context);
 }
 
 bool HostSimulator::CheckHost() {

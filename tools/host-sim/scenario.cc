@@ -20,6 +20,7 @@ constexpr const char* kNotAList = "%1: key '%2' must be a list";
 constexpr const char* kUnknownKey = "%1: unknown key '%2' (known: %3)";
 constexpr const char* kMissingKey = "%1: missing key '%2'";
 constexpr const char* kNotAText = "%1: key '%2' must be a text";
+constexpr const char* kNotAFlag = "%1: key '%2' must be true or false";
 constexpr const char* kNotANumber = "%1: key '%2' must be a whole number from %3 to %4";
 constexpr const char* kUnknownMethod =
     "%1: key 'method': unknown method '%2' (DELETE, GET, HEAD, OPTIONS, PATCH, POST or PUT)";
@@ -183,7 +184,8 @@ private:
     }
 
     bool Step(const BindingProperty& value, const std::string& where, ScenarioStep& step) {
-        if (!Keys(value, where, {"title", "answers", "event", "events", "yieldEvents", "expectRequests"})) {
+        if (!Keys(value, where,
+                  {"title", "answers", "event", "events", "yieldEvents", "unloadInYield", "expectRequests"})) {
             return false;
         }
         if (!Text(value, where, "title", step.title) || !Answers(value, where, step.answers)) return false;
@@ -194,6 +196,11 @@ private:
         }
         if (!Events(value, where, "events", step.events)) return false;
         if (!Events(value, where, "yieldEvents", step.yieldEvents)) return false;
+        const BindingProperty& unload = value.get("unloadInYield");
+        if (!unload.isEmpty() && unload.kind() != BindingValueKind::Bool) {
+            return Fail(Format(kNotAFlag, where, "unloadInYield"));
+        }
+        step.unloadInYield = unload.getBool();
         const BindingProperty& expected = value.get("expectRequests");
         if (!List(expected, where, "expectRequests")) return false;
         step.expectsRequests = !expected.isEmpty();

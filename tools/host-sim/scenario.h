@@ -26,6 +26,9 @@ struct ScenarioStep {
     std::vector<ScenarioEvent> events;         // delivered one after the other
     // Delivered inside the plugin's yields during this step, one per yield.
     std::vector<ScenarioEvent> yieldEvents;
+    // The host unloads the plugin inside its first yield of this step (after
+    // any yield events), as a host shutting down while the plugin waits would.
+    bool unloadInYield = false;
     bool expectsRequests = false;
     std::vector<std::string> expectedRequests;  // "METHOD path", in order
 };
