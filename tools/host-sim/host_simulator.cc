@@ -187,9 +187,40 @@ bool HostSimulator::Init(const Scenario& scenario) {
         Line("  the plugin has no init callback");
         return false;
     }
-    bool started = plugin_.callbacks.init(plugin_.record.context, host_->Interface());
+    bool started = false;
+    WithYieldWork(scenario.initYieldEvents, false,
+                  [&] { started = plugin_.callbacks.init(plugin_.record.context, host_->Interface()); });
     Line("  init returned %s", started ? "true" : "false");
     return started;
+}
+
+void HostSimulator::WithYieldWork(const std::vector<ScenarioEvent>& events, bool unload,
+                                  const std::function<void()>& work) {
+    std::deque<const ScenarioEvent*> duringYields;
+    for (const ScenarioEvent& event : events) duringYields.push_back(&event);
+    bool unloadPending = unload;
+    host_->SetYieldHook([&] {
+        if (!duringYields.empty()) {
+            const ScenarioEvent* event = duringYields.front();
+            duringYields.pop_front();
+            Line("  host            delivers an event while the plugin waits:");
+            host_->DeliverEvent(event->eventName, event->payload);
+        } else if (unloadPending && !unloaded_) {
+            unloadPending = false;
+            Line("  host            unloads the plugin while it waits:");
+            Unload();
+        }
+    });
+    work();
+    host_->SetYieldHook(nullptr);
+    for (const ScenarioEvent* event : duringYields) {
+        Line("  host            no yield came for the event on %s; delivering it now", event->eventName.c_str());
+        host_->DeliverEvent(event->eventName, event->payload);
+    }
+    if (unloadPending && !unloaded_) {
+        Line("  host            no yield came to unload the plugin in; unloading it now");
+        Unload();
+    }
 }
 
 bool HostSimulator::PlaySteps(const Scenario& scenario) {
@@ -208,31 +239,9 @@ bool HostSimulator::PlayStep(const ScenarioStep& step, std::size_t number) {
         host_->SetAnswer(answer);
     }
     std::size_t firstCall = host_->Calls().size();
-    std::deque<const ScenarioEvent*> duringYields;
-    for (const ScenarioEvent& event : step.yieldEvents) duringYields.push_back(&event);
-    bool unloadPending = step.unloadInYield;
-    host_->SetYieldHook([&] {
-        if (!duringYields.empty()) {
-            const ScenarioEvent* event = duringYields.front();
-            duringYields.pop_front();
-            Line("  host            delivers an event while the plugin waits:");
-            host_->DeliverEvent(event->eventName, event->payload);
-        } else if (unloadPending && !unloaded_) {
-            unloadPending = false;
-            Line("  host            unloads the plugin while it waits:");
-            Unload();
-        }
+    WithYieldWork(step.yieldEvents, step.unloadInYield, [&] {
+        for (const ScenarioEvent& event : step.events) host_->DeliverEvent(event.eventName, event.payload);
     });
-    for (const ScenarioEvent& event : step.events) host_->DeliverEvent(event.eventName, event.payload);
-    host_->SetYieldHook(nullptr);
-    for (const ScenarioEvent* event : duringYields) {
-        Line("  host            no yield came for the event on %s; delivering it now", event->eventName.c_str());
-        host_->DeliverEvent(event->eventName, event->payload);
-    }
-    if (unloadPending && !unloaded_) {
-        Line("  host            no yield came to unload the plugin in; unloading it now");
-        Unload();
-    }
 
     if (!step.expectsRequests) return true;
     std::vector<std::string> made;

@@ -36,6 +36,8 @@ struct ScenarioStep {
 struct Scenario {
     std::string title;
     std::vector<Testing::HostAnswer> answers;
+    // Delivered inside the plugin's yields during init, one per yield.
+    std::vector<ScenarioEvent> initYieldEvents;
     std::vector<ScenarioStep> steps;
 };
 
