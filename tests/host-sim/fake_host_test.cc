@@ -26,8 +26,8 @@ BindingProperty Json(const char* text) {
     return std::move(parsed.value);
 }
 
-HostAnswer Answer(std::int32_t method, const char* path, std::int32_t status, const char* body = nullptr) {
-    HostAnswer answer;
+AnswerEntry Answer(std::int32_t method, const char* path, std::int32_t status, const char* body = nullptr) {
+    AnswerEntry answer;
     answer.method = method;
     answer.path = path;
     answer.status = status;
@@ -92,7 +92,7 @@ TEST(FakeHost, AnswersFromItsTableInItsOwnMemoryAndCountsReleases) {
     };
     FakeHost host;
     host.SetAnswer(Answer(kMethodGet, "/a", 200, R"({"s":"t","n":-1,"x":[true,1.5]})"));
-    HostAnswer failing = Answer(kMethodGet, "/e", 500);
+    AnswerEntry failing = Answer(kMethodGet, "/e", 500);
     failing.error = "It broke";
     host.SetAnswer(failing);
     host.SetAnswer(Answer(kMethodGet, "/quiet", 404));
@@ -161,7 +161,7 @@ TEST(FakeHost, StreamsInChunksThatMakeThePluginWait) {
     for (const Case& c : cases) {
         SCOPED_TRACE(std::string(c.text) + " in chunks of " + std::to_string(c.chunk));
         FakeHost host;
-        HostAnswer answer = Answer(kMethodGet, "/s", 200);
+        AnswerEntry answer = Answer(kMethodGet, "/s", 200);
         answer.streamChunk = c.chunk;
         answer.streamText = c.text;
         host.SetAnswer(answer);
@@ -182,7 +182,7 @@ TEST(FakeHost, StreamsInChunksThatMakeThePluginWait) {
 
 TEST(FakeHost, StreamsTheBodyAsJsonAndFailsReadsAfterRelease) {
     FakeHost host;
-    HostAnswer answer = Answer(kMethodGet, "/s", 200, R"({"state":"A \"quoted\" text","list":[1,-2,0.5,null]})");
+    AnswerEntry answer = Answer(kMethodGet, "/s", 200, R"({"state":"A \"quoted\" text","list":[1,-2,0.5,null]})");
     answer.streamChunk = 16;
     host.SetAnswer(answer);
     Request request(host, kMethodGet, "/s");
@@ -207,7 +207,7 @@ TEST(FakeHost, StreamsTheBodyAsJsonAndFailsReadsAfterRelease) {
 TEST(FakeHost, ReportsWhatTheGuestLeftBehind) {
     FakeHost host(7);
     host.SetAnswer(Answer(kMethodGet, "/s", 200, "[1,2,3]"));
-    HostAnswer streamed = Answer(kMethodGet, "/t", 200, "[1,2,3]");
+    AnswerEntry streamed = Answer(kMethodGet, "/t", 200, "[1,2,3]");
     streamed.streamChunk = 2;
     host.SetAnswer(streamed);
     HostFunctionTable* table = host.Functions();

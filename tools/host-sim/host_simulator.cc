@@ -181,7 +181,7 @@ bool HostSimulator::Load() {
 
 bool HostSimulator::Init(const Scenario& scenario) {
     // The answers stand before init: the plugin may ask the host for something at once.
-    for (const Testing::HostAnswer& answer : scenario.answers) host_->SetAnswer(answer);
+    for (const Testing::AnswerEntry& answer : scenario.answers) host_->SetAnswer(answer);
     Line("[init] host handle %u", options_.hostHandle);
     if (plugin_.callbacks.init == nullptr) {
         Line("  the plugin has no init callback");
@@ -232,7 +232,7 @@ bool HostSimulator::PlaySteps(const Scenario& scenario) {
 bool HostSimulator::PlayStep(const ScenarioStep& step, std::size_t number) {
     Line("%s", "");
     Line("[step %zu] %s", number, step.title.c_str());
-    for (const Testing::HostAnswer& answer : step.answers) {
+    for (const Testing::AnswerEntry& answer : step.answers) {
         Line("  host            now answers %s %s with %d%s%s", std::string(MethodText(answer.method)).c_str(),
              answer.path.c_str(), answer.status, answer.error ? ", error " : "",
              answer.error ? answer.error->c_str() : "");

@@ -102,19 +102,19 @@ private:
         return fits || Fail(Format(kNotANumber, where, key, low, high));
     }
 
-    bool Answers(const BindingProperty& map, const std::string& where, std::vector<Testing::HostAnswer>& out) {
+    bool Answers(const BindingProperty& map, const std::string& where, std::vector<Testing::AnswerEntry>& out) {
         const BindingProperty& answers = map.get("answers");
         if (!List(answers, where, "answers")) return false;
         for (std::size_t i = 0; i < answers.size(); ++i) {
             std::string place = (where == "scenario" ? "" : where + ", ") + "answer " + std::to_string(i + 1);
-            Testing::HostAnswer answer;
+            Testing::AnswerEntry answer;
             if (!Answer(answers.at(i), place, answer)) return false;
             out.push_back(std::move(answer));
         }
         return true;
     }
 
-    bool Answer(const BindingProperty& value, const std::string& where, Testing::HostAnswer& answer) {
+    bool Answer(const BindingProperty& value, const std::string& where, Testing::AnswerEntry& answer) {
         if (!Keys(value, where, {"method", "path", "status", "error", "body", "stream", "streamText"})) return false;
         std::string method;
         if (!Text(value, where, "method", method, true)) return false;
