@@ -3,6 +3,8 @@
 
 #include <malloc.h>
 #include <windows.h>
+// After windows.h, which it needs.
+#include <psapi.h>
 
 #include <new>
 
@@ -81,6 +83,17 @@ void DebuggerOutput(const char* text) {
 
 std::size_t HeapBlockUsableSize(void* block) {
     return block == nullptr ? 0 : _msize(block);
+}
+
+std::size_t ResidentMemoryBytes() {
+    // Looked up when asked for, so that the plugin, which never asks, imports nothing more.
+    using Query = BOOL(WINAPI*)(HANDLE, PROCESS_MEMORY_COUNTERS*, DWORD);
+    HMODULE kernel = GetModuleHandleA("kernel32.dll");
+    auto query = reinterpret_cast<Query>(
+        reinterpret_cast<void*>(kernel == nullptr ? nullptr : GetProcAddress(kernel, "K32GetProcessMemoryInfo")));
+    PROCESS_MEMORY_COUNTERS counters{};
+    counters.cb = sizeof counters;
+    return query != nullptr && query(GetCurrentProcess(), &counters, sizeof counters) ? counters.WorkingSetSize : 0;
 }
 
 void* OpenLibrary(const char* name) {
