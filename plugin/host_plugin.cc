@@ -71,7 +71,9 @@ void HostPlugin::YieldToHost() {
 
 void HostPlugin::BeginWait(const std::string& label, std::uint32_t flags) {
     HostFunctionTable* table = Table();
-    if (table != nullptr && table->BeginWait != nullptr) table->BeginWait(table, label.c_str(), flags);
+    if (table == nullptr || table->BeginWait == nullptr) return;
+    table->BeginWait(table, label.c_str(), flags);
+    ++openWaits_;
 }
 
 bool HostPlugin::CanSendRequest() const {
@@ -80,7 +82,10 @@ bool HostPlugin::CanSendRequest() const {
 }
 
 void HostPlugin::EndWait() {
-    HostFunctionTable* table = Table();
+    // A wait the host saw begin is ended even when the host unloaded the
+    // plugin inside it: the host is still in the call that began it.
+    HostFunctionTable* table = openWaits_ > 0 ? host_->functions : Table();
+    if (openWaits_ > 0) --openWaits_;
     if (table != nullptr && table->EndWait != nullptr) table->EndWait(table);
 }
 

@@ -89,6 +89,8 @@ private:
     // Set by unload: nothing reaches the host afterwards, even from a handler
     // that was still running when the host let go of the plugin.
     bool released_ = false;
+    // Waits begun with the host and not yet ended.
+    std::uint32_t openWaits_ = 0;
     PluginCallbacks callbacks_;
     PluginApiTable apiTable_{};
 };

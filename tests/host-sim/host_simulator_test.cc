@@ -378,12 +378,13 @@ steps:
                                                "  plugin -> host  YieldToHost()",
                                                "  host            unloads the plugin while it waits:",
                                                "[unload]",
+                                               "  plugin -> host  EndWait()",
                                                "  plugin -> host  ReleaseStream(answer 2)",
                                                "  plugin -> host  ReleaseResponse(answer 2)",
                                                "[step 2]",
                                                "not delivered: nothing subscribed to it",
                                                "[host check] 2 answers, 2 released; 1 streams, 1 released; 4 "
-                                               "subscriptions, 4 removed; 1 events delivered;",
+                                               "subscriptions, 4 removed; 1 events delivered; 1 waits, 1 ended;",
                                            });
     EXPECT_EQ(session.transcript.find("never"), std::string::npos) << session.transcript;
     EXPECT_EQ(session.transcript.find("not balanced"), std::string::npos) << session.transcript;
