@@ -129,13 +129,13 @@ std::optional<RemotingError> Send(RemotingTransport& transport, std::int32_t met
 
 }  // namespace
 
+namespace RemotingDetail {
+
 BindingResult NoParameters() {
     BindingResult none;
     none.value.makeStructure();
     return none;
 }
-
-namespace RemotingDetail {
 
 RemotingError ConversionError(std::int32_t method, std::string_view path, std::string_view message) {
     return RemotingError(0, Format(Message::kResponseNotConverted, MethodText(method), path, message));
@@ -168,7 +168,7 @@ std::optional<RemotingError> Call(RemotingTransport& transport, std::int32_t met
 }  // namespace RemotingDetail
 
 std::optional<RemotingError> RemotingCall(RemotingTransport& transport, std::int32_t method, std::string_view path) {
-    return RemotingDetail::Call(transport, method, path, NoParameters(), nullptr);
+    return RemotingDetail::Call(transport, method, path, RemotingDetail::NoParameters(), nullptr);
 }
 
 BindingResult ReadStreamedBody(RemotingTransport& transport, const HostResponseRecord& response) {

@@ -73,10 +73,10 @@ inline constexpr const char* kWaitYieldLabel = "Wait: yield";
 inline constexpr const char* kResultName = "<result>";
 }  // namespace RemotingMessage
 
-// Parameters that travel as no argument entries at all.
-BindingResult NoParameters();
-
 namespace RemotingDetail {
+
+// The parameters of a call without any: an empty Structure, no argument entries.
+BindingResult NoParameters();
 
 // Sends `parameters` (already converted, or a failed conversion) and, when
 // `answer` is given, reads the answer's dynamic value into it. The response
@@ -102,7 +102,8 @@ struct Innermost<std::unordered_map<std::string, E>> : Innermost<E> {};
 template <class T>
 const BindingTypeDescriptor* DescriptorFor(const BindingRegistry* registry) {
     using Inner = typename Innermost<T>::type;
-    if constexpr ((NativeType::Structure<Inner> || std::is_enum_v<Inner>)&&HasStaticTypeText<Inner>) {
+    constexpr bool described = NativeType::Structure<Inner> || std::is_enum_v<Inner>;
+    if constexpr (described && HasStaticTypeText<Inner>) {
         return registry == nullptr ? nullptr : registry->findTypeByHash(StaticType::HashCode<Inner>());
     } else {
         return nullptr;
@@ -175,7 +176,8 @@ std::optional<RemotingError> RemotingCall(RemotingTransport& transport, std::int
 template <class T>
 RemotingResult<T> RemotingCallFor(RemotingTransport& transport, std::int32_t method, std::string_view path) {
     BindingProperty answer;
-    if (auto error = RemotingDetail::Call(transport, method, path, NoParameters(), &answer)) return std::move(*error);
+    if (auto error = RemotingDetail::Call(transport, method, path, RemotingDetail::NoParameters(), &answer))
+        return std::move(*error);
     return RemotingDetail::AnswerAs<T>(transport, method, path, answer);
 }
 

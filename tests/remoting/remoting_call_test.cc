@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "binding/binding_type_builder.h"
+#include "binding/help/builtin_types.h"
 #include "diagnostics/allocation_statistics.h"
 #include "fake_transport.h"
 #include "tests/formats/value_text.h"
@@ -54,6 +55,7 @@ BindingProperty SessionBody(const char* state) {
 class RemotingCallTest : public ::testing::Test {
 protected:
     RemotingCallTest() : baseline_(OutstandingBlocks()) {
+        registry_.registerBuiltins();
         registry_.registerType<Session>("Session")
             .addField("state", &Session::state)
             .addField("tries", &Session::tries);
@@ -110,7 +112,12 @@ TEST_F(RemotingCallTest, AnswersOfOtherTypes) {
     auto dynamic = RemotingCallFor<BindingProperty>(host_, kMethodGet, "/any");
     ASSERT_TRUE(dynamic.ok());
     EXPECT_EQ(dynamic.value().member("state").getString(), "B");
-    EXPECT_EQ(FakeTransport::recordReleases, 3);
+
+    answer().body = Text("Succeeded");
+    auto state = RemotingCallFor<BindingAsyncState>(host_, kMethodGet, "/state");
+    ASSERT_TRUE(state.ok()) << state.error().message();
+    EXPECT_EQ(state.value(), BindingAsyncState::Succeeded);
+    EXPECT_EQ(FakeTransport::recordReleases, 4);
 }
 
 // The error text alone marks a failure: a 404 without one is success.

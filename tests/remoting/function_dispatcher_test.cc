@@ -1,0 +1,368 @@
+#include "remoting/function_dispatcher.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <functional>
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "binding/host_value.h"
+#include "diagnostics/allocation_statistics.h"
+#include "remoting/response_record.h"
+#include "tests/formats/value_text.h"
+
+namespace Norv {
+namespace {
+
+std::int64_t OutstandingBlocks() {
+    const AllocationStatistics statistics = CurrentAllocationStatistics();
+    return static_cast<std::int64_t>(statistics.Allocations() - statistics.Releases());
+}
+
+// Records what the function was called with; answers with its arguments as
+// text (or with what `answer` does), and counts its live result handles.
+class RecordingInvoker : public FunctionInvoker {
+public:
+    void* invoke(CallResult& result, std::span<BindingProperty> arguments, std::uint32_t callerContext) override {
+        ++calls;
+        context = callerContext;
+        text.clear();
+        for (const BindingProperty& argument : arguments) text += Testing::ValueText(argument) + " ";
+        if (throwOnInvoke) throw std::runtime_error("boom");
+        if (failOnInvoke) result.setError("refused");
+        ++liveHandles;
+        return new int(0);
+    }
+    void write(CallResult& result, const RemotingRequest* request, void*, std::uint32_t) override {
+        if (request != nullptr) requestSeen = std::make_unique<RemotingRequest>(*request);
+        if (throwOnWrite) throw std::runtime_error("bad write");
+        result.body = text;
+        if (status != 0) result.status = status;
+    }
+    void destroy(void* handle) noexcept override {
+        delete static_cast<int*>(handle);
+        --liveHandles;
+    }
+    std::uint32_t requestType() const override { return wantedRequest; }
+
+    int calls = 0;
+    int liveHandles = 0;
+    std::uint32_t context = 0;
+    std::string text;
+    bool throwOnInvoke = false;
+    bool throwOnWrite = false;
+    bool failOnInvoke = false;
+    std::int32_t status = 0;
+    std::uint32_t wantedRequest = 0;
+    std::unique_ptr<RemotingRequest> requestSeen;
+};
+
+struct Parameter {
+    const char* name;
+    BindingTypeKind kind;
+    std::uint32_t location = kLocationAnywhere;
+    bool optional = false;
+};
+
+// One function behind its route and handler context, called through the C handler.
+class Function {
+public:
+    Function(const char* text, std::initializer_list<Parameter> parameters, std::int32_t method = kMethodNone) {
+        auto invoker = std::make_unique<RecordingInvoker>();
+        invoker_ = invoker.get();
+        descriptor_.name = "Find";
+        descriptor_.callback = std::move(invoker);
+        for (const Parameter& p : parameters) {
+            BindingParameterDescriptor parameter;
+            parameter.name = p.name;
+            parameter.type.kind = p.kind;
+            parameter.location = p.location;
+            parameter.optional = p.optional;
+            descriptor_.parameters.push_back(parameter);
+        }
+        route_.function = &descriptor_;
+        route_.urlTemplate = UrlTemplate(text);
+        route_.method = method;
+        context_ = {nullptr, &route_};
+    }
+
+    RecordingInvoker& invoker() { return *invoker_; }
+    HostRequestRecord record(const char* path, std::int32_t method = kMethodGet) const {
+        HostRequestRecord record{};
+        record.method = method;
+        record.path = path;
+        record.handlerContext = &context_;
+        record.callerContext = 77;
+        return record;
+    }
+
+    // "status error" or "status arguments" as the response says, released after.
+    std::string call(const HostRequestRecord& record) {
+        HostResponseRecord response{};
+        HandleFunctionRequest(&response, &record);
+        std::string answer = std::to_string(Read(response.status)) + " ";
+        if (response.hasError != 0) {
+            answer += response.error;
+        } else {
+            BindingProperty body;
+            HostResult failure{};
+            readHostValue(failure, body, response.body, "<body>");
+            answer += body.getString();
+        }
+        if (response.release != nullptr) response.release(&response);
+        return answer;
+    }
+    std::string call(const char* path) { return call(record(path)); }
+
+private:
+    template <class T>
+    static T Read(T field) {
+        return field;
+    }
+
+    BindingFunctionDescriptor descriptor_;
+    RecordingInvoker* invoker_;
+    FunctionRoute route_;
+    FunctionHandlerContext context_;
+};
+
+Function Find() {
+    return Function("/items/{id}", {{"id", BindingTypeKind::String, kLocationPath},
+                                    {"verbose", BindingTypeKind::Bool, kLocationQuery},
+                                    {"limit", BindingTypeKind::Int32},
+                                    {"opts", BindingTypeKind::Object},
+                                    {"items", BindingTypeKind::Vector}});
+}
+
+TEST(FunctionDispatcher, BindsPathAndQueryArgumentsAndFailsWithTheirMessages) {
+    Function function = Find();
+    std::string deep = "/items/7?opts";
+    for (int i = 0; i < 600; ++i) deep += ".a";
+    deep += "=x";
+    const struct {
+        std::string path;
+        const char* answer;
+    } cases[] = {
+        {"/items/7", "0 '7' false ~ ~ ~ "},
+        {"/items/a%20b?verbose", "0 'a b' true ~ ~ ~ "},
+        {"/items/7?verbose=1&limit=5", "0 '7' '1' '5' ~ ~ "},
+        {"/items/7?limit", "0 Expected value for argument 'limit'."},
+        {"/items/7?opts&items", "0 '7' false ~ {} [] "},
+        {"/items/7?nope=1", "0 Unknown argument 'nope' for 'Find'."},
+        {"/items/7?id=8", "0 Argument 'id' for 'Find' was specified in an invalid location."},
+        {"/items/7?opts.limit=5&opts.a.b=x", "0 '7' false ~ {a={b='x'},limit='5'} ~ "},
+        {"/items/7?items.2=x", "0 '7' false ~ ~ [~,~,'x'] "},
+        {"/items/7?items.0x3=x&items.01=y", "0 '7' false ~ ~ [~,'y',~,'x'] "},
+        {"/items/7?items.12abc=x", "0 Index 12abc is in an incorrect format"},
+        {"/items/7?items.08=x", "0 Index 08 is in an incorrect format"},
+        {"/items/7?items.65536=x", "0 Index 65536 is out of range"},
+        {"/items/7?items.100000000=x", "0 Index 100000000 is out of range"},
+        {"/items/7?items.99999999999999999999999=x", "0 Index 99999999999999999999999 is out of range"},
+        {"/items/7?opts=%7B%22a%22:%5B1%5D%7D", "0 '7' false ~ {a=[u:1]} ~ "},
+        {"/items/7?items=%20%5B%22x%22%5D", "0 '7' false ~ ~ ['x'] "},
+        {"/items/7?opts=---%0Aa:%20b", "0 '7' false ~ {a='b'} ~ "},
+        {"/items/7?limit=%5B1%5D", "0 '7' false '[1]' ~ ~ "},
+        {"/items/7?opts=%7Bbad", nullptr},
+        {"/items/7/8", "404 Invalid function"},
+        {"/other", "404 Invalid function"},
+    };
+    for (const auto& c : cases) {
+        const std::string answer = function.call(c.path.c_str());
+        if (c.answer != nullptr) {
+            EXPECT_EQ(answer, c.answer) << c.path;
+        } else {
+            EXPECT_EQ(answer.rfind("0 Couldn't deserialize JSON value for parameter 'opts' of 'Find': ", 0), 0u)
+                << answer;
+        }
+    }
+    EXPECT_EQ(function.call(deep.c_str()), "0 Index a is out of range");
+    EXPECT_EQ(function.invoker().liveHandles, 0);
+}
+
+TEST(FunctionDispatcher, BindsHeadersByLowerCasedParameterName) {
+    Function function("/h", {{"token", BindingTypeKind::String, kLocationHeader},
+                             {"Mode", BindingTypeKind::String},
+                             {"page", BindingTypeKind::String, kLocationQuery}});
+    const struct {
+        std::vector<HostHeaderEntry> headers;
+        const char* path;
+        const char* answer;
+    } cases[] = {
+        {{{"token", "abc"}, {"x-other", "1"}}, "/h", "0 'abc' ~ ~ "},
+        {{{"Token", "abc"}}, "/h", "0 ~ ~ ~ "},
+        {{{"mode", "fast"}, {"Mode", "slow"}}, "/h", "0 ~ 'fast' ~ "},
+        {{{"page", "3"}}, "/h", "0 ~ ~ ~ "},
+        {{{"token", "abc"}}, "/h?token=x", "0 Argument 'token' for 'Find' was specified in an invalid location."},
+        {{{nullptr, "abc"}, {"token", nullptr}}, "/h", "0 Expected value for argument 'token'."},
+    };
+    for (const auto& c : cases) {
+        HostRequestRecord record = function.record(c.path);
+        record.headers = c.headers.data();
+        record.headerCount = static_cast<std::uint32_t>(c.headers.size());
+        EXPECT_EQ(function.call(record), c.answer) << c.path;
+    }
+    HostRequestRecord record = function.record("/h");
+    record.headerCount = 5;  // with no array: no headers
+    EXPECT_EQ(function.call(record), "0 ~ ~ ~ ");
+}
+
+HostArgumentEntry Argument(const char* name, const char* text) {
+    HostArgumentEntry entry{};
+    entry.name = name;
+    entry.value.tag = HOST_VALUE_STRING;
+    entry.value.payload.string.text = text;
+    entry.value.payload.string.length = static_cast<std::uint32_t>(std::strlen(text));
+    return entry;
+}
+
+TEST(FunctionDispatcher, BindsHostArgumentsByNameAndByPositionAfterThePathParameters) {
+    Function function("/items/{id}", {{"id", BindingTypeKind::String, kLocationPath},
+                                      {"first", BindingTypeKind::String},
+                                      {"second", BindingTypeKind::String, kLocationHostArgument},
+                                      {"third", BindingTypeKind::String, kLocationQuery}});
+    const struct {
+        std::vector<HostArgumentEntry> arguments;
+        const char* answer;
+    } cases[] = {
+        {{Argument("second", "b"), Argument("first", "a")}, "0 '7' 'a' 'b' ~ "},
+        {{Argument(nullptr, "a"), Argument(nullptr, "b")}, "0 '7' 'a' 'b' ~ "},
+        {{Argument(nullptr, "a"), Argument(nullptr, "b"), Argument(nullptr, "c")},
+         "0 Argument 'third' for 'Find' was specified in an invalid location."},
+        {{Argument(nullptr, "a"), Argument(nullptr, "b"), Argument(nullptr, "c"), Argument(nullptr, "d")},
+         "0 Argument 'third' for 'Find' was specified in an invalid location."},
+        {{Argument("id", "8")}, "0 Argument 'id' for 'Find' was specified in an invalid location."},
+        {{Argument("Second", "b")}, "0 Unknown argument 'Second' for 'Find'."},
+    };
+    for (const auto& c : cases) {
+        HostRequestRecord record = function.record("/items/7");
+        record.arguments = c.arguments.data();
+        record.argumentCount = static_cast<std::uint32_t>(c.arguments.size());
+        EXPECT_EQ(function.call(record), c.answer);
+    }
+    Function open("/{id}", {{"id", BindingTypeKind::String, kLocationPath}, {"a", BindingTypeKind::String}});
+    const HostArgumentEntry extra[] = {Argument(nullptr, "a"), Argument(nullptr, "b")};
+    HostRequestRecord record = open.record("/7");
+    record.arguments = extra;
+    record.argumentCount = 2;
+    EXPECT_EQ(open.call(record), "0 Unknown argument '2' for 'Find'.");
+    record.arguments = nullptr;  // a count without entries is no arguments
+    EXPECT_EQ(open.call(record), "0 '7' ~ ");
+}
+
+TEST(FunctionDispatcher, ReadsTheBodyByItsContentTypeAndExactLength) {
+    Function function("/b", {{"q", BindingTypeKind::String, kLocationQuery},
+                             {"body", BindingTypeKind::Object, kLocationBody},
+                             {"again", BindingTypeKind::Object, kLocationBody}});
+    const std::string packed =
+        "\x81\xa1"
+        "a\x01";
+    const struct {
+        const char* contentType;
+        std::string body;
+        std::uint32_t length;
+        const char* answer;
+    } cases[] = {
+        {"application/json", "{\"a\":1}", 0, "0 ~ {a=u:1} ~ "},
+        {"Application/JSON; charset=utf-8", "[1]xyz", 3, "0 ~ [u:1] ~ "},
+        {"application/vnd.api+json", "{}", 2, "0 ~ {} ~ "},
+        {"application/x-yaml", "a: b\nc: d", 4, "0 ~ {a='b'} ~ "},
+        {"application/x-msgpack", packed, 4, "0 ~ {a=i:1} ~ "},
+        {"application/x-msgpack", packed + "\x01", 5, "0 Extra MessgePack data found in body"},
+        {"application/x-msgpack",
+         "\xa3"
+         "ab",
+         3, nullptr},
+        {"text/x-yaml", "a: b", 4, "0 Unsupported body content type"},
+        {nullptr, "{}", 2, "0 Unsupported body content type"},
+    };
+    for (const auto& c : cases) {
+        HostRequestRecord record = function.record("/b");
+        record.contentType = c.contentType;
+        record.body = c.body.c_str();
+        record.bodyLength = c.length;
+        const int calls = function.invoker().calls;
+        const std::string answer = function.call(record);
+        if (c.answer != nullptr) {
+            EXPECT_EQ(answer, c.answer) << c.body;
+        } else {
+            EXPECT_EQ(answer, "0 Invalid MessagePack data. String of size 3 at position 1 is truncated.");
+            EXPECT_EQ(function.invoker().calls, calls);
+        }
+    }
+    HostRequestRecord record = function.record("/b?q=x");
+    record.contentType = "text/plain";
+    EXPECT_EQ(function.call(record), "0 'x' ~ ~ ");  // no body, nothing to reject
+    Function without("/b", {{"q", BindingTypeKind::String}});
+    record = without.record("/b");
+    record.contentType = "text/plain";
+    record.body = "x";
+    record.bodyLength = 1;
+    EXPECT_EQ(without.call(record), "0 ~ ");
+}
+
+TEST(FunctionDispatcher, AnswersMalformedRecordsWithInvalidFunction) {
+    Function function("/x", {}, kMethodPost);
+    HostRequestRecord record = function.record(nullptr, kMethodPost);
+    EXPECT_EQ(function.call(record), "404 Invalid function");
+    record = function.record("/x", kMethodGet);
+    EXPECT_EQ(function.call(record), "404 Invalid function");
+    record = function.record("/x", kMethodPost);
+    record.handlerContext = nullptr;
+    EXPECT_EQ(function.call(record), "404 Invalid function");
+    const FunctionHandlerContext empty{nullptr, nullptr};
+    record.handlerContext = &empty;
+    EXPECT_EQ(function.call(record), "404 Invalid function");
+    HostResponseRecord response{};
+    HandleFunctionRequest(&response, nullptr);
+    EXPECT_EQ(response.hasError, 1);
+    response.release(&response);
+    HandleFunctionRequest(nullptr, &record);
+    EXPECT_EQ(function.invoker().calls, 0);
+}
+
+TEST(FunctionDispatcher, HandsTheRequestObjectAndStatusToTheFunctionsWrite) {
+    for (std::uint32_t type : {kRemotingRequestType, kTransportRequestType}) {
+        Function function("/r/{x}", {{"x", BindingTypeKind::String}});
+        function.invoker().wantedRequest = type;
+        function.invoker().status = 201;
+        HostRequestRecord record = function.record("/r/1", kMethodNamed);
+        record.methodName = "PURGE";
+        const HostHeaderEntry headers[] = {{"h", "v"}};
+        record.headers = headers;
+        record.headerCount = 1;
+        EXPECT_EQ(function.call(record), "201 '1' ");
+        ASSERT_NE(function.invoker().requestSeen, nullptr);
+        const RemotingRequest& seen = *function.invoker().requestSeen;
+        EXPECT_EQ(seen.path, "/r/1");
+        EXPECT_EQ(seen.method, kMethodNamed);
+        EXPECT_EQ(seen.methodName, "PURGE");
+        EXPECT_EQ(seen.callerContext, 77u);
+        EXPECT_EQ(seen.headers.at("h"), "v");
+        EXPECT_GT(seen.time, 0);
+        EXPECT_EQ(function.invoker().context, 77u);
+    }
+
+    Function plain("/p", {});
+    plain.invoker().failOnInvoke = true;
+    EXPECT_EQ(plain.call("/p"), "0 refused");
+    EXPECT_EQ(plain.invoker().requestSeen, nullptr);
+    EXPECT_EQ(plain.invoker().liveHandles, 0);
+}
+
+TEST(FunctionDispatcher, TurnsAThrowingFunctionIntoAnErrorAndReleasesEverything) {
+    Function function("/t", {{"a", BindingTypeKind::String}});
+    const std::int64_t before = OutstandingBlocks();
+    function.invoker().throwOnInvoke = true;
+    EXPECT_EQ(function.call("/t?a=x"), "500 Function 'Find' failed: boom");
+    function.invoker().throwOnInvoke = false;
+    function.invoker().throwOnWrite = true;
+    EXPECT_EQ(function.call("/t?a=x"), "500 Function 'Find' failed: bad write");
+    EXPECT_EQ(function.invoker().liveHandles, 0);
+    EXPECT_EQ(OutstandingBlocks(), before);
+}
+
+}  // namespace
+}  // namespace Norv

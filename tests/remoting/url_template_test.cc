@@ -1,0 +1,149 @@
+#include "remoting/url_template.h"
+
+#include <gtest/gtest.h>
+
+#include <regex>
+#include <string>
+#include <vector>
+
+namespace Norv {
+namespace {
+
+std::string Describe(const UrlTemplate& urlTemplate) {
+    std::string text;
+    for (const UrlParameter& parameter : urlTemplate.parameters())
+        text += std::to_string(static_cast<int>(parameter.kind)) + ":" + parameter.name + " ";
+    return text;
+}
+
+TEST(UrlTemplate, TranslatesPlaceholdersAndEscapesLiteralText) {
+    const struct {
+        const char* text;
+        const char* expression;
+        const char* parameters;
+    } cases[] = {
+        {"/items/{id}", "/items/([^/]*)", "1:id "},
+        {"/files/{+path}", "/files/(.*)", "2:path "},
+        {"/doc{#part}", "/doc#(.*)", "3:part "},
+        {"/{a}/{+b}{#c}", "/([^/]*)/(.*)#(.*)", "1:a 2:b 3:c "},
+        {"/v1.0/{x}", "/v1\\.0/([^/]*)", "1:x "},
+        {"^$.*+?()[]|\\{x}-#", "\\^\\$\\.\\*\\+\\?\\(\\)\\[\\]\\|\\\\([^/]*)-#", "1:x "},
+        {"/{a+b}/{+#c}", "/([^/]*)/(.*)", "1:a+b 2:#c "},
+        {"/x/{}", "/x/([^/]*)", "1: "},
+        {"/plain/path", "/plain/path", ""},
+    };
+    for (const auto& c : cases) {
+        const UrlTemplate urlTemplate(c.text);
+        ASSERT_TRUE(urlTemplate.ok()) << c.text << ": " << urlTemplate.error();
+        EXPECT_EQ(urlTemplate.expression(), c.expression) << c.text;
+        EXPECT_EQ(Describe(urlTemplate), c.parameters) << c.text;
+        EXPECT_EQ(urlTemplate.literal(), urlTemplate.parameters().empty()) << c.text;
+    }
+}
+
+TEST(UrlTemplate, RejectsUnbalancedBracesAndNul) {
+    const struct {
+        std::string text;
+        const char* error;
+    } cases[] = {
+        {"/a/}/{b}", "URL template '/a/}/{b}' has an unbalanced '}' at offset 3."},
+        {"/a/{b}}", "URL template '/a/{b}}' has an unbalanced '}' at offset 6."},
+        {"/a/{b", "URL template '/a/{b' has an unbalanced '{' at offset 3."},
+        {"/{a{b}}", "URL template '/{a{b}}' has an unbalanced '{' at offset 3."},
+        {"/{a}/{", "URL template '/{a}/{' has an unbalanced '{' at offset 5."},
+        {std::string("/a\0/{b}", 7), "URL template '/a' contains a NUL character at offset 2."},
+    };
+    for (const auto& c : cases) {
+        const UrlTemplate urlTemplate(c.text);
+        EXPECT_FALSE(urlTemplate.ok()) << c.text;
+        EXPECT_EQ(urlTemplate.error(), c.error);
+        EXPECT_TRUE(urlTemplate.parameters().empty()) << c.text;
+        EXPECT_FALSE(urlTemplate.literal()) << c.text;
+        std::string_view captures[2];
+        EXPECT_FALSE(urlTemplate.match(c.text, captures)) << c.text;
+    }
+}
+
+// Each case is also run through std::regex on the template's expression: the
+// matcher must give exactly its answer.
+TEST(UrlTemplate, MatchesAndCapturesAsTheExpressionWould) {
+    const struct {
+        const char* text;
+        std::string path;
+        bool matches;
+        std::vector<std::string> captures;
+    } cases[] = {
+        {"/items/{id}", "/items/7", true, {"7"}},
+        {"/items/{id}", "/items/", true, {""}},
+        {"/items/{id}", "/items/7/x", false, {}},
+        {"/items/{id}", "/items", false, {}},
+        {"/items/{id}", "/Items/7", false, {}},
+        {"/files/{+path}", "/files/x/y/z", true, {"x/y/z"}},
+        {"/files/{+path}", "/files/x\ny", false, {}},
+        {"/files/{+path}", "/files/x\ry", false, {}},
+        {"/files/{id}", "/files/x\ny", true, {"x\ny"}},
+        {"/files/{+path}", std::string("/files/a\0b", 10), true, {std::string("a\0b", 3)}},
+        {"/v1.0/{x}", "/v1x0/a", false, {}},
+        {"/v1.0/{x}", "/v1.0/a", true, {"a"}},
+        {"/{a}/{+b}", "/x/y/z", true, {"x", "y/z"}},
+        {"/{+a}/{b}", "/x/y/z", true, {"x/y", "z"}},
+        {"/{+a}/{+b}", "/x/y/z", true, {"x/y", "z"}},
+        {"{+a}{+b}", "abc", true, {"abc", ""}},
+        {"{a}x{+b}", "xaxbx", true, {"xaxb", ""}},
+        {"{a}x{b}x", "axbxcx", true, {"axb", "c"}},
+        {"{+a}ab{+b}b", "aabab", true, {"a", "a"}},
+        {"{+a}ab{+b}b", "abababb", true, {"abab", ""}},
+        {"/{+a}/{+b}/{c}", "/x/y/z/w", true, {"x/y", "z", "w"}},
+        {"{+a}x{+b}x{+c}", "axbxcxd", true, {"axb", "c", "d"}},
+        {"{+a}x{b}x{+c}", "axb/xcxd", true, {"axb/", "c", "d"}},
+        {"{+a}x{b}x{+c}", "a/bxc", false, {}},
+        {"/doc{#part}", "/doc#a#b", true, {"a#b"}},
+        {"/doc{#part}", "/doc", false, {}},
+        {"/{a}{#f}", "/x#y/z", true, {"x", "y/z"}},
+        {"/{a}/{a}", "/x/y", true, {"x", "y"}},
+        {"/{a}\\{b}", "/x\\y", true, {"x", "y"}},
+        {"/{a}[x]{b}", "/1[x]2", true, {"1", "2"}},
+    };
+    for (const auto& c : cases) {
+        const UrlTemplate urlTemplate(c.text);
+        ASSERT_TRUE(urlTemplate.ok()) << c.text;
+        std::vector<std::string_view> captures(urlTemplate.parameters().size());
+        const bool matches = urlTemplate.match(c.path, captures);
+        EXPECT_EQ(matches, c.matches) << c.text << " on " << c.path;
+        if (matches) {
+            EXPECT_EQ(std::vector<std::string>(captures.begin(), captures.end()), c.captures) << c.text;
+        }
+
+        std::smatch found;
+        const std::regex expression(urlTemplate.expression());
+        ASSERT_EQ(std::regex_match(c.path, found, expression), c.matches) << c.text << " on " << c.path;
+        for (std::size_t i = 0; c.matches && i < c.captures.size(); ++i) EXPECT_EQ(found[i + 1].str(), c.captures[i]);
+    }
+}
+
+TEST(UrlTemplate, MatchesPathsFarLongerThanAnyStack) {
+    const std::string run(100000, 'a');
+    const struct {
+        const char* text;
+        std::string path;
+        bool matches;
+        std::size_t firstCapture;
+    } cases[] = {
+        {"/files/{+path}", "/files/" + run, true, run.size()},
+        {"/items/{id}", "/items/" + run, true, run.size()},
+        {"/items/{id}", "/items/" + run + "/", false, 0},
+        {"/{+a}/{b}/{+c}", "/" + run + "/" + run + "/" + run + "/x", true, 2 * run.size() + 1},
+        {"/{+a}/{b}x", "/" + run + "/" + run, false, 0},
+    };
+    for (const auto& c : cases) {
+        const UrlTemplate urlTemplate(c.text);
+        std::vector<std::string_view> captures(urlTemplate.parameters().size());
+        ASSERT_EQ(urlTemplate.match(c.path, captures), c.matches) << c.text;
+        if (c.matches) {
+            EXPECT_EQ(captures[0].size(), c.firstCapture) << c.text;
+        }
+    }
+}
+
+}  // namespace
+}  // namespace Norv
