@@ -67,6 +67,10 @@ void DebuggerOutput(const char* text);
 // Usable size of a block from malloc/realloc (may exceed the requested size).
 std::size_t HeapBlockUsableSize(void* block);
 
+// The process's resident memory in bytes (working set on Windows); 0 when
+// the system does not say. The host simulator's soak reports it.
+std::size_t ResidentMemoryBytes();
+
 // Run-time library loading; null when the library or symbol is not there.
 void* OpenLibrary(const char* name);
 void* FindLibrarySymbol(void* library, const char* name);

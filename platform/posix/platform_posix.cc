@@ -104,6 +104,17 @@ std::size_t HeapBlockUsableSize(void* block) {
     return block == nullptr ? 0 : malloc_usable_size(block);
 }
 
+std::size_t ResidentMemoryBytes() {
+    // statm's second field is the resident set in pages.
+    std::FILE* file = std::fopen("/proc/self/statm", "r");
+    if (file == nullptr) return 0;
+    unsigned long long total = 0, resident = 0;
+    int fields = std::fscanf(file, "%llu %llu", &total, &resident);
+    std::fclose(file);
+    long page = sysconf(_SC_PAGESIZE);
+    return fields == 2 && page > 0 ? static_cast<std::size_t>(resident * static_cast<unsigned long long>(page)) : 0;
+}
+
 void* OpenLibrary(const char* name) {
     return name == nullptr ? nullptr : dlopen(name, RTLD_NOW | RTLD_LOCAL);
 }

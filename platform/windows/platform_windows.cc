@@ -3,6 +3,8 @@
 
 #include <malloc.h>
 #include <windows.h>
+// After windows.h, which it needs.
+#include <psapi.h>
 
 #include <new>
 
@@ -81,6 +83,12 @@ void DebuggerOutput(const char* text) {
 
 std::size_t HeapBlockUsableSize(void* block) {
     return block == nullptr ? 0 : _msize(block);
+}
+
+std::size_t ResidentMemoryBytes() {
+    PROCESS_MEMORY_COUNTERS counters{};
+    counters.cb = sizeof counters;
+    return K32GetProcessMemoryInfo(GetCurrentProcess(), &counters, sizeof counters) ? counters.WorkingSetSize : 0;
 }
 
 void* OpenLibrary(const char* name) {

@@ -38,6 +38,12 @@ bool PluginModule::Open(const std::string& path) {
     return true;
 }
 
+void PluginModule::UseEntry(PluginLoadFunction entry) {
+    Close();
+    entry_ = entry;
+    error_.clear();
+}
+
 void PluginModule::Close() {
     if (library_ != nullptr) Platform::CloseLibrary(library_);
     library_ = nullptr;

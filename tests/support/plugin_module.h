@@ -36,8 +36,11 @@ public:
     // False, with a one-line reason in Error(), when the file cannot be loaded
     // or lacks the entry.
     bool Open(const std::string& path);
+    // Plays a plugin linked into this process through its entry, as if it
+    // were a module (tests of the host side).
+    void UseEntry(PluginLoadFunction entry);
     void Close();
-    bool IsOpen() const { return library_ != nullptr; }
+    bool IsOpen() const { return entry_ != nullptr; }
     const std::string& Error() const { return error_; }
 
     // Calls the entry with a load record carrying the host's version.

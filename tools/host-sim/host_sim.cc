@@ -12,22 +12,31 @@ namespace {
 constexpr const char* kUsage =
     "Usage: host_sim [options] [plugin-module]\n"
     "\n"
-    "Loads a plugin module the way the host's plugin manager does, calls its\n"
-    "entry, init and unload through the real records and host function table,\n"
-    "and prints a transcript: what the plugin answered, every host operation it\n"
-    "called (log lines with their level), and its allocation counters after\n"
-    "load, after init and after unload.\n"
+    "Loads a plugin module the way the host's plugin manager does and plays a\n"
+    "host through the real records and host function table: the entry, init,\n"
+    "answers to the plugin's requests, events, unload. It prints a transcript of\n"
+    "everything that crosses the boundary (requests with their arguments and\n"
+    "answers, subscriptions, events, waits, log lines with their level), the\n"
+    "plugin's allocation counters, and after unload the host's own check that\n"
+    "every subscription was removed and every response released.\n"
     "\n"
     "  plugin-module            the plugin's shared library (default: the one\n"
     "                           built beside host_sim)\n"
+    "  --scenario FILE          play FILE (JSON, or YAML: .yaml/.yml) instead of\n"
+    "                           the default scenario; see --print-default-scenario\n"
+    "  --print-default-scenario print the default scenario, an example of the format\n"
+    "  --soak N                 play N sessions of load, init, scenario, unload in\n"
+    "                           this process and report the plugin's counters and\n"
+    "                           the process's resident memory\n"
     "  --host-version X.Y.Z     the plugin API version the host announces\n"
     "                           (default 18.0.0; another major number makes the\n"
     "                           plugin stop the process, as it is designed to)\n"
     "  --host-handle N          the host handle handed to init (default 42)\n"
     "  --help                   this text\n"
     "\n"
-    "Exit status: 0 when the plugin started, 1 when it could not be loaded,\n"
-    "2 when its init failed.\n";
+    "Exit status: 0 when all went well, 1 when the plugin could not be loaded,\n"
+    "2 when its init failed, 3 when the host's check or a step's expected\n"
+    "requests failed, 4 for a scenario file that cannot be read.\n";
 
 bool ParseNumber(std::string_view text, std::uint32_t& value) {
     auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
@@ -48,15 +57,52 @@ int Fail(const char* message, const char* argument) {
     return 1;
 }
 
+int Soak(Norv::HostSim::HostSimulator& simulator, const Norv::HostSim::Scenario& scenario, std::uint32_t cycles) {
+    Norv::HostSim::SoakReport report = simulator.Soak(scenario, cycles);
+    const Norv::AllocationStatistics& counters = report.counters;
+    std::printf("host-sim soak: %u cycles of load, init, scenario, unload\n", report.cycles);
+    std::printf("  plugin allocations: %llu allocated, %llu released; %llu bytes allocated, %llu freed\n",
+                static_cast<unsigned long long>(counters.Allocations()),
+                static_cast<unsigned long long>(counters.Releases()),
+                static_cast<unsigned long long>(counters.BytesAllocated()),
+                static_cast<unsigned long long>(counters.BytesFreed()));
+    std::printf("  resident memory: %zu KiB after the first cycle, %zu KiB after the warm-up, %zu KiB after the last\n",
+                report.residentAfterFirst / 1024, report.residentAfterWarmUp / 1024, report.residentAfterLast / 1024);
+    if (report.faultyCycles != 0) {
+        std::printf("  %u faulty cycle(s); the first: %s\n", report.faultyCycles, report.firstFault.c_str());
+        return Norv::HostSim::kExitUnbalanced;
+    }
+    std::printf("  every cycle balanced\n");
+    return Norv::HostSim::kExitOk;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     Norv::HostSim::Options options;
+    const char* scenarioPath = nullptr;
+    std::uint32_t soakCycles = 0;
     for (int i = 1; i < argc; ++i) {
         std::string_view argument = argv[i];
         if (argument == "--help" || argument == "-h") {
             std::fputs(kUsage, stdout);
             return 0;
+        }
+        if (argument == "--print-default-scenario") {
+            std::fputs(Norv::HostSim::kDefaultScenarioText, stdout);
+            return 0;
+        }
+        if (argument == "--scenario") {
+            if (i + 1 >= argc) return Fail("missing value after ", argv[i]);
+            scenarioPath = argv[++i];
+            continue;
+        }
+        if (argument == "--soak") {
+            if (i + 1 >= argc) return Fail("missing value after ", argv[i]);
+            if (!ParseNumber(argv[i + 1], soakCycles) || soakCycles == 0)
+                return Fail("not a valid value: ", argv[i + 1]);
+            ++i;
+            continue;
         }
         if (argument == "--host-version" || argument == "--host-handle") {
             if (i + 1 >= argc) return Fail("missing value after ", argv[i]);
@@ -70,5 +116,16 @@ int main(int argc, char** argv) {
         if (!options.modulePath.empty()) return Fail("more than one module given: ", argv[i]);
         options.modulePath = argument;
     }
-    return Norv::HostSim::HostSimulator(options, stdout).Run();
+    Norv::HostSim::Scenario scenario = Norv::HostSim::DefaultScenario();
+    if (scenarioPath != nullptr) {
+        Norv::HostSim::ScenarioReadResult read = Norv::HostSim::ReadScenarioFile(scenarioPath);
+        if (!read.ok) {
+            std::fprintf(stderr, "host-sim: %s\n", read.error.c_str());
+            return Norv::HostSim::kExitBadScenario;
+        }
+        scenario = std::move(read.scenario);
+    }
+    Norv::HostSim::HostSimulator simulator(options, stdout);
+    if (soakCycles != 0) return Soak(simulator, scenario, soakCycles);
+    return simulator.Run(scenario);
 }

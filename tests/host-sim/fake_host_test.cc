@@ -1,0 +1,338 @@
+// The host the simulator plays, driven here the way a plugin drives it:
+// through its function table and the functions its records carry.
+#include "tests/support/fake_host.h"
+
+#include "binding/host_value.h"
+#include "formats/json_reader.h"
+#include "remoting/request_method.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+namespace Norv::Testing {
+namespace {
+
+BindingProperty Json(const char* text) {
+    BindingResult parsed = ParseJson(text);
+    EXPECT_TRUE(parsed.ok()) << parsed.error();
+    return std::move(parsed.value);
+}
+
+HostAnswer Answer(std::int32_t method, const char* path, std::int32_t status, const char* body = nullptr) {
+    HostAnswer answer;
+    answer.method = method;
+    answer.path = path;
+    answer.status = status;
+    if (body != nullptr) answer.body = Json(body);
+    return answer;
+}
+
+// Plays the plugin's side of one request.
+struct Request {
+    explicit Request(FakeHost& host, std::int32_t method, const char* path,
+                     std::vector<HostArgumentEntry> arguments = {})
+        : entries(std::move(arguments)) {
+        record.method = method;
+        record.path = path;
+        record.arguments = entries.empty() ? nullptr : entries.data();
+        record.argumentCount = static_cast<std::uint32_t>(entries.size());
+        result = host.Functions()->SendRequest(host.Functions(), &response, &record);
+    }
+    void Release() { response.release(&response); }
+    std::string Body() const {
+        BindingProperty body;
+        HostResult failure{};
+        EXPECT_TRUE(readHostValue(failure, body, response.body, "<result>"));
+        return JsonText(body);
+    }
+    // Reads the whole stream with a buffer of `capacity`, noting each read's size and more byte.
+    std::string ReadAll(std::uint32_t capacity, std::vector<std::pair<std::uint32_t, int>>& reads) {
+        std::string text;
+        std::vector<std::uint8_t> buffer(capacity);
+        std::uint8_t more = 1;
+        while (more != 0) {
+            std::uint32_t count = capacity;
+            if (response.readStream(response.stream, buffer.data(), &count, &more) == 0) break;
+            reads.emplace_back(count, more);
+            text.append(reinterpret_cast<const char*>(buffer.data()), count);
+        }
+        return text;
+    }
+
+    std::vector<HostArgumentEntry> entries;
+    HostRequestRecord record{};
+    HostResponseRecord response{};
+    std::uint32_t result = 0;
+};
+
+TEST(FakeHost, AnswersFromItsTableInItsOwnMemoryAndCountsReleases) {
+    struct Case {
+        const char* name;
+        std::int32_t method;
+        const char* path;
+        std::int32_t status;
+        const char* error;  // null: none
+        const char* body;   // as JSON text
+    };
+    const Case cases[] = {
+        {"known GET", kMethodGet, "/a", 200, nullptr, R"({"n":-1,"s":"t","x":[true,1.5]})"},
+        {"same path, other method", kMethodPost, "/a", 404, kUnansweredError, "null"},
+        {"unknown path", kMethodGet, "/b", 404, kUnansweredError, "null"},
+        {"query part is part of the path", kMethodGet, "/a?x=1", 404, kUnansweredError, "null"},
+        {"error answer", kMethodGet, "/e", 500, "It broke", "null"},
+        {"status 404 without error text", kMethodGet, "/quiet", 404, nullptr, "null"},
+    };
+    FakeHost host;
+    host.SetAnswer(Answer(kMethodGet, "/a", 200, R"({"s":"t","n":-1,"x":[true,1.5]})"));
+    HostAnswer failing = Answer(kMethodGet, "/e", 500);
+    failing.error = "It broke";
+    host.SetAnswer(failing);
+    host.SetAnswer(Answer(kMethodGet, "/quiet", 404));
+    std::uint32_t answered = 0;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Request request(host, c.method, c.path);
+        ++answered;
+        EXPECT_EQ(request.result, 1u);
+        EXPECT_EQ(request.response.status, c.status);
+        EXPECT_EQ(request.response.hasError, c.error ? 1 : 0);
+        EXPECT_STREQ(request.response.error, c.error);
+        EXPECT_STREQ(request.response.contentType, "application/json");
+        EXPECT_EQ(request.response.readStream, nullptr);
+        EXPECT_EQ(request.Body(), c.body);
+        EXPECT_EQ(host.LiveResponses(), 1u);
+        request.Release();
+        EXPECT_EQ(host.LiveResponses(), 0u);
+        HostResponseRecord zero{};
+        EXPECT_EQ(std::memcmp(&request.response, &zero, sizeof zero), 0) << "release zeroes the record";
+        EXPECT_EQ(host.Ledger().releases, answered);
+    }
+    EXPECT_EQ(host.Ledger().answers, answered);
+    EXPECT_TRUE(host.Imbalances().empty());
+}
+
+TEST(FakeHost, ReplacingAnAnswerKeepsOnePerMethodAndPath) {
+    FakeHost host;
+    host.SetAnswer(Answer(kMethodGet, "/a", 200, "1"));
+    host.SetAnswer(Answer(kMethodGet, "/a", 201, "2"));
+    Request request(host, kMethodGet, "/a");
+    EXPECT_EQ(request.response.status, 201);
+    EXPECT_EQ(request.Body(), "2");
+    request.Release();
+}
+
+TEST(FakeHost, ReleasingACopyAfterTheRecordIsARepeatedRelease) {
+    FakeHost host;
+    host.SetAnswer(Answer(kMethodGet, "/a", 200, R"({"k":"v"})"));
+    Request request(host, kMethodGet, "/a");
+    HostResponseRecord copy = request.response;
+    HostResponseReleaseFunction release = request.response.release;
+    release(&request.response);
+    release(&request.response);  // the zeroed record: nothing happens
+    EXPECT_EQ(host.Ledger().repeatedReleases, 0u);
+    release(&copy);
+    EXPECT_EQ(host.Ledger().releases, 1u);
+    EXPECT_EQ(host.Ledger().repeatedReleases, 1u);
+    EXPECT_EQ(host.Imbalances(), (std::vector<std::string>{"1 release(s) of a response already released"}));
+}
+
+TEST(FakeHost, StreamsInChunksThatMakeThePluginWait) {
+    struct Case {
+        const char* text;
+        std::uint32_t chunk;
+        std::uint32_t capacity;
+        std::vector<std::pair<std::uint32_t, int>> reads;  // delivered, more
+    };
+    const Case cases[] = {
+        {"0123456789", 4, 4096, {{4, 1}, {4, 1}, {2, 0}}},
+        {"0123456789", 5, 4096, {{5, 1}, {5, 0}}},
+        {"0123456789", 4096, 4096, {{10, 0}}},
+        {"0123456789", 8, 3, {{3, 1}, {3, 1}, {3, 1}, {1, 0}}},
+        {"", 4, 4096, {{0, 0}}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.text) + " in chunks of " + std::to_string(c.chunk));
+        FakeHost host;
+        HostAnswer answer = Answer(kMethodGet, "/s", 200);
+        answer.streamChunk = c.chunk;
+        answer.streamText = c.text;
+        host.SetAnswer(answer);
+        Request request(host, kMethodGet, "/s");
+        ASSERT_NE(request.response.readStream, nullptr);
+        ASSERT_NE(request.response.releaseStream, nullptr);
+        EXPECT_EQ(request.response.streamSizeHint, std::strlen(c.text));
+        EXPECT_EQ(request.response.reserved, 0u);
+        std::vector<std::pair<std::uint32_t, int>> reads;
+        EXPECT_EQ(request.ReadAll(c.capacity, reads), c.text);
+        EXPECT_EQ(reads, c.reads);
+        EXPECT_EQ(host.LiveStreams(), 1u);
+        request.response.releaseStream(request.response.stream);
+        request.Release();
+        EXPECT_TRUE(host.Imbalances().empty());
+    }
+}
+
+TEST(FakeHost, StreamsTheBodyAsJsonAndFailsReadsAfterRelease) {
+    FakeHost host;
+    HostAnswer answer = Answer(kMethodGet, "/s", 200, R"({"state":"A \"quoted\" text","list":[1,-2,0.5,null]})");
+    answer.streamChunk = 16;
+    host.SetAnswer(answer);
+    Request request(host, kMethodGet, "/s");
+    std::vector<std::pair<std::uint32_t, int>> reads;
+    std::string text = request.ReadAll(4096, reads);
+    EXPECT_EQ(text, R"({"list":[1,-2,0.5,null],"state":"A \"quoted\" text"})");
+    EXPECT_EQ(JsonText(Json(text.c_str())), text) << "what the host streams reads back as it was";
+
+    void* stream = request.response.stream;
+    auto releaseStream = request.response.releaseStream;
+    auto readStream = request.response.readStream;
+    releaseStream(stream);
+    std::uint8_t buffer[8];
+    std::uint32_t count = sizeof buffer;
+    std::uint8_t more = 1;
+    EXPECT_EQ(readStream(stream, buffer, &count, &more), 0) << "a released stream cannot be read";
+    releaseStream(stream);
+    EXPECT_EQ(host.Ledger().repeatedStreamReleases, 1u);
+    request.Release();
+}
+
+TEST(FakeHost, ReportsWhatTheGuestLeftBehind) {
+    FakeHost host(7);
+    host.SetAnswer(Answer(kMethodGet, "/s", 200, "[1,2,3]"));
+    HostAnswer streamed = Answer(kMethodGet, "/t", 200, "[1,2,3]");
+    streamed.streamChunk = 2;
+    host.SetAnswer(streamed);
+    HostFunctionTable* table = host.Functions();
+    Request kept(host, kMethodGet, "/s");
+    Request read(host, kMethodGet, "/t");
+    read.Release();  // the stream is still out
+    HostEventCallback callback = [](const HostEventRecord*) {};
+    table->SubscribeEvent(table, "OnA", 7, callback, nullptr, 0);
+    table->SubscribeEvent(table, "OnB", 7, callback, nullptr, 0);
+    EXPECT_EQ(table->UnsubscribeEvent(table, "OnA", 7), 1u);
+    EXPECT_EQ(table->UnsubscribeEvent(table, "OnA", 7), 0u);
+    EXPECT_EQ(table->UnsubscribeEvent(table, "OnB", 8), 0u) << "another handle's subscription";
+    table->BeginWait(table, "Wait: yield", 0);
+
+    EXPECT_EQ(host.Imbalances(), (std::vector<std::string>{
+                                     "subscription never removed: OnB (handle 7)",
+                                     "1 response(s) never released",
+                                     "1 stream(s) never released",
+                                     "2 unsubscribe(s) without a subscription",
+                                     "BeginWait called 1 time(s), EndWait 0",
+                                 }));
+    kept.Release();
+}
+
+struct Delivery {
+    std::string eventName;
+    std::string payload;
+    void* context;
+};
+std::vector<Delivery> deliveries;
+FakeHost* deliveringHost = nullptr;
+
+void NORV_CALL RecordEvent(const HostEventRecord* event) {
+    BindingProperty payload;
+    HostResult failure{};
+    EXPECT_TRUE(readHostValue(failure, payload, event->payload, "<result>"));
+    deliveries.push_back({event->eventName, JsonText(payload), event->context});
+}
+
+void NORV_CALL UnsubscribeOthers(const HostEventRecord* event) {
+    RecordEvent(event);
+    HostFunctionTable* table = deliveringHost->Functions();
+    table->UnsubscribeEvent(table, "OnA", 1);
+    table->UnsubscribeEvent(table, "OnA", 1);
+}
+
+TEST(FakeHost, DeliversEventRecordsToLiveSubscriptionsOnly) {
+    static_assert(sizeof(HostEventRecord) == 24 || sizeof(void*) != 4);
+    deliveries.clear();
+    FakeHost host(1);
+    deliveringHost = &host;
+    HostFunctionTable* table = host.Functions();
+    int first = 0, second = 0, third = 0;
+    table->SubscribeEvent(table, "OnA", 1, &UnsubscribeOthers, &first, 0);
+    table->SubscribeEvent(table, "OnA", 1, &RecordEvent, &second, 0);
+    table->SubscribeEvent(table, "OnB", 1, &RecordEvent, &third, 0);
+
+    BindingProperty payload = Json(R"({"uri":"/a","eventType":"Update","data":{"k":[1,"x"]}})");
+    EXPECT_EQ(host.DeliverEvent("OnA", payload), 1u) << "the first handler removed the second subscription";
+    EXPECT_EQ(host.DeliverEvent("OnA", payload), 0u);
+    EXPECT_EQ(host.DeliverEvent("OnB", payload), 1u);
+    ASSERT_EQ(deliveries.size(), 2u);
+    EXPECT_EQ(deliveries[0].eventName, "OnA");
+    EXPECT_EQ(deliveries[0].payload, R"({"data":{"k":[1,"x"]},"eventType":"Update","uri":"/a"})");
+    EXPECT_EQ(deliveries[0].context, &first);
+    EXPECT_EQ(deliveries[1].context, &third);
+    EXPECT_EQ(host.Ledger().events, 2u);
+
+    std::vector<HostCall> events = host.CallsTo(kDeliverEventSlot);
+    ASSERT_EQ(events.size(), 3u);
+    EXPECT_EQ(DescribeHostCall(events[1]),
+              "Event(\"OnA\", {data: {k: [1, \"x\"]}, eventType: \"Update\", uri: \"/a\"}) not delivered: nothing "
+              "subscribed to it");
+    deliveringHost = nullptr;
+}
+
+TEST(FakeHost, YieldRunsTheHostsOtherWork) {
+    FakeHost host;
+    HostFunctionTable* table = host.Functions();
+    int ran = 0;
+    host.SetYieldHook([&] {
+        ++ran;
+        if (ran == 1) table->YieldToHost(table);  // a yield inside the hook's own work
+    });
+    table->YieldToHost(table);
+    EXPECT_EQ(ran, 2);
+    EXPECT_EQ(host.Ledger().yields, 2u);
+}
+
+TEST(FakeHost, DescribesRequestsWithTheirArguments) {
+    struct Case {
+        const char* name;
+        std::vector<HostArgumentEntry> arguments;
+        const char* line;
+    };
+    HostValue token{};
+    token.tag = HOST_VALUE_STRING;
+    token.payload.string.text = "id-1";
+    token.payload.string.length = 4;
+    HostValue number{};
+    number.tag = HOST_VALUE_SIGNED;
+    number.payload.signedNumber = -3;
+    HostValue broken{};
+    broken.tag = HOST_VALUE_STRUCTURE;
+    broken.payload.structure.count = 5;  // and no members
+    HostValue strange{};
+    strange.tag = 12;
+    const Case cases[] = {
+        {"none", {}, "SendRequest POST /c"},
+        {"one unnamed", {{nullptr, token}}, "SendRequest POST /c (\"id-1\")"},
+        {"named", {{"token", token}, {"n", number}}, "SendRequest POST /c (token: \"id-1\", n: -3)"},
+        {"null members with a count", {{"s", broken}}, "SendRequest POST /c (s: {})"},
+        {"unknown tag", {{nullptr, strange}}, "SendRequest POST /c (tag 12)"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        FakeHost host;
+        host.AnswerRequests();
+        Request request(host, kMethodPost, "/c", c.arguments);
+        EXPECT_EQ(DescribeHostCall(host.CallsTo(0).at(0)), c.line);
+        request.Release();
+    }
+}
+
+TEST(FakeHost, DescriptionCutsDeepNestingShort) {
+    // A collection that contains itself: only a depth limit ends the walk.
+    HostValue loop{};
+    loop.tag = HOST_VALUE_COLLECTION;
+    loop.payload.collection.items = &loop;
+    loop.payload.collection.count = 1;
+    EXPECT_EQ(DescribeHostValue(loop), std::string(33, '[') + "..." + std::string(33, ']'));
+}
+
+}  // namespace
+}  // namespace Norv::Testing
