@@ -15,7 +15,9 @@
 // first: one registered later leaves the field with a null descriptor.
 #pragma once
 
+#include <array>
 #include <concepts>
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -98,9 +100,58 @@ constexpr BindingTypeKind NativeBindingKind() {
     }
 }
 
+namespace BindingTypeDetail {
+
+// The element type of a vector or map; M itself for anything else.
+template <class M>
+struct ElementOf {
+    using type = M;
+};
+template <class M>
+requires(IsBindingContainerKind(NativeBindingKind<M>())) struct ElementOf<M> {
+    using type = std::conditional_t<NativeBindingKind<M>() == BindingTypeKind::Vector, typename VectorElement<M>::type,
+                                    typename MapElement<M>::type>;
+};
+
+// What containers nested in M hold at the bottom.
+template <class M>
+struct Innermost {
+    using type = M;
+};
+template <class M>
+requires(IsBindingContainerKind(NativeBindingKind<M>())) struct Innermost<M> {
+    using type = typename Innermost<typename ElementOf<M>::type>::type;
+};
+
+// The kinds of M, its element, the element's element and so on, down to the
+// first kind that is not a container.
+template <class M>
+constexpr std::size_t KindChainLength() {
+    if constexpr (IsBindingContainerKind(NativeBindingKind<M>())) {
+        return 1 + KindChainLength<typename ElementOf<M>::type>();
+    } else {
+        return 1;
+    }
+}
+template <class M>
+constexpr std::array<BindingTypeKind, KindChainLength<M>()> KindChain() {
+    std::array<BindingTypeKind, KindChainLength<M>()> chain{};
+    chain[0] = NativeBindingKind<M>();
+    if constexpr (IsBindingContainerKind(NativeBindingKind<M>())) {
+        const auto rest = KindChain<typename ElementOf<M>::type>();
+        for (std::size_t i = 0; i < rest.size(); ++i) chain[i + 1] = rest[i];
+    }
+    return chain;
+}
+template <class M>
+inline constexpr auto kKindChain = KindChain<M>();
+
+}  // namespace BindingTypeDetail
+
 // The type identifier of a native member type. Struct and enum descriptors,
-// of the member itself or of a vector's or map's elements, are looked up by
-// static type code and stay null while that type is not registered.
+// of the member itself or of the innermost elements of (nested) vectors and
+// maps, are looked up by static type code and stay null while that type is
+// not registered.
 template <class M>
 BindingTypeIdentifier NativeTypeIdentifier(const BindingRegistry& registry) {
     using namespace BindingTypeDetail;
@@ -108,13 +159,16 @@ BindingTypeIdentifier NativeTypeIdentifier(const BindingRegistry& registry) {
     BindingTypeIdentifier type{kind, BindingTypeKind::None, nullptr};
     if constexpr (kind == BindingTypeKind::Enum || kind == BindingTypeKind::Struct) {
         type.descriptor = registry.findTypeByHash(StaticType::HashCode<M>());
-    } else if constexpr (kind == BindingTypeKind::Vector || kind == BindingTypeKind::Map) {
-        using Element = std::conditional_t<kind == BindingTypeKind::Vector, typename VectorElement<M>::type,
-                                           typename MapElement<M>::type>;
+    } else if constexpr (IsBindingContainerKind(kind)) {
+        using Element = typename ElementOf<M>::type;
+        using Inner = typename Innermost<M>::type;
         type.elementKind = NativeBindingKind<Element>();
-        if constexpr (NativeBindingKind<Element>() == BindingTypeKind::Enum ||
-                      NativeBindingKind<Element>() == BindingTypeKind::Struct) {
-            type.descriptor = registry.findTypeByHash(StaticType::HashCode<Element>());
+        if constexpr (NativeBindingKind<Inner>() == BindingTypeKind::Enum ||
+                      NativeBindingKind<Inner>() == BindingTypeKind::Struct) {
+            type.descriptor = registry.findTypeByHash(StaticType::HashCode<Inner>());
+        }
+        if constexpr (IsBindingContainerKind(NativeBindingKind<Element>())) {
+            type.nestedKinds = kKindChain<Element>.data() + 1;
         }
     }
     return type;

@@ -46,16 +46,30 @@ enum class BindingTypeKind : std::uint32_t {
 // "bool" ... "map"; "" for 0 and for numbers above 19.
 const char* BindingTypeKindName(BindingTypeKind kind);
 
+constexpr bool IsBindingContainerKind(BindingTypeKind kind) {
+    return kind == BindingTypeKind::Vector || kind == BindingTypeKind::Map;
+}
+
 // The type of a field, parameter or return value. `descriptor` names the struct
-// or enum type, or the element type of a vector or map of them; vector and map
-// types are never registered themselves.
+// or enum type, or the element type of a vector or map of them (the innermost
+// element's, when containers nest); vector and map types are never registered
+// themselves.
 struct BindingTypeIdentifier {
     BindingTypeKind kind = BindingTypeKind::None;
     BindingTypeKind elementKind = BindingTypeKind::None;
     const BindingTypeDescriptor* descriptor = nullptr;
+    // Only when elementKind is itself a vector or map: the kinds below it,
+    // outermost first, ending with the innermost element's kind. Static data,
+    // shared by every registry; without it a map of vectors could not say
+    // what the vectors hold.
+    const BindingTypeKind* nestedKinds = nullptr;
 
     // The identifier of one element of a vector or map.
-    BindingTypeIdentifier elementType() const { return {elementKind, BindingTypeKind::None, descriptor}; }
+    BindingTypeIdentifier elementType() const {
+        if (!nestedKinds) return {elementKind, BindingTypeKind::None, descriptor};
+        return {elementKind, nestedKinds[0], descriptor,
+                IsBindingContainerKind(nestedKinds[0]) ? nestedKinds + 1 : nullptr};
+    }
     friend bool operator==(const BindingTypeIdentifier&, const BindingTypeIdentifier&) = default;
 };
 

@@ -1,0 +1,181 @@
+#include "binding/help/api_help.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "binding/binding_registry.h"
+#include "binding/binding_type_builder.h"
+#include "binding/help/builtin_types.h"
+#include "binding/to_value.h"
+#include "help_test_types.h"
+
+namespace Norv {
+namespace {
+
+using Kind = BindingTypeKind;
+
+const BindingRegistry& Builtins() {
+    static const BindingRegistry* registry = [] {
+        auto* created = new BindingRegistry;
+        created->registerBuiltins();
+        HelpTest::RegisterResourceEventTypes(*created);
+        return created;
+    }();
+    return *registry;
+}
+
+// A value as one line: {member:value,...} in member order, [element,...].
+std::string Text(const BindingProperty& value) {
+    std::string text;
+    if (value.kind() == BindingValueKind::Structure) {
+        for (const BindingMember& member : value.members()) {
+            text += (text.empty() ? "{" : ",") + std::string(member.name) + ":" + Text(member.value);
+        }
+        return text.empty() ? "{}" : text + "}";
+    }
+    if (value.kind() == BindingValueKind::Collection) {
+        for (const BindingProperty& element : value.elements()) text += (text.empty() ? "[" : ",") + Text(element);
+        return text.empty() ? "[]" : text + "]";
+    }
+    return value.toString();
+}
+
+const BindingProperty& Named(const BindingProperty& list, std::string_view name) {
+    for (const BindingProperty& item : list.elements()) {
+        if (item.get("name").getString() == name) return item;
+    }
+    ADD_FAILURE() << "no item " << name;
+    return BindingProperty::EmptyValue();
+}
+
+TEST(ApiHelpTest, FullFormOfTheBuiltinAndHostTypes) {
+    const BindingResult help = BuildApiHelp(Builtins(), BindingHelpFormat::Full);
+    ASSERT_TRUE(help.ok()) << help.error();
+    const BindingProperty& types = help.value.get("types");
+    std::string names;
+    for (const BindingProperty& type : types.elements()) names += std::string(type.get("name").getString()) + " ";
+    EXPECT_EQ(names,
+              "BindingAsyncCancelEvent BindingAsyncFailureEvent BindingAsyncState BindingCallbackEvent "
+              "BindingFullApiHelp BindingFullArgumentHelp BindingFullEnumValueHelp BindingFullEventHelp "
+              "BindingFullFieldHelp BindingFullFunctionHelp BindingFullTypeHelp BindingFullTypeIdentifier "
+              "BindingGenericAsyncEvent BindingGenericEvent BindingHelpFormat PluginResourceEvent "
+              "PluginResourceEventType ");
+    EXPECT_EQ(Text(help.value.get("functions")), "[]");
+
+    // Enumerators in the registry's name order, not by number.
+    EXPECT_EQ(Text(Named(types, "BindingAsyncState")),
+              "{description:Possible states of an asynchronous operation.,fields:[],name:BindingAsyncState,"
+              "nameSpace:,size:4,tags:[$builtin,async],values:["
+              "{description:The operation was cancelled,name:Cancelled,value:3},"
+              "{description:A request to cancel the operation has been made,name:Cancelling,value:2},"
+              "{description:The operation encountered an error,name:Failed,value:5},"
+              "{description:Invalid state,name:None,value:0},"
+              "{description:The operation is in flight,name:Running,value:1},"
+              "{description:The operation completed successfully,name:Succeeded,value:4}]}");
+    EXPECT_EQ(Text(Named(types, "BindingCallbackEvent")),
+              "{description:Represents the parameters of a call to a provided callback.,fields:["
+              "{description:ID of the callback being invoked,name:id,offset:0,optional:false,"
+              "type:{elementType:,type:uint32}},"
+              "{description:Callback parameters,name:parameters,offset:" +
+                  std::to_string(MemberOffset(&BindingCallbackEvent::parameters)) +
+                  ",optional:false,type:{elementType:object,type:vector}}],"
+                  "name:BindingCallbackEvent,nameSpace:,size:" +
+                  std::to_string(sizeof(BindingCallbackEvent)) + ",tags:[$builtin],values:[]}");
+    EXPECT_EQ(Text(Named(types, "PluginResourceEvent").get("fields")),
+              "[{description:,name:uri,offset:0,optional:false,type:{elementType:,type:string}},"
+              "{description:,name:eventType,offset:" +
+                  std::to_string(MemberOffset(&HelpTest::ResourceEvent::eventType)) +
+                  ",optional:false,type:{elementType:,type:PluginResourceEventType}},"
+                  "{description:,name:data,offset:" +
+                  std::to_string(MemberOffset(&HelpTest::ResourceEvent::data)) +
+                  ",optional:false,type:{elementType:,type:object}}]");
+
+    EXPECT_EQ(Text(help.value.get("events")),
+              "[{description:Fired when a callback is invoked.,name:OnCallback,nameSpace:,tags:[$builtin],"
+              "type:{elementType:,type:BindingCallbackEvent}},"
+              "{description:Fired when a resource is changed.,name:OnJsonApiEvent,nameSpace:,tags:[nclient],"
+              "type:{elementType:,type:PluginResourceEvent}}]");
+}
+
+std::unique_ptr<BindingFunctionDescriptor> Function(std::string name, std::string description = {}) {
+    auto function = std::make_unique<BindingFunctionDescriptor>();
+    function->name = std::move(name);
+    function->description = std::move(description);
+    return function;
+}
+
+TEST(ApiHelpTest, FullFormOfAFunction) {
+    const BindingTypeDescriptor* state = Builtins().findType("BindingAsyncState");
+    auto start = Function("Start", "Starts {it}");
+    start->nameSpace = "jobs";
+    start->help = "Once.";
+    start->parameters.push_back({"when", "Delay", {Kind::Vector, Kind::Int64}, {}, true, 0});
+    start->parameters.push_back({"job", "", {Kind::Map, Kind::Enum, state}, {}, false, 0});
+    start->returns = {Kind::Enum, Kind::None, state};
+    start->async = true;
+    start->threadSafe = true;
+    start->tags = {"a", "b"};
+    const BindingResult help = BuildApiHelp(Builtins(), {start.get()}, {}, {}, BindingHelpFormat::Full);
+    ASSERT_TRUE(help.ok()) << help.error();
+    // Data, not markup: nothing is escaped. "async" names the returned type.
+    EXPECT_EQ(Text(help.value.get("functions")),
+              "[{arguments:["
+              "{description:Delay,name:when,optional:true,type:{elementType:int64,type:vector}},"
+              "{description:,name:job,optional:false,type:{elementType:BindingAsyncState,type:map}}],"
+              "async:BindingAsyncState,description:Starts {it},help:Once.,name:Start,nameSpace:jobs,"
+              "returns:{elementType:,type:BindingAsyncState},tags:[a,b],threadSafe:true}]");
+}
+
+TEST(ApiHelpTest, EpytextFormHoldsOneTextPerItemByName) {
+    auto add = Function("Add", "Adds");
+    const BindingResult help = BuildApiHelp(Builtins(), {add.get()}, {Builtins().findType("PluginResourceEventType")},
+                                            {Builtins().findEvent("OnCallback")}, BindingHelpFormat::Epytext);
+    ASSERT_TRUE(help.ok()) << help.error();
+    EXPECT_EQ(Text(help.value),
+              "{events:{OnCallback:Fired when a callback is invoked.\r\n\r\n@tags: $builtin\r\n},"
+              "functions:{Add:Adds\r\n\r\n},"
+              "types:{PluginResourceEventType:"
+              "@cvar Create: (0)\r\n@cvar Update: (1)\r\n@cvar Delete: (2)\r\n@tags: nclient\r\n@size: 4\r\n}}");
+}
+
+TEST(ApiHelpTest, OtherFormatsLeaveTheThreeMembersEmpty) {
+    for (int format : {0, 3, -1}) {
+        const BindingResult help = BuildApiHelp(Builtins(), static_cast<BindingHelpFormat>(format));
+        ASSERT_TRUE(help.ok());
+        EXPECT_EQ(Text(help.value), "{events:,functions:,types:}") << format;
+        for (const BindingMember& member : help.value.members()) EXPECT_TRUE(member.value.isEmpty()) << format;
+    }
+}
+
+TEST(ApiHelpTest, ItemsAreSortedByteWiseKeepingTheOrderOfEqualNames) {
+    std::vector<std::unique_ptr<BindingFunctionDescriptor>> owned;
+    std::vector<const BindingFunctionDescriptor*> functions;
+    for (const char* name : {"b", "ab", "\xC3\xA9", "a", "B", "a"}) {
+        owned.push_back(Function(name, std::to_string(owned.size())));
+        functions.push_back(owned.back().get());
+    }
+    const BindingResult help = BuildApiHelp(Builtins(), functions, {}, {}, BindingHelpFormat::Full);
+    ASSERT_TRUE(help.ok()) << help.error();
+    std::string order;
+    for (const BindingProperty& function : help.value.get("functions").elements()) {
+        order += std::string(function.get("name").getString()) + std::string(function.get("description").getString());
+    }
+    EXPECT_EQ(order,
+              "B4a3a5ab1b0\xC3\xA9"
+              "2");
+}
+
+TEST(ApiHelpTest, FullFormFailsWithoutTheHelpTypes) {
+    BindingRegistry bare;
+    bare.registerType("Lonely", 1, nullptr, false);
+    const BindingResult help = BuildApiHelp(bare, BindingHelpFormat::Full);
+    EXPECT_FALSE(help.ok());
+    EXPECT_EQ(help.error(), ToValueMessage::kUnregisteredStructure);
+    EXPECT_TRUE(BuildApiHelp(bare, BindingHelpFormat::Epytext).ok());
+}
+
+}  // namespace
+}  // namespace Norv

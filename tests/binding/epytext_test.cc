@@ -1,0 +1,260 @@
+#include "binding/help/epytext.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+#include "binding/binding_registry.h"
+#include "binding/binding_type_builder.h"
+#include "binding/help/api_help.h"
+#include "binding/to_value.h"
+#include "help_test_types.h"
+
+namespace Norv {
+namespace {
+
+using Kind = BindingTypeKind;
+using namespace std::string_literals;
+using HelpTest::Color;
+using HelpTest::Foo;
+
+BindingRegistry& Builtins() {
+    static BindingRegistry* registry = [] {
+        auto* created = new BindingRegistry;
+        created->registerBuiltins();
+        HelpTest::RegisterHelpTestTypes(*created);
+        HelpTest::RegisterResourceEventTypes(*created);
+        return created;
+    }();
+    return *registry;
+}
+
+std::string Render(const BindingFunctionDescriptor& function) {
+    std::string text;
+    RenderEpytextFunction(text, function);
+    return text;
+}
+
+std::string Render(const BindingTypeDescriptor& type) {
+    std::string text;
+    if (type.isEnum) {
+        RenderEpytextEnum(text, type);
+    } else {
+        RenderEpytextStruct(text, type);
+    }
+    return text;
+}
+
+std::string Render(const BindingEventDescriptor& event) {
+    std::string text;
+    RenderEpytextEvent(text, event);
+    return text;
+}
+
+TEST(EpytextTest, EscapesALeadingDashAndEveryBrace) {
+    struct Row {
+        std::string text;
+        const char* escaped;
+    };
+    const Row rows[] = {
+        {"", ""},
+        {"plain text", "plain text"},
+        {"-x", "E{-}x"},
+        {"--", "E{-}-"},
+        {"a-b -c", "a-b -c"},
+        {"{x}", "E{lb}xE{rb}"},
+        {"-{a}-", "E{-}E{lb}aE{rb}-"},
+        {"}}{{", "E{rb}E{rb}E{lb}E{lb}"},
+        {"E{lb}", "EE{lb}lbE{rb}"},
+        // The text ends at its first NUL.
+        {"a{\0}b"s, "aE{lb}"},
+        {"\0-{"s, ""},
+        {"-\0"s, "E{-}"},
+    };
+    for (const Row& row : rows) {
+        EXPECT_EQ(EscapeEpytext(row.text), row.escaped) << row.text;
+    }
+}
+
+TEST(EpytextTest, TypeNamesOfEveryKindInBothForms) {
+    const BindingRegistry& registry = Builtins();
+    struct Row {
+        BindingTypeIdentifier type;
+        const char* epytext;
+        const char* plain;
+        const char* element;
+    };
+    const Row rows[] = {
+        {{}, "", "", ""},
+        {NativeTypeIdentifier<bool>(registry), "bool", "bool", ""},
+        {NativeTypeIdentifier<std::int8_t>(registry), "int8", "int8", ""},
+        {NativeTypeIdentifier<std::uint64_t>(registry), "uint64", "uint64", ""},
+        {NativeTypeIdentifier<float>(registry), "float", "float", ""},
+        {NativeTypeIdentifier<double>(registry), "double", "double", ""},
+        {NativeTypeIdentifier<std::string>(registry), "string", "string", ""},
+        {NativeTypeIdentifier<BindingProperty>(registry), "object", "object", ""},
+        {NativeTypeIdentifier<BindingBlob>(registry), "bytearray", "blob", ""},
+        {NativeTypeIdentifier<Color>(registry), "L{Color}", "Color", ""},
+        {NativeTypeIdentifier<Foo>(registry), "L{Foo}", "Foo", ""},
+        {{Kind::Callback}, "callback", "callback", ""},
+        {{static_cast<Kind>(20)}, "", "", ""},
+        {NativeTypeIdentifier<std::vector<std::int32_t>>(registry), "list[int32]", "vector", "int32"},
+        {NativeTypeIdentifier<std::vector<BindingBlob>>(registry), "list[bytearray]", "vector", "blob"},
+        {NativeTypeIdentifier<std::vector<Foo>>(registry), "list[L{Foo}]", "vector", "Foo"},
+        {NativeTypeIdentifier<std::unordered_map<std::string, Color>>(registry), "dict[L{Color}]", "map", "Color"},
+        {NativeTypeIdentifier<std::unordered_map<std::string, std::vector<Foo>>>(registry), "dict[list[L{Foo}]]", "map",
+         "vector"},
+        {NativeTypeIdentifier<std::vector<std::vector<std::int32_t>>>(registry), "list[list[int32]]", "vector",
+         "vector"},
+        {NativeTypeIdentifier<std::vector<std::unordered_map<std::string, std::vector<Color>>>>(registry),
+         "list[dict[list[L{Color}]]]", "vector", "map"},
+        // Nothing registered to name or link to.
+        {{Kind::Struct}, "struct", "struct", ""},
+        {{Kind::Enum}, "enum", "enum", ""},
+        {{Kind::Vector, Kind::Struct}, "list[struct]", "vector", "struct"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.epytext);
+        EXPECT_EQ(EpytextTypeName(row.type), row.epytext);
+        const BindingFullTypeIdentifier full = FullTypeIdentifier(row.type);
+        EXPECT_EQ(full.type, row.plain);
+        EXPECT_EQ(full.elementType, row.element);
+    }
+}
+
+TEST(EpytextTest, NestedContainersOfStructuresConvert) {
+    // The innermost element's descriptor is what lets the conversion reach the structures.
+    HelpTest::Nested nested;
+    nested.grid = {{{1}, {2}}, {}};
+    nested.palettes["warm"] = {Color::Red};
+    BindingResult result;
+    structToValue(result, &nested, Builtins().findType("Nested"));
+    ASSERT_TRUE(result.ok()) << result.error();
+    EXPECT_EQ(result.value.get("grid").at(0).at(1).get("x").getSigned(), 2);
+    EXPECT_EQ(result.value.get("grid").at(1).size(), 0u);
+    EXPECT_EQ(result.value.get("palettes").get("warm").at(0).getEnum().value, 1);
+}
+
+TEST(EpytextTest, ExampleFunction) {
+    BindingFunctionDescriptor function;
+    function.name = "Add";
+    function.description = "Adds {x}";
+    function.parameters.push_back(BindingParameterDescriptor{"count", "How many", {Kind::Int32}, {}, true, 0});
+    function.returns = {Kind::String};
+    function.tags = {"a", "b"};
+    function.threadSafe = true;
+    EXPECT_EQ(Render(function),
+              "Adds E{lb}xE{rb}\r\n"
+              "\r\n"
+              "@param count: (optional) How many\r\n"
+              "@type count: int32\r\n"
+              "@rtype: string\r\n"
+              "@tags: a,b\r\n"
+              "@threadsafe: true\r\n");
+}
+
+TEST(EpytextTest, FunctionLinesAppearOnlyWhenTheirPartIsThere) {
+    BindingFunctionDescriptor function;
+    EXPECT_EQ(Render(function), "");
+    function.help = "-Call it {twice}";
+    function.parameters.push_back(BindingParameterDescriptor{"plain", "", {Kind::Vector, Kind::Bool}, {}, false, 0});
+    function.parameters.push_back(BindingParameterDescriptor{"needed", "-Must", {Kind::Blob}, {}, false, 0});
+    function.async = true;
+    // An asynchronous function that returns nothing still has its "@async" line.
+    EXPECT_EQ(Render(function),
+              "E{-}Call it E{lb}twiceE{rb}\r\n"
+              "\r\n"
+              "@type plain: list[bool]\r\n"
+              "@param needed: E{-}Must\r\n"
+              "@type needed: bytearray\r\n"
+              "@async: \r\n");
+    function.returns = {Kind::Map, Kind::Enum, Builtins().findType("BindingAsyncState")};
+    EXPECT_TRUE(
+        Render(function).ends_with("@rtype: dict[L{BindingAsyncState}]\r\n"
+                                   "@async: dict[L{BindingAsyncState}]\r\n"));
+}
+
+TEST(EpytextTest, BuiltinTypesAndEvent) {
+    // Enumerators by number here, although the registry keeps them by name.
+    EXPECT_EQ(Render(*Builtins().findType("BindingAsyncState")),
+              "Possible states of an asynchronous operation.\r\n"
+              "\r\n"
+              "@cvar None: (0) Invalid state\r\n"
+              "@cvar Running: (1) The operation is in flight\r\n"
+              "@cvar Cancelling: (2) A request to cancel the operation has been made\r\n"
+              "@cvar Cancelled: (3) The operation was cancelled\r\n"
+              "@cvar Succeeded: (4) The operation completed successfully\r\n"
+              "@cvar Failed: (5) The operation encountered an error\r\n"
+              "@tags: $builtin,async\r\n"
+              "@size: 4\r\n");
+    EXPECT_EQ(Render(*Builtins().findType("BindingCallbackEvent")),
+              "Represents the parameters of a call to a provided callback.\r\n"
+              "\r\n"
+              "@ivar id: ID of the callback being invoked\r\n"
+              "@type id: uint32\r\n"
+              "@ivar parameters: Callback parameters\r\n"
+              "@type parameters: list[object]\r\n"
+              "@tags: $builtin\r\n");
+    EXPECT_EQ(Render(*Builtins().findEvent("OnCallback")),
+              "Fired when a callback is invoked.\r\n"
+              "\r\n"
+              "@tags: $builtin\r\n");
+}
+
+TEST(EpytextTest, ResourceEventTypes) {
+    // Undescribed fields keep their "@ivar" lines.
+    EXPECT_EQ(Render(*Builtins().findType("PluginResourceEvent")),
+              "@ivar uri: \r\n"
+              "@type uri: string\r\n"
+              "@ivar eventType: \r\n"
+              "@type eventType: L{PluginResourceEventType}\r\n"
+              "@ivar data: \r\n"
+              "@type data: object\r\n"
+              "@tags: nclient\r\n");
+    EXPECT_EQ(Render(*Builtins().findEvent("OnJsonApiEvent")),
+              "Fired when a resource is changed.\r\n"
+              "\r\n"
+              "@tags: nclient\r\n");
+}
+
+TEST(EpytextTest, EnumeratorsSharingANumberKeepNameOrder) {
+    BindingRegistry registry;
+    registry.registerType("Mixed", 1, nullptr, true)
+        .addEnumValue("Zeta", 0)
+        .addEnumValue("Low", -129)
+        .addEnumValue("Beta", 0)
+        .addEnumValue("Alpha", 0, "first {of} three")
+        .addTag("t");
+    EXPECT_EQ(Render(*registry.findType("Mixed")),
+              "@cvar Low: (-129)\r\n"
+              "@cvar Alpha: (0) first E{lb}ofE{rb} three\r\n"
+              "@cvar Beta: (0)\r\n"
+              "@cvar Zeta: (0)\r\n"
+              "@tags: t\r\n"
+              "@size: 1\r\n");
+}
+
+TEST(EpytextTest, BracesInNamesTagsAndFieldDescriptionsAreEscaped) {
+    BindingRegistry registry;
+    registry.registerType("Odd{", 4, nullptr, false).addTag("x}").addTag("y");
+    BindingTypeBuilder holder = registry.registerType("Holder", 8, nullptr, false);
+    holder.addTag("{");
+    holder.addField("f}", "-keeps {dash}", 0, nullptr, {Kind::Struct, Kind::None, registry.findType("Odd{")}, {}, 0,
+                    nullptr);
+    EXPECT_EQ(Render(*registry.findType("Holder")),
+              "@ivar fE{rb}: -keeps E{lb}dashE{rb}\r\n"
+              "@type fE{rb}: L{OddE{lb}}\r\n"
+              "@tags: E{lb}\r\n");
+    EXPECT_EQ(Render(*registry.findType("Odd{")), "@tags: xE{rb},y\r\n");
+
+    BindingEventDescriptor event;
+    EXPECT_EQ(Render(event), "\r\n\r\n");
+    event.description = "-{}";
+    EXPECT_EQ(Render(event), "E{-}E{lb}E{rb}\r\n\r\n");
+}
+
+}  // namespace
+}  // namespace Norv
