@@ -9,6 +9,7 @@
 #include "plugin/resource_path.h"
 #include "plugin/telemetry_sender.h"
 
+#include <algorithm>
 #include <utility>
 #include <vector>
 
@@ -36,10 +37,12 @@ void PluginCore::DestroyWhenIdle(PluginCore* core) {
 }
 
 void PluginCore::Shutdown() {
-    // The table is copied first: the host may call back while it unsubscribes.
+    // The names are copied first, as the host may call back while it
+    // unsubscribes, and sorted, so every build tells the host the same order.
     std::vector<std::string> names;
     names.reserve(eventHandlers_.size());
     for (const auto& entry : eventHandlers_) names.push_back(entry.first);
+    std::sort(names.begin(), names.end());
     for (const std::string& name : names) UnsubscribeEvent(name, hostHandle_);
     eventHandlers_.clear();
     {

@@ -87,6 +87,16 @@ private:
     const HostResponseRecord& response_;
 };
 
+// The reader's failure record, whose message is released however the call ends.
+struct FailureHolder {
+    FailureHolder() { std::memset(static_cast<void*>(&result), 0, sizeof(result)); }
+    FailureHolder(const FailureHolder&) = delete;
+    FailureHolder& operator=(const FailureHolder&) = delete;
+    ~FailureHolder() { resetHostResult(result); }
+
+    HostResult result;
+};
+
 std::optional<RemotingError> Send(RemotingTransport& transport, std::int32_t method, std::string_view path,
                                   const BindingResult& parameters, BindingProperty* answer) {
     const std::string_view methodText = MethodText(method);
@@ -120,11 +130,9 @@ std::optional<RemotingError> Send(RemotingTransport& transport, std::int32_t met
         *answer = std::move(body.value);
         return std::nullopt;
     }
-    HostResult failure{};
-    if (readHostValue(failure, *answer, response.record.body, Message::kResultName)) return std::nullopt;
-    RemotingError error = RemotingDetail::ConversionError(method, path, failure.error ? failure.error : "");
-    resetHostResult(failure);
-    return error;
+    FailureHolder failure;
+    if (readHostValue(failure.result, *answer, response.record.body, Message::kResultName)) return std::nullopt;
+    return RemotingDetail::ConversionError(method, path, failure.result.error ? failure.result.error : "");
 }
 
 }  // namespace

@@ -86,7 +86,13 @@ void NORV_CALL ReleaseResponse(HostResponseRecord* response) {
 }
 
 void PrepareResponse(HostResponseRecord& response) {
-    ReleaseFields(response);
+    // Only what this release function filled is ours to free; anything else in
+    // the record came from the host and is merely cleared.
+    if (response.release == &ReleaseResponse) {
+        ReleaseFields(response);
+    } else {
+        std::memset(static_cast<void*>(&response), 0, sizeof(HostResponseRecord));
+    }
     response.release = &ReleaseResponse;
 }
 

@@ -21,8 +21,9 @@ class BindingRegistry;
 // record's stream release function.
 void NORV_CALL ReleaseResponse(HostResponseRecord* response);
 
-// Releases whatever the record holds as ReleaseResponse does and sets the
-// release function: the state an answer starts from.
+// The state an answer starts from: releases what an earlier answer of the
+// plugin's left in the record (a record whose release function is not
+// ReleaseResponse is only zeroed, never freed) and sets the release function.
 void PrepareResponse(HostResponseRecord& response);
 
 // Releases the body value and any earlier error, then stores a copy of

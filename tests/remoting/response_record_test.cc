@@ -104,6 +104,27 @@ TEST_F(ResponseRecordTest, FillsFromASuccessfulResultAndReleasesEverythingOnceEv
     EXPECT_TRUE(IsZero(response_));
 }
 
+void NORV_CALL ForeignRelease(HostResponseRecord*) {}
+
+TEST_F(ResponseRecordTest, PreparingFreesOnlyWhatThePluginFilled) {
+    RecordResponseError(response_, "an earlier answer");
+    PrepareResponse(response_);
+    EXPECT_EQ(OutstandingBlocks(), baseline_);
+    EXPECT_EQ(Read(response_.error), nullptr);
+
+    // Pointers a host left in its own record are not the plugin's to free.
+    static char hostText[] = "host's";
+    response_.error = hostText;
+    response_.contentType = hostText;
+    response_.headerCount = 3;
+    response_.release = &ForeignRelease;
+    PrepareResponse(response_);
+    EXPECT_EQ(Read(response_.error), nullptr);
+    EXPECT_EQ(Read(response_.contentType), nullptr);
+    EXPECT_EQ(Read(response_.headerCount), 0u);
+    EXPECT_EQ(Read(response_.release), &ReleaseResponse);
+}
+
 TEST_F(ResponseRecordTest, AFailedResultGivesItsErrorAndStatusAndTheSharedEmptyContentType) {
     int destroyed = 0;
     CallResult result;

@@ -1,0 +1,111 @@
+#include "diagnostics/log_api.h"
+#include "diagnostics/log_groups.h"
+#include "diagnostics/log_manager.h"
+#include "plugin/host_plugin.h"
+#include "plugin/plugin_log_target.h"
+#include "plugin/telemetry_sender.h"
+#include "tests/support/fake_host.h"
+#include "tests/support/host_answers.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace Norv {
+namespace {
+
+using Testing::FakeHost;
+using Testing::HostCall;
+
+class PluginServices : public ::testing::Test {
+protected:
+    void SetUp() override {
+        PluginLoadRecord record{};
+        record.major = 18;
+        record.minor = 2;
+        record.patch = 1;
+        plugin_ = new HostPlugin;
+        plugin_->Handshake(record, "vek-norv-messaging-service");
+        callbacks_ = plugin_->Callbacks();
+        host_.SetRequestHandler([this](HostResponseRecord* response, const HostRequestRecord* request) {
+            requests_.push_back(Testing::DescribeRequest(*request));
+            Testing::FillHostResponse(*response, answer_);
+            return 0u;
+        });
+        ASSERT_TRUE(callbacks_.init(plugin_, host_.Interface()));
+    }
+    void TearDown() override { callbacks_.unload(plugin_); }
+
+    FakeHost host_;
+    HostPlugin* plugin_ = nullptr;
+    PluginCallbacks callbacks_{};
+    std::vector<std::string> requests_;
+    Testing::HostAnswer answer_ = Testing::HostAnswer::Ok();
+};
+
+TEST_F(PluginServices, TheUserAgentNamesTheHostsVersionAndThePlugin) {
+    EXPECT_EQ(plugin_->UserAgent(), "NorvClient/18.2.1 (vek-norv-messaging-service)");
+}
+
+TEST_F(PluginServices, LogLinesReachTheHostAsLevelAndBareMessageWithExtraGroupMuted) {
+    const LogApi& log = GetLogApi();
+    EXPECT_NE(log.FindTarget(kPluginLogTargetName), nullptr);
+    EXPECT_EQ(log.GetMinimumLevel(), 0);
+    EXPECT_EQ(log.GetMutedGroups(), kLogGroupXtr);
+    host_.ClearCalls();
+    Log(kLogLevelOkay, kLogGroupDbg, "okay %d", 1);
+    Log(kLogLevelError, kLogGroupXtr, "muted");
+    ASSERT_EQ(host_.CallsTo(9).size(), 1u);
+    EXPECT_EQ(host_.CallsTo(9)[0].level, 0);
+    EXPECT_EQ(host_.CallsTo(9)[0].text, "okay 1");
+
+    // A second init keeps the one target it has.
+    LogTargetInterface* target = log.FindTarget(kPluginLogTargetName);
+    ASSERT_TRUE(callbacks_.init(plugin_, host_.Interface()));
+    EXPECT_EQ(log.FindTarget(kPluginLogTargetName), target);
+    host_.ClearCalls();
+    Log(kLogLevelWarn, kLogGroupDbg, "once");
+    EXPECT_EQ(host_.CallsTo(9).size(), 1u);
+}
+
+TEST_F(PluginServices, TelemetryPostsToTheEventsPathWithTheNameEncoded) {
+    const struct {
+        const char* name;
+        const char* path;
+    } cases[] = {
+        {"foo", "/telemetry/v1/events/foo"},
+        {"A-z_0.9~", "/telemetry/v1/events/A-z_0.9~"},
+        {"a b/c?d=%", "/telemetry/v1/events/a%20b%2Fc%3Fd%3D%25"},
+        {"\xC3\xA9", "/telemetry/v1/events/%C3%A9"},
+        {"", "/telemetry/v1/events/"},
+    };
+    for (const auto& c : cases) EXPECT_EQ(TelemetryPath(c.name), c.path) << c.name;
+
+    BindingProperty value;
+    value.member("count") = 3;
+    std::future<std::optional<RemotingError>> sent = plugin_->Telemetry()->SendTelemetry("foo", value);
+    ASSERT_EQ(sent.wait_for(std::chrono::seconds(0)), std::future_status::ready);
+    EXPECT_FALSE(sent.get().has_value());
+    answer_ = Testing::HostAnswer::Error(500, "down");
+    std::optional<RemotingError> failed = plugin_->Telemetry()->SendTelemetry("bar", BindingProperty()).get();
+    ASSERT_TRUE(failed.has_value());
+    EXPECT_EQ(failed->code(), 500);
+    EXPECT_EQ(requests_,
+              (std::vector<std::string>{"POST /telemetry/v1/events/foo count=3", "POST /telemetry/v1/events/bar "}));
+    // A failed telemetry call logs nothing.
+    EXPECT_TRUE(host_.CallsTo(9).empty());
+}
+
+TEST(PluginRequests, ARequestBeforeInitFailsWithoutReachingAnyHost) {
+    HostPlugin plugin;
+    PluginLoadRecord record{};
+    record.major = 18;
+    plugin.Handshake(record, "vek-norv-messaging-service");
+    std::optional<RemotingError> error = RemotingCall(plugin.Remoting(), kMethodDelete, "/x");
+    ASSERT_TRUE(error.has_value());
+    EXPECT_STREQ(error->message(), "Request not sent: no host to take DELETE /x");
+}
+
+}  // namespace
+}  // namespace Norv
