@@ -21,7 +21,7 @@ void NORV_CALL ReadEvent(const HostEventRecord* event) {
     Norv::resetHostResult(failure);
 }
 
-void Request(FakeHost& host, const Norv::Testing::HostAnswer& answer, std::uint32_t capacity) {
+void Request(FakeHost& host, const Norv::Testing::AnswerEntry& answer, std::uint32_t capacity) {
     HostFunctionTable* table = host.Functions();
     HostRequestRecord request{};
     request.method = answer.method;
@@ -65,12 +65,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     host.AnswerRequests();
     HostFunctionTable* table = host.Functions();
     const std::uint32_t capacity = 1 + data[0] % 64;
-    for (const Norv::Testing::HostAnswer& answer : read.scenario.answers) {
+    for (const Norv::Testing::AnswerEntry& answer : read.scenario.answers) {
         host.SetAnswer(answer);
         Request(host, answer, capacity);
     }
     for (const Norv::HostSim::ScenarioStep& step : read.scenario.steps) {
-        for (const Norv::Testing::HostAnswer& answer : step.answers) {
+        for (const Norv::Testing::AnswerEntry& answer : step.answers) {
             host.SetAnswer(answer);
             Request(host, answer, capacity);
         }

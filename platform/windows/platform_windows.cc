@@ -86,9 +86,14 @@ std::size_t HeapBlockUsableSize(void* block) {
 }
 
 std::size_t ResidentMemoryBytes() {
+    // Looked up when asked for, so that the plugin, which never asks, imports nothing more.
+    using Query = BOOL(WINAPI*)(HANDLE, PROCESS_MEMORY_COUNTERS*, DWORD);
+    HMODULE kernel = GetModuleHandleA("kernel32.dll");
+    auto query = reinterpret_cast<Query>(
+        reinterpret_cast<void*>(kernel == nullptr ? nullptr : GetProcAddress(kernel, "K32GetProcessMemoryInfo")));
     PROCESS_MEMORY_COUNTERS counters{};
     counters.cb = sizeof counters;
-    return K32GetProcessMemoryInfo(GetCurrentProcess(), &counters, sizeof counters) ? counters.WorkingSetSize : 0;
+    return query != nullptr && query(GetCurrentProcess(), &counters, sizeof counters) ? counters.WorkingSetSize : 0;
 }
 
 void* OpenLibrary(const char* name) {

@@ -401,5 +401,30 @@ steps:
     EXPECT_EQ(session.transcript.find("not balanced"), std::string::npos) << session.transcript;
 }
 
+TEST(HostSimulatorModule, SessionDeletedWhileThePluginReadsItIsNotConnected) {
+    Session session = Play(Options{}, Read(R"(
+answers:
+  - {method: GET, path: /vek-login/v1/session, stream: 8, body: {state: SUCCEEDED, idToken: old}}
+  - {method: GET, path: /ulm-auth/v1/authorization/access-token, status: 404, error: No access token}
+  - {method: POST, path: /norv-messaging-service/v1/connect}
+  - {method: DELETE, path: /norv-messaging-service/v1/connect}
+initYieldEvents:
+  - {path: /vek-login/v1/session, eventType: Delete}
+)"));
+    EXPECT_EQ(session.exitCode, kExitOk) << session.transcript;
+    ExpectLinesInOrder(session.transcript,
+                       {
+                           "  plugin -> host  YieldToHost()",
+                           "  host            delivers an event while the plugin waits:",
+                           "  plugin -> host  SendRequest DELETE /norv-messaging-service/v1/connect",
+                           "  plugin -> host  EndWait()",
+                           "  plugin -> host  ReleaseStream(answer 1)",
+                           "  init returned true",
+                       });
+    EXPECT_EQ(session.transcript.find("SendRequest POST"), std::string::npos)
+        << "the session read before the Delete is stale\n"
+        << session.transcript;
+}
+
 }  // namespace
 }  // namespace Norv::HostSim

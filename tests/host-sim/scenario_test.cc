@@ -93,7 +93,7 @@ TEST(Scenario, FaultyFilesAreToldWhereAndWhat) {
         {"[]", "scenario: expected a mapping of keys, found collection"},
         {R"({"answers": [}")", "Error: Invalid value. at offset 13."},
         {"answers: [", "YAML parser error: did not find expected node content. At line: 1 col: 0"},
-        {R"({"answer": []})", "scenario: unknown key 'answer' (known: title, answers, steps)"},
+        {R"({"answer": []})", "scenario: unknown key 'answer' (known: title, answers, initYieldEvents, steps)"},
         {R"({"title": 5})", "scenario: key 'title' must be a text"},
         {R"({"steps": {"a": 1}})", "scenario: key 'steps' must be a list"},
         {R"({"steps": [{}, 1]})", "step 2: expected a mapping of keys, found unsigned"},

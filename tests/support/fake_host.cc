@@ -539,9 +539,9 @@ FakeHost::~FakeHost() {
     }
 }
 
-void FakeHost::SetAnswer(HostAnswer answer) {
+void FakeHost::SetAnswer(AnswerEntry answer) {
     answering_ = true;
-    for (HostAnswer& existing : answers_) {
+    for (AnswerEntry& existing : answers_) {
         if (existing.method == answer.method && existing.path == answer.path) {
             existing = std::move(answer);
             return;
@@ -550,8 +550,8 @@ void FakeHost::SetAnswer(HostAnswer answer) {
     answers_.push_back(std::move(answer));
 }
 
-const HostAnswer* FakeHost::FindAnswer(std::int32_t method, const std::string& path) const {
-    for (const HostAnswer& answer : answers_) {
+const AnswerEntry* FakeHost::FindAnswer(std::int32_t method, const std::string& path) const {
+    for (const AnswerEntry& answer : answers_) {
         if (answer.method == method && answer.path == path) return &answer;
     }
     return nullptr;
@@ -571,14 +571,14 @@ FakeHost::AnswerBlock& FakeHost::TakeAnswerBlock() {
 }
 
 void FakeHost::FillAnswer(HostCall& call, HostResponseRecord& response) {
-    const HostAnswer* found = FindAnswer(call.method, call.path);
-    HostAnswer unanswered;
+    const AnswerEntry* found = FindAnswer(call.method, call.path);
+    AnswerEntry unanswered;
     if (found == nullptr) {
         unanswered.status = kUnansweredStatus;
         unanswered.error = kUnansweredError;
         found = &unanswered;
     }
-    const HostAnswer& answer = *found;
+    const AnswerEntry& answer = *found;
 
     AnswerBlock& block = TakeAnswerBlock();
     block.number = ++ledger_.answers;

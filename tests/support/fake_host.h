@@ -62,8 +62,8 @@ std::string DescribeHostValue(const HostValue& value);
 // A value as JSON text, the way the host streams an answer's body.
 std::string JsonText(const BindingProperty& value);
 
-// What slot 0 answers to one method and path.
-struct HostAnswer {
+// An entry of the host's answer table: what slot 0 answers to one method and path.
+struct AnswerEntry {
     std::int32_t method = 0;
     std::string path;  // compared whole, query part included
     std::int32_t status = 200;
@@ -135,7 +135,7 @@ public:
     // the response alone: some tests hand it placeholders. SetAnswer turns it on.
     void AnswerRequests(bool on = true) { answering_ = on; }
     // Adds the answer, or replaces the one for the same method and path.
-    void SetAnswer(HostAnswer answer);
+    void SetAnswer(AnswerEntry answer);
     void ClearAnswers() { answers_.clear(); }
 
     // Runs inside every YieldToHost: a host runs its other work there, events included.
@@ -165,7 +165,7 @@ private:
     static FakeHost& Owner(HostFunctionTable* table);
     void Record(HostCall call);
     void FillAnswer(HostCall& call, HostResponseRecord& response);
-    const HostAnswer* FindAnswer(std::int32_t method, const std::string& path) const;
+    const AnswerEntry* FindAnswer(std::int32_t method, const std::string& path) const;
     AnswerBlock& TakeAnswerBlock();
 
     static void NORV_CALL ReleaseResponse(HostResponseRecord* response);
@@ -181,7 +181,7 @@ private:
     std::function<void()> yieldHook_;
     std::uint32_t subscribeResult_ = 1;
     bool answering_ = false;
-    std::vector<HostAnswer> answers_;
+    std::vector<AnswerEntry> answers_;
     std::vector<HostSubscription> subscriptions_;
     // Every answer block ever handed out; a released one is reused, so a block
     // stays valid for the host's lifetime and a late release finds it.

@@ -181,36 +181,24 @@ bool HostSimulator::Load() {
 
 bool HostSimulator::Init(const Scenario& scenario) {
     // The answers stand before init: the plugin may ask the host for something at once.
-    for (const Testing::HostAnswer& answer : scenario.answers) host_->SetAnswer(answer);
+    for (const Testing::AnswerEntry& answer : scenario.answers) host_->SetAnswer(answer);
     Line("[init] host handle %u", options_.hostHandle);
     if (plugin_.callbacks.init == nullptr) {
         Line("  the plugin has no init callback");
         return false;
     }
-    bool started = plugin_.callbacks.init(plugin_.record.context, host_->Interface());
+    bool started = false;
+    WithYieldWork(scenario.initYieldEvents, false,
+                  [&] { started = plugin_.callbacks.init(plugin_.record.context, host_->Interface()); });
     Line("  init returned %s", started ? "true" : "false");
     return started;
 }
 
-bool HostSimulator::PlaySteps(const Scenario& scenario) {
-    bool expected = true;
-    for (std::size_t i = 0; i < scenario.steps.size(); ++i) expected = PlayStep(scenario.steps[i], i + 1) && expected;
-    return expected;
-}
-
-bool HostSimulator::PlayStep(const ScenarioStep& step, std::size_t number) {
-    Line("%s", "");
-    Line("[step %zu] %s", number, step.title.c_str());
-    for (const Testing::HostAnswer& answer : step.answers) {
-        Line("  host            now answers %s %s with %d%s%s", std::string(MethodText(answer.method)).c_str(),
-             answer.path.c_str(), answer.status, answer.error ? ", error " : "",
-             answer.error ? answer.error->c_str() : "");
-        host_->SetAnswer(answer);
-    }
-    std::size_t firstCall = host_->Calls().size();
+void HostSimulator::WithYieldWork(const std::vector<ScenarioEvent>& events, bool unload,
+                                  const std::function<void()>& work) {
     std::deque<const ScenarioEvent*> duringYields;
-    for (const ScenarioEvent& event : step.yieldEvents) duringYields.push_back(&event);
-    bool unloadPending = step.unloadInYield;
+    for (const ScenarioEvent& event : events) duringYields.push_back(&event);
+    bool unloadPending = unload;
     host_->SetYieldHook([&] {
         if (!duringYields.empty()) {
             const ScenarioEvent* event = duringYields.front();
@@ -223,7 +211,7 @@ bool HostSimulator::PlayStep(const ScenarioStep& step, std::size_t number) {
             Unload();
         }
     });
-    for (const ScenarioEvent& event : step.events) host_->DeliverEvent(event.eventName, event.payload);
+    work();
     host_->SetYieldHook(nullptr);
     for (const ScenarioEvent* event : duringYields) {
         Line("  host            no yield came for the event on %s; delivering it now", event->eventName.c_str());
@@ -233,6 +221,27 @@ bool HostSimulator::PlayStep(const ScenarioStep& step, std::size_t number) {
         Line("  host            no yield came to unload the plugin in; unloading it now");
         Unload();
     }
+}
+
+bool HostSimulator::PlaySteps(const Scenario& scenario) {
+    bool expected = true;
+    for (std::size_t i = 0; i < scenario.steps.size(); ++i) expected = PlayStep(scenario.steps[i], i + 1) && expected;
+    return expected;
+}
+
+bool HostSimulator::PlayStep(const ScenarioStep& step, std::size_t number) {
+    Line("%s", "");
+    Line("[step %zu] %s", number, step.title.c_str());
+    for (const Testing::AnswerEntry& answer : step.answers) {
+        Line("  host            now answers %s %s with %d%s%s", std::string(MethodText(answer.method)).c_str(),
+             answer.path.c_str(), answer.status, answer.error ? ", error " : "",
+             answer.error ? answer.error->c_str() : "");
+        host_->SetAnswer(answer);
+    }
+    std::size_t firstCall = host_->Calls().size();
+    WithYieldWork(step.yieldEvents, step.unloadInYield, [&] {
+        for (const ScenarioEvent& event : step.events) host_->DeliverEvent(event.eventName, event.payload);
+    });
 
     if (!step.expectsRequests) return true;
     std::vector<std::string> made;

@@ -9,6 +9,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -82,6 +83,10 @@ private:
     void NewHost();
     void Deliver(const ScenarioEvent& event, const char* when);
     bool PlayStep(const ScenarioStep& step, std::size_t number);
+    // Runs `work` with the host delivering `events` in the plugin's yields,
+    // one per yield, then unloading the plugin in the next one when `unload`
+    // is set; what no yield took happens once `work` is done.
+    void WithYieldWork(const std::vector<ScenarioEvent>& events, bool unload, const std::function<void()>& work);
 
     Options options_;
     std::FILE* out_;

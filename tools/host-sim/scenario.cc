@@ -36,9 +36,10 @@ constexpr const char* kEventTypes[] = {"Create", "Update", "Delete"};
 class ScenarioBuilder {
 public:
     bool Build(const BindingProperty& root, Scenario& scenario) {
-        if (!Keys(root, "scenario", {"title", "answers", "steps"})) return false;
+        if (!Keys(root, "scenario", {"title", "answers", "initYieldEvents", "steps"})) return false;
         if (!Text(root, "scenario", "title", scenario.title)) return false;
         if (!Answers(root, "scenario", scenario.answers)) return false;
+        if (!Events(root, "scenario", "initYieldEvents", scenario.initYieldEvents)) return false;
         const BindingProperty& steps = root.get("steps");
         if (!List(steps, "scenario", "steps")) return false;
         for (std::size_t i = 0; i < steps.size(); ++i) {
@@ -101,19 +102,19 @@ private:
         return fits || Fail(Format(kNotANumber, where, key, low, high));
     }
 
-    bool Answers(const BindingProperty& map, const std::string& where, std::vector<Testing::HostAnswer>& out) {
+    bool Answers(const BindingProperty& map, const std::string& where, std::vector<Testing::AnswerEntry>& out) {
         const BindingProperty& answers = map.get("answers");
         if (!List(answers, where, "answers")) return false;
         for (std::size_t i = 0; i < answers.size(); ++i) {
             std::string place = (where == "scenario" ? "" : where + ", ") + "answer " + std::to_string(i + 1);
-            Testing::HostAnswer answer;
+            Testing::AnswerEntry answer;
             if (!Answer(answers.at(i), place, answer)) return false;
             out.push_back(std::move(answer));
         }
         return true;
     }
 
-    bool Answer(const BindingProperty& value, const std::string& where, Testing::HostAnswer& answer) {
+    bool Answer(const BindingProperty& value, const std::string& where, Testing::AnswerEntry& answer) {
         if (!Keys(value, where, {"method", "path", "status", "error", "body", "stream", "streamText"})) return false;
         std::string method;
         if (!Text(value, where, "method", method, true)) return false;
@@ -177,7 +178,8 @@ private:
         if (!List(events, where, key)) return false;
         for (std::size_t i = 0; i < events.size(); ++i) {
             ScenarioEvent event;
-            if (!Event(events.at(i), where + ", " + key + " " + std::to_string(i + 1), event)) return false;
+            std::string place = (where == "scenario" ? "" : where + ", ") + key + " " + std::to_string(i + 1);
+            if (!Event(events.at(i), place, event)) return false;
             out.push_back(std::move(event));
         }
         return true;

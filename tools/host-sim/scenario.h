@@ -22,8 +22,8 @@ struct ScenarioEvent {
 
 struct ScenarioStep {
     std::string title;
-    std::vector<Testing::HostAnswer> answers;  // set before the step's event
-    std::vector<ScenarioEvent> events;         // delivered one after the other
+    std::vector<Testing::AnswerEntry> answers;  // set before the step's event
+    std::vector<ScenarioEvent> events;          // delivered one after the other
     // Delivered inside the plugin's yields during this step, one per yield.
     std::vector<ScenarioEvent> yieldEvents;
     // The host unloads the plugin inside its first yield of this step (after
@@ -35,7 +35,9 @@ struct ScenarioStep {
 
 struct Scenario {
     std::string title;
-    std::vector<Testing::HostAnswer> answers;
+    std::vector<Testing::AnswerEntry> answers;
+    // Delivered inside the plugin's yields during init, one per yield.
+    std::vector<ScenarioEvent> initYieldEvents;
     std::vector<ScenarioStep> steps;
 };
 
