@@ -9,6 +9,7 @@
 #include <utility>
 
 #include "binding/binding_limits.h"
+#include "binding/help/builtin_types.h"
 #include "binding/host_value.h"
 #include "diagnostics/format.h"
 #include "diagnostics/host_call_guard.h"
@@ -291,6 +292,30 @@ void CallFunction(HostResponseRecord& response, const HostRequestRecord& record,
     FillResponse(response, result, function.registry);
 }
 
+void CallBuiltin(HostResponseRecord& response, const BuiltinHelp& builtins, const BindingFunctionDescriptor& function) {
+    if (function.name != "Help" || builtins.registry == nullptr || builtins.build == nullptr) {
+        RecordResponseError(response, DispatchMessage::kUnsupportedBuiltin);
+        response.status = kStatusBadRequest;
+        return;
+    }
+    BindingResult help = builtins.build(*builtins.registry);
+    if (!help.ok()) {
+        RecordResponseError(response, help.error());
+        response.status = kStatusBadRequest;
+        return;
+    }
+    CallResult result;
+    result.body = std::move(help.value);
+    FillResponse(response, result, builtins.registry);
+}
+
+bool IsBuiltin(const BindingFunctionDescriptor& function) {
+    for (const std::string& tag : function.tags) {
+        if (tag == kBuiltinTag) return true;
+    }
+    return false;
+}
+
 // Called from a catch block only.
 void AnswerThrown(HostResponseRecord& response, const FunctionRoute* route, const char* what) noexcept {
     ReportHostCallException("HandleFunctionRequest");
@@ -305,7 +330,17 @@ void AnswerThrown(HostResponseRecord& response, const FunctionRoute* route, cons
 
 }  // namespace
 
-void DispatchRequest(HostResponseRecord& response, const HostRequestRecord& request, const RouteTable& table) {
+std::vector<const FunctionRoute*> FunctionDispatcher::routes() const {
+    std::vector<const FunctionRoute*> routes;
+    for (const BindingFunctionDescriptor* function : functions()) {
+        if (const auto* routed = dynamic_cast<const RoutedFunctionDescriptor*>(function))
+            routes.push_back(&routed->route);
+    }
+    return routes;
+}
+
+void DispatchRequest(HostResponseRecord& response, const HostRequestRecord& request, const RouteTable& table,
+                     const BuiltinHelp* builtins) {
     PrepareResponse(response);
     RoutingRequest routing;
     routing.path = TextOr(request.path);
@@ -316,6 +351,8 @@ void DispatchRequest(HostResponseRecord& response, const HostRequestRecord& requ
         response.status = kStatusNotFound;
         return;
     }
+    const BindingFunctionDescriptor& function = *routing.route->function;
+    if (builtins != nullptr && IsBuiltin(function)) return CallBuiltin(response, *builtins, function);
     CallFunction(response, request, routing);
 }
 

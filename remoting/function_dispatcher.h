@@ -11,6 +11,7 @@
 
 #include "binding/binding_function_descriptor.h"
 #include "binding/binding_property.h"
+#include "binding/binding_registry.h"
 #include "binding/static_type.h"
 #include "norv_plugin.h"
 #include "remoting/call_result.h"
@@ -22,6 +23,7 @@ namespace Norv {
 // The messages of dispatch (format texts for Format).
 namespace DispatchMessage {
 inline constexpr const char* kInvalidFunction = "Invalid function";
+inline constexpr const char* kUnsupportedBuiltin = "Unsupported builtin function";
 inline constexpr const char* kUnknownArgument = "Unknown argument '%1' for '%2'.";
 inline constexpr const char* kInvalidLocation = "Argument '%1' for '%2' was specified in an invalid location.";
 inline constexpr const char* kExpectedValue = "Expected value for argument '%1'.";
@@ -37,6 +39,7 @@ inline constexpr const char* kExtraMessagePack = "Extra MessgePack data found in
 inline constexpr const char* kFunctionThrew = "Function '%1' failed: %2";
 }  // namespace DispatchMessage
 
+inline constexpr std::int32_t kStatusBadRequest = 400;
 inline constexpr std::int32_t kStatusNotFound = 404;
 inline constexpr std::int32_t kStatusFunctionThrew = 500;
 
@@ -82,6 +85,7 @@ public:
     // Fills the result's body, status and headers from a handle of invoke().
     virtual void write(CallResult& result, const RemotingRequest* request, void* handle,
                        std::uint32_t callerContext) = 0;
+    // Called once for every handle invoke() returned other than null.
     virtual void destroy(void* handle) noexcept = 0;
     // The type code of the request object the function wants; 0 for none.
     virtual std::uint32_t requestType() const { return 0; }
@@ -94,19 +98,47 @@ struct FunctionRoute : Route {
     std::vector<std::vector<std::string>> textLists;
 };
 
+// A function descriptor that carries its own route, so the registry that owns
+// the function keeps the route alive with it.
+struct RoutedFunctionDescriptor : BindingFunctionDescriptor {
+    FunctionRoute route;
+};
+
+// The plugin's registry of types, events and exposed functions, starting with
+// the builtins. Functions enter it through RegisterFunction.
+class FunctionDispatcher : public BindingRegistry {
+public:
+    FunctionDispatcher() { registerBuiltins(); }
+
+    // The routes of the exposed functions in name order, taken under the
+    // registry's lock: what the API table hands the host, one handler context each.
+    std::vector<const FunctionRoute*> routes() const;
+};
+
 // What the host hands back with every call of one function (8 bytes on 32-bit).
 struct FunctionHandlerContext {
     void* plugin;
     const FunctionRoute* route;
 };
+static_assert(sizeof(void*) != 4 || sizeof(FunctionHandlerContext) == 8);
 
 // The handler the host calls for a function. The request's handler context is
 // a FunctionHandlerContext. Never throws: a throwing function answers with
 // kFunctionThrew and kStatusFunctionThrew.
 void NORV_CALL HandleFunctionRequest(HostResponseRecord* response, const HostRequestRecord* request);
 
+// The registry the builtin "Help" describes, and how its help value (the full
+// format) is built from it.
+struct BuiltinHelp {
+    const BindingRegistry* registry = nullptr;
+    BindingResult (*build)(const BindingRegistry& registry) = nullptr;
+};
+
 // Routes `request` through `table` and calls the function it reaches, filling
-// `response` (released first). May throw; HandleFunctionRequest does not.
-void DispatchRequest(HostResponseRecord& response, const HostRequestRecord& request, const RouteTable& table);
+// `response` (released first). With `builtins`, a function tagged "$builtin"
+// is answered by the builtin call instead; without, it is called like any
+// other. May throw; HandleFunctionRequest does not.
+void DispatchRequest(HostResponseRecord& response, const HostRequestRecord& request, const RouteTable& table,
+                     const BuiltinHelp* builtins = nullptr);
 
 }  // namespace Norv

@@ -59,12 +59,6 @@ struct FunctionDeclaration {
     std::string description;
 };
 
-// A function descriptor that carries its own route, so the registry that owns
-// the function keeps the route alive with it.
-struct RoutedFunctionDescriptor : BindingFunctionDescriptor {
-    FunctionRoute route;
-};
-
 // The outcome of a registration: the function's route, or why there is none.
 struct RegisteredFunction {
     const FunctionRoute* route = nullptr;

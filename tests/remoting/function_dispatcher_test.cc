@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "binding/binding_registry.h"
 #include "binding/host_value.h"
 #include "diagnostics/allocation_statistics.h"
 #include "remoting/response_record.h"
@@ -90,6 +91,7 @@ public:
     }
 
     RecordingInvoker& invoker() { return *invoker_; }
+    BindingFunctionDescriptor& descriptor() { return descriptor_; }
     HostRequestRecord record(const char* path, std::int32_t method = kMethodGet) const {
         HostRequestRecord record{};
         record.method = method;
@@ -100,9 +102,13 @@ public:
     }
 
     // "status error" or "status arguments" as the response says, released after.
-    std::string call(const HostRequestRecord& record) {
+    std::string call(const HostRequestRecord& record, const BuiltinHelp* builtins = nullptr) {
         HostResponseRecord response{};
-        HandleFunctionRequest(&response, &record);
+        if (builtins != nullptr) {
+            DispatchRequest(response, record, RouteTable(route_), builtins);
+        } else {
+            HandleFunctionRequest(&response, &record);
+        }
         std::string answer = std::to_string(Read(response.status)) + " ";
         if (response.hasError != 0) {
             answer += response.error;
@@ -110,7 +116,8 @@ public:
             BindingProperty body;
             HostResult failure{};
             readHostValue(failure, body, response.body, "<body>");
-            answer += body.getString();
+            answer +=
+                body.kind() == BindingValueKind::String ? std::string(body.getString()) : Testing::ValueText(body);
         }
         if (response.release != nullptr) response.release(&response);
         return answer;
@@ -350,6 +357,34 @@ TEST(FunctionDispatcher, HandsTheRequestObjectAndStatusToTheFunctionsWrite) {
     EXPECT_EQ(plain.call("/p"), "0 refused");
     EXPECT_EQ(plain.invoker().requestSeen, nullptr);
     EXPECT_EQ(plain.invoker().liveHandles, 0);
+}
+
+BindingResult FakeHelp(const BindingRegistry&) {
+    BindingResult help;
+    help.value.member("functions").append() = "Help";
+    return help;
+}
+
+BindingResult FailingHelp(const BindingRegistry&) {
+    return BindingResult::Failure("no help types");
+}
+
+TEST(FunctionDispatcher, AnswersBuiltinsOnlyWhenGivenTheBuiltinRegistry) {
+    const BindingRegistry registry;
+    const BuiltinHelp help{&registry, FakeHelp};
+    const BuiltinHelp failing{&registry, FailingHelp};
+    Function function("/help", {});
+    function.descriptor().name = "Help";
+    function.descriptor().tags = {"help", "$builtin"};
+    EXPECT_EQ(function.call(function.record("/help"), &help), "0 {functions=['Help']}");
+    EXPECT_EQ(function.call(function.record("/help"), &failing), "400 no help types");
+    EXPECT_EQ(function.invoker().calls, 0);
+    EXPECT_EQ(function.call(function.record("/help")), "0 ");
+    EXPECT_EQ(function.invoker().calls, 1);
+    function.descriptor().name = "Other";
+    EXPECT_EQ(function.call(function.record("/help"), &help), "400 Unsupported builtin function");
+    function.descriptor().tags = {};
+    EXPECT_EQ(function.call(function.record("/help"), &help), "0 ");
 }
 
 TEST(FunctionDispatcher, TurnsAThrowingFunctionIntoAnErrorAndReleasesEverything) {

@@ -97,5 +97,25 @@ TEST_F(FunctionRegistration, RejectsDeclarationsThatCouldNeverBeCalled) {
     EXPECT_EQ(registry.findFunction("F"), nullptr);
 }
 
+TEST(FunctionDispatcherRegistry, StartsWithTheBuiltinsAndListsTheRoutesOfItsFunctions) {
+    FunctionDispatcher dispatcher;
+    EXPECT_TRUE(dispatcher.builtinsRegistered());
+    EXPECT_TRUE(dispatcher.routes().empty());
+    const RegisteredFunction b =
+        RegisterFunction(dispatcher, {"B", "/b/{x}", kMethodPut, {{"x"}}}, [](bool x) { return !x; });
+    const RegisteredFunction a = RegisterFunction(dispatcher, {"A", "/a", kMethodNone, {}}, [] { return 1; });
+    auto plain = std::make_unique<BindingFunctionDescriptor>();
+    plain->name = "Plain";
+    dispatcher.registerFunction(std::move(plain));
+    const std::vector<const FunctionRoute*> routes = dispatcher.routes();
+    ASSERT_EQ(routes.size(), 2u);
+    EXPECT_EQ(routes[0], a.route);
+    EXPECT_EQ(routes[1], b.route);
+    EXPECT_EQ(routes[1]->urlTemplate.text(), "/b/{x}");
+    EXPECT_EQ(routes[1]->method, kMethodPut);
+    EXPECT_EQ(routes[1]->function, dispatcher.findFunction("B"));
+    EXPECT_EQ(Call(b, "/b/true", nullptr, kMethodPut), "0 false");
+}
+
 }  // namespace
 }  // namespace Norv
