@@ -2,6 +2,7 @@
 // against a golden file, and calls into a demo plugin linked into the test.
 #include "tools/host-sim/api_view.h"
 
+#include "binding/help/api_help.h"
 #include "platform/platform.h"
 #include "plugin/plugin_entry.h"
 #include "remoting/function_registration.h"
@@ -35,6 +36,12 @@ public:
                          });
         RegisterFunction(Registry(), {"Sum", "/sums/{a}/{b}", kMethodGet, {{"a", kLocationPath}, {"b", kLocationPath}}},
                          [](std::int64_t a, std::int64_t b) { return a + b; });
+        FunctionDeclaration help{"Help", "/help", kMethodGet, {{"format", kLocationHostArgument, true}}};
+        help.description = "Describes the demo's API";
+        RegisterFunction(Registry(), std::move(help), [this](BindingHelpFormat format) {
+            return BuildApiHelp(Registry(), format == BindingHelpFormat::Epytext ? format : BindingHelpFormat::Full)
+                .value;
+        });
     }
 };
 
@@ -69,7 +76,7 @@ std::string GoldenPath(const std::string& name) {
 // Native sizes and offsets differ between targets; the rest is what the
 // plugin publishes.
 std::string Masked(const std::string& listing) {
-    return std::regex_replace(listing, std::regex("(size|offset) [0-9]+"), "$1 N");
+    return std::regex_replace(listing, std::regex("(\"?(size|offset)\"?:? ?)[0-9]+"), "$1N");
 }
 
 void ExpectGolden(const std::string& name, const std::string& text) {
@@ -127,6 +134,17 @@ TEST(ApiViewDemo, ListsAndCallsTheDemoFunctions) {
         EXPECT_EQ(exitCode, std::string(row.method) == "PUT" ? kExitNoFunction : kExitOk) << row.path;
     }
     ExpectGolden("api_demo.txt", Masked(transcript));
+}
+
+TEST(ApiViewDemo, DescribesTheDemoThroughItsHelpFunction) {
+    std::string transcript;
+    for (const char* format : {"full", "epytext"}) {
+        int exitCode = -1;
+        transcript += Output(exitCode, [&](std::FILE* out) { return DescribeApi(Demo(), format, out); });
+        EXPECT_EQ(exitCode, kExitOk) << format;
+    }
+    EXPECT_NE(transcript.find("-- Greet\n"), std::string::npos) << transcript;
+    ExpectGolden("api_describe_demo.txt", Masked(transcript));
 }
 
 TEST(ApiViewTable, ReportsChainsThatDisagreeWithTheirCounts) {

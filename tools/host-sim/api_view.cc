@@ -1,6 +1,7 @@
 #include "tools/host-sim/api_view.h"
 
 #include "binding/binding_type_descriptor.h"
+#include "binding/help/builtin_types.h"
 #include "binding/host_value.h"
 #include "remoting/request_method.h"
 #include "remoting/route_table.h"
@@ -11,10 +12,15 @@
 #include <iterator>
 #include <memory>
 #include <sstream>
+#include <string_view>
 
 namespace Norv::HostSim {
 
 namespace {
+
+constexpr const char* kHelpFunctionName = "Help";
+// The Help function's parameter that names the format, when it has one.
+constexpr const char* kHelpFormatArgument = "format";
 
 void Print(std::FILE* out, const char* format, ...) __attribute__((format(printf, 2, 3)));
 void Print(std::FILE* out, const char* format, ...) {
@@ -301,6 +307,45 @@ bool ReadWholeFile(const char* path, std::string& text) {
     return true;
 }
 
+// The plugin's Help function, the builtin one first.
+const PluginFunctionRecord* FindHelp(const PluginApiTable& table) {
+    const PluginFunctionRecord* found = nullptr;
+    for (const PluginFunctionRecord* function : Walk(table.functions, table.functionCount)) {
+        if (Safe(function->name) != kHelpFunctionName) continue;
+        for (std::uint32_t i = 0; function->tags != nullptr && i < function->tagCount; ++i) {
+            if (Safe(function->tags[i]) == kBuiltinTag) return function;
+        }
+        if (found == nullptr) found = function;
+    }
+    return found;
+}
+
+bool HasArgument(const PluginFunctionRecord& function, std::string_view name) {
+    for (const PluginArgumentRecord* argument : Walk(function.arguments, function.argumentCount)) {
+        if (Safe(argument->name) == name) return true;
+    }
+    return false;
+}
+
+// Full help: one item a line as JSON. Epytext: each item's text as it stands
+// under its name, so an author reads it as a documentation tool would.
+void PrintHelp(std::FILE* out, const BindingProperty& help) {
+    for (const char* section : {"functions", "types", "events"}) {
+        const BindingProperty& items = help.get(section);
+        Print(out, "== %s", section);
+        if (items.kind() == BindingValueKind::Structure) {
+            for (const BindingMember& item : items.members()) {
+                Print(out, "-- %.*s", static_cast<int>(item.name.size()), item.name.data());
+                const std::string_view text = item.value.getString();
+                std::fwrite(text.data(), 1, text.size(), out);
+                if (!text.empty() && text.back() != '\n') std::fputc('\n', out);
+            }
+        } else {
+            for (const BindingProperty& item : items.elements()) Print(out, "%s", Testing::JsonText(item).c_str());
+        }
+    }
+}
+
 }  // namespace
 
 bool PrintApiTable(std::FILE* out, const PluginApiTable& table) {
@@ -361,6 +406,60 @@ int CallFunction(const Options& options, const ApiCall& call, std::FILE* out) {
     return kExitOk;
 }
 
+int DescribeApi(const Options& options, const std::string& format, std::FILE* out) {
+    ApiSession session(options);
+    if (int started = session.Start(); started != kExitOk) return started;
+    Print(out, "[describe %s]", format.c_str());
+    const PluginFunctionRecord* help = FindHelp(session.Table());
+    if (help == nullptr || help->handler == nullptr) {
+        Print(out, "  ! the plugin exposes no %s function", kHelpFunctionName);
+        return kExitNoFunction;
+    }
+    // Help is called as the host calls it: its own method and template, which
+    // must need no path parameter.
+    const std::string path = Safe(help->urlTemplate);
+    if (path.find('{') != std::string::npos) {
+        Print(out, "  ! %s takes path parameters (%s)", kHelpFunctionName, path.c_str());
+        return kExitNoFunction;
+    }
+    const std::string formatName = format == "epytext" ? "Epytext" : "Full";
+    HostArgumentEntry argument{};
+    argument.name = kHelpFormatArgument;
+    argument.value.tag = HOST_VALUE_STRING;
+    argument.value.payload.string.text = formatName.c_str();
+    argument.value.payload.string.length = static_cast<std::uint32_t>(formatName.size());
+    HostRequestRecord request{};
+    request.method = help->method == kMethodNone ? kMethodGet : static_cast<std::int32_t>(help->method);
+    request.methodName = help->methodName;
+    request.path = path.c_str();
+    request.handlerContext = help->handlerContext;
+    if (HasArgument(*help, kHelpFormatArgument)) {
+        request.arguments = &argument;
+        request.argumentCount = 1;
+    }
+    HostResponseRecord response{};
+    help->handler(&response, &request);
+    int status = kExitOk;
+    BindingProperty value;
+    HostResult failure{};
+    if (response.hasError != 0) {
+        Print(out, "  ! %s answered %d: %s", kHelpFunctionName, response.status, Safe(response.error).c_str());
+        status = kExitUnbalanced;
+    } else if (response.readStream != nullptr || !readHostValue(failure, value, response.body, "<help>")) {
+        Print(out, "  ! the help is not a value: %s", BodyText(response).c_str());
+        resetHostResult(failure);
+        status = kExitUnbalanced;
+    } else {
+        PrintHelp(out, value);
+    }
+    if (response.release == nullptr) {
+        Print(out, "  ! the plugin left no release function in the response");
+        return kExitUnbalanced;
+    }
+    response.release(&response);
+    return status;
+}
+
 int RunApiCommand(const Options& options, int count, char** arguments, std::FILE* out) {
     const std::string_view option = arguments[0];
     auto fail = [](const char* message, const char* argument) {
@@ -370,6 +469,12 @@ int RunApiCommand(const Options& options, int count, char** arguments, std::FILE
     if (option == "--api") {
         if (count > 1) return fail("unexpected argument after --api: ", arguments[1]);
         return ListApi(options, out);
+    }
+    if (option == "--describe") {
+        const std::string format = count > 1 ? arguments[1] : "full";
+        if (format != "full" && format != "epytext") return fail("not a help format (full or epytext): ", arguments[1]);
+        if (count > 2) return fail("unexpected argument after --describe: ", arguments[2]);
+        return DescribeApi(options, format, out);
     }
     if (count < 3) return fail("--call needs a method and a path", "");
     ApiCall call;

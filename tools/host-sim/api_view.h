@@ -32,6 +32,9 @@ struct ApiCall {
 // it and returns an ExitCode (or kExitNoFunction).
 int ListApi(const Options& options, std::FILE* out);
 int CallFunction(const Options& options, const ApiCall& call, std::FILE* out);
+// Calls the plugin's Help function ("full" or "epytext") the way the host
+// calls any function, and prints the help item by item.
+int DescribeApi(const Options& options, const std::string& format, std::FILE* out);
 
 // The simulator's --api, --call and --describe from the command line, after
 // the module; `arguments` start with the option itself.

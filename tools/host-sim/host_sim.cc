@@ -39,7 +39,9 @@ constexpr const char* kUsage =
     "                           call the function that takes METHOD PATH through\n"
     "                           the handler and context of its record, with the\n"
     "                           named arguments as text, and print the response\n"
-    "                           (these two come last, after the module)\n"
+    "  --describe [full|epytext] call the plugin's Help function the same way\n"
+    "                           and print its help, item by item\n"
+    "                           (these three come last, after the module)\n"
     "  --help                   this text\n"
     "\n"
     "Exit status: 0 when all went well, 1 when the plugin could not be loaded,\n"
@@ -121,7 +123,7 @@ int main(int argc, char** argv) {
             if (!parsed) return Fail("not a valid value: ", value);
             continue;
         }
-        if (argument == "--api" || argument == "--call")
+        if (argument == "--api" || argument == "--call" || argument == "--describe")
             return Norv::HostSim::RunApiCommand(options, argc - i, argv + i, stdout);
         if (argument.size() > 1 && argument[0] == '-') return Fail("unknown option ", argv[i]);
         if (!options.modulePath.empty()) return Fail("more than one module given: ", argv[i]);
