@@ -1,7 +1,5 @@
 #include "plugin/api_table.h"
 
-#include "remoting/function_registration.h"
-
 namespace Norv {
 namespace {
 

@@ -41,6 +41,12 @@ struct Outer {
     std::string shown;  // described to the host as an object
 };
 
+// Packed fields are read by value: a reference to one may be misaligned.
+template <class T>
+T Field(T value) {
+    return value;
+}
+
 template <class Record>
 std::size_t ChainLength(const Record* first) {
     std::size_t length = 0;
@@ -54,14 +60,14 @@ void ExpectChainsMatchCounts(const PluginApiTable& table) {
     EXPECT_EQ(ChainLength(table.types), table.typeCount);
     EXPECT_EQ(ChainLength(table.functions), table.functionCount);
     for (const PluginTypeRecord* type = table.types; type != nullptr; type = type->next) {
-        EXPECT_EQ(ChainLength(type->members) + ChainLength(type->enumerators), type->count) << type->name;
-        EXPECT_TRUE(type->members == nullptr || type->enumerators == nullptr) << type->name;
-        EXPECT_EQ(type->tags == nullptr, type->tagCount == 0) << type->name;
+        EXPECT_EQ(ChainLength(type->members) + ChainLength(type->enumerators), Field(type->count)) << Field(type->name);
+        EXPECT_TRUE(type->members == nullptr || type->enumerators == nullptr) << Field(type->name);
+        EXPECT_EQ(type->tags == nullptr, type->tagCount == 0) << Field(type->name);
     }
     for (const PluginFunctionRecord* function = table.functions; function != nullptr; function = function->next) {
-        EXPECT_EQ(ChainLength(function->arguments), function->argumentCount) << function->name;
-        EXPECT_EQ(ChainLength(function->locations), function->argumentCount) << function->name;
-        EXPECT_EQ(ChainLength(function->textLists), function->textListCount) << function->name;
+        EXPECT_EQ(ChainLength(function->arguments), Field(function->argumentCount)) << Field(function->name);
+        EXPECT_EQ(ChainLength(function->locations), Field(function->argumentCount)) << Field(function->name);
+        EXPECT_EQ(ChainLength(function->textLists), Field(function->textListCount)) << Field(function->name);
     }
 }
 
@@ -93,10 +99,10 @@ TEST_F(ApiTableOfHostTypes, DescribesThePluginResourceEventAsTheHostReadsIt) {
     ExpectChainsMatchCounts(words);
     const PluginTypeRecord* event = FindType(words, "PluginResourceEvent");
     ASSERT_NE(event, nullptr);
-    EXPECT_EQ(event->size, sizeof(Client::PluginResourceEvent));
+    EXPECT_EQ(Field(event->size), sizeof(Client::PluginResourceEvent));
     EXPECT_EQ(Tags(event->tags, event->tagCount), std::vector<std::string>{"nclient"});
-    EXPECT_EQ(event->enumerators, nullptr);
-    ASSERT_EQ(event->count, 3u);
+    EXPECT_EQ(Field(event->enumerators), nullptr);
+    ASSERT_EQ(Field(event->count), 3u);
 
     Client::PluginResourceEvent native;
     const auto offsetOf = [&](const void* member) {
@@ -117,11 +123,11 @@ TEST_F(ApiTableOfHostTypes, DescribesThePluginResourceEventAsTheHostReadsIt) {
     for (const Expected& row : expected) {
         ASSERT_NE(member, nullptr);
         EXPECT_STREQ(member->name, row.name);
-        EXPECT_EQ(member->offset, row.offset) << row.name;
-        EXPECT_EQ(member->typeCode, row.typeCode) << row.name;
-        EXPECT_EQ(member->elementTypeCode, 0u) << row.name;
+        EXPECT_EQ(Field(member->offset), row.offset) << row.name;
+        EXPECT_EQ(Field(member->typeCode), row.typeCode) << row.name;
+        EXPECT_EQ(Field(member->elementTypeCode), 0u) << row.name;
         EXPECT_STREQ(member->typeName, row.typeName);
-        EXPECT_EQ(member->custom, 0) << row.name;
+        EXPECT_EQ(Field(member->custom), 0) << row.name;
         member = member->next;
     }
     if (sizeof(void*) == 4) {
@@ -134,14 +140,14 @@ TEST_F(ApiTableOfHostTypes, ListsEnumeratorsByName) {
     const PluginApiTable& words = table.Build(registry, nullptr);
     const PluginTypeRecord* type = FindType(words, "PluginResourceEventType");
     ASSERT_NE(type, nullptr);
-    EXPECT_EQ(type->members, nullptr);
-    ASSERT_NE(type->enumerators, nullptr);
+    EXPECT_EQ(Field(type->members), nullptr);
+    ASSERT_NE(Field(type->enumerators), nullptr);
     std::vector<std::pair<std::string, std::int32_t>> enumerators;
     for (const PluginEnumeratorRecord* e = type->enumerators; e != nullptr; e = e->next)
-        enumerators.emplace_back(e->name, e->value);
+        enumerators.emplace_back(Field(e->name), Field(e->value));
     EXPECT_EQ(enumerators,
               (std::vector<std::pair<std::string, std::int32_t>>{{"Create", 0}, {"Delete", 2}, {"Update", 1}}));
-    EXPECT_EQ(type->count, 3u);
+    EXPECT_EQ(Field(type->count), 3u);
 }
 
 TEST_F(ApiTableOfHostTypes, PublishedTextsOutliveTheRegistrysOwn) {
@@ -217,8 +223,8 @@ TEST(ApiTableMembers, DescribeEachKindByCodeAndRegisteredName) {
     for (const Expected& row : expected) {
         ASSERT_NE(member, nullptr);
         EXPECT_STREQ(member->name, row.name);
-        EXPECT_EQ(member->typeCode, row.typeCode) << row.name;
-        EXPECT_EQ(member->elementTypeCode, row.elementTypeCode) << row.name;
+        EXPECT_EQ(Field(member->typeCode), row.typeCode) << row.name;
+        EXPECT_EQ(Field(member->elementTypeCode), row.elementTypeCode) << row.name;
         EXPECT_STREQ(member->typeName, row.typeName) << row.name;
         member = member->next;
     }
@@ -226,7 +232,7 @@ TEST(ApiTableMembers, DescribeEachKindByCodeAndRegisteredName) {
     const PluginTypeRecord* inner = FindType(words, "Inner");
     ASSERT_NE(inner, nullptr);
     EXPECT_STREQ(inner->members->description, "How deep");
-    EXPECT_EQ(inner->size, sizeof(Inner));
+    EXPECT_EQ(Field(inner->size), sizeof(Inner));
 }
 
 // Calls through a function record as the host does: "status body-or-error".
@@ -297,19 +303,19 @@ TEST_F(ApiTableFunctions, BuildsEachRecordFromItsOwnRoute) {
     ASSERT_EQ(words.functionCount, 2u);
     const PluginFunctionRecord& first = words.functions[0];
     const PluginFunctionRecord& second = words.functions[1];
-    EXPECT_EQ(first.next, &second);
-    EXPECT_EQ(second.next, nullptr);
+    EXPECT_EQ(Field(first.next), &second);
+    EXPECT_EQ(Field(second.next), nullptr);
 
     for (const PluginFunctionRecord* record : {&first, &second}) {
-        EXPECT_EQ(record->zero, 0u);
+        EXPECT_EQ(Field(record->zero), 0u);
         EXPECT_STREQ(record->name, "Measure");
         EXPECT_STREQ(record->nameSpace, "");
         EXPECT_STREQ(record->help, "");
-        EXPECT_EQ(record->threadSafe, 0);
+        EXPECT_EQ(Field(record->threadSafe), 0);
         EXPECT_STREQ(record->asyncTypeName, "");
-        EXPECT_EQ(record->tags, nullptr);
-        EXPECT_EQ(record->tagCount, 0u);
-        EXPECT_EQ(record->handler, &HandleFunctionRequest);
+        EXPECT_EQ(Field(record->tags), nullptr);
+        EXPECT_EQ(Field(record->tagCount), 0u);
+        EXPECT_EQ(Field(record->handler), &HandleFunctionRequest);
         const auto* context = static_cast<const FunctionHandlerContext*>(record->handlerContext);
         ASSERT_NE(context, nullptr);
         EXPECT_EQ(context->plugin, &plugin);
@@ -318,44 +324,44 @@ TEST_F(ApiTableFunctions, BuildsEachRecordFromItsOwnRoute) {
     EXPECT_EQ(static_cast<const FunctionHandlerContext*>(second.handlerContext)->route, post.route);
 
     EXPECT_STREQ(first.description, "Size of a shape");
-    EXPECT_EQ(first.returnTypeCode, 12u);
-    EXPECT_EQ(first.returnElementTypeCode, 0u);
+    EXPECT_EQ(Field(first.returnTypeCode), 12u);
+    EXPECT_EQ(Field(first.returnElementTypeCode), 0u);
     EXPECT_STREQ(first.returnTypeName, "");
     EXPECT_STREQ(first.urlTemplate, "/shapes/{kind}/size");
-    EXPECT_EQ(first.method, 2u);
+    EXPECT_EQ(Field(first.method), 2u);
     EXPECT_STREQ(first.methodName, "");
-    EXPECT_EQ(first.flag, 0);
-    EXPECT_EQ(first.textLists, nullptr);
-    ASSERT_EQ(first.argumentCount, 2u);
+    EXPECT_EQ(Field(first.flag), 0);
+    EXPECT_EQ(Field(first.textLists), nullptr);
+    ASSERT_EQ(Field(first.argumentCount), 2u);
     const PluginArgumentRecord& kind = first.arguments[0];
     const PluginArgumentRecord& scale = first.arguments[1];
     EXPECT_STREQ(kind.name, "kind");
-    EXPECT_EQ(kind.typeCode, 12u);
-    EXPECT_EQ(kind.optional, 0);
+    EXPECT_EQ(Field(kind.typeCode), 12u);
+    EXPECT_EQ(Field(kind.optional), 0);
     EXPECT_STREQ(scale.name, "scale");
     EXPECT_STREQ(scale.description, "Factor");
-    EXPECT_EQ(scale.typeCode, 6u);
-    EXPECT_EQ(scale.elementTypeCode, 0u);
+    EXPECT_EQ(Field(scale.typeCode), 6u);
+    EXPECT_EQ(Field(scale.elementTypeCode), 0u);
     EXPECT_STREQ(scale.typeName, "");
-    EXPECT_EQ(scale.optional, 1);
-    EXPECT_EQ(first.locations[0].location, 2u);
-    EXPECT_EQ(first.locations[1].location, 1u);
+    EXPECT_EQ(Field(scale.optional), 1);
+    EXPECT_EQ(Field(first.locations[0].location), 2u);
+    EXPECT_EQ(Field(first.locations[1].location), 1u);
 
-    EXPECT_EQ(second.returnTypeCode, 6u);
+    EXPECT_EQ(Field(second.returnTypeCode), 6u);
     EXPECT_STREQ(second.urlTemplate, "/shapes");
-    EXPECT_EQ(second.method, 8u);
+    EXPECT_EQ(Field(second.method), 8u);
     EXPECT_STREQ(second.methodName, "MEASURE");
-    ASSERT_EQ(second.argumentCount, 1u);
+    ASSERT_EQ(Field(second.argumentCount), 1u);
     EXPECT_STREQ(second.arguments[0].name, "shape");
-    EXPECT_EQ(second.arguments[0].typeCode, 17u);
+    EXPECT_EQ(Field(second.arguments[0].typeCode), 17u);
     EXPECT_STREQ(second.arguments[0].typeName, "Inner");
-    EXPECT_EQ(second.locations[0].location, 5u);
-    EXPECT_EQ(second.flag, 7);
-    ASSERT_EQ(second.textListCount, 2u);
-    EXPECT_EQ(second.textLists[0].count, 2u);
+    EXPECT_EQ(Field(second.locations[0].location), 5u);
+    EXPECT_EQ(Field(second.flag), 7);
+    ASSERT_EQ(Field(second.textListCount), 2u);
+    EXPECT_EQ(Field(second.textLists[0].count), 2u);
     EXPECT_STREQ(second.textLists[0].texts[1], "b");
-    EXPECT_EQ(second.textLists[1].texts, nullptr);
-    EXPECT_EQ(second.textLists[1].count, 0u);
+    EXPECT_EQ(Field(second.textLists[1].texts), nullptr);
+    EXPECT_EQ(Field(second.textLists[1].count), 0u);
 }
 
 TEST_F(ApiTableFunctions, EachRecordsHandlerReachesItsOwnFunction) {
