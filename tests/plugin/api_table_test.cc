@@ -133,6 +133,7 @@ TEST_F(ApiTableOfHostTypes, DescribesThePluginResourceEventAsTheHostReadsIt) {
     if (sizeof(void*) == 4) {
         EXPECT_EQ(expected[0].offset, 0u);
         EXPECT_EQ(expected[1].offset, 24u);
+        EXPECT_EQ(expected[2].offset, 32u);
     }
 }
 
