@@ -24,10 +24,8 @@ HostPlugin::LogManagerReference::~LogManagerReference() {
 }
 
 HostPlugin::HostPlugin()
-    : dispatcher_(std::make_unique<BindingRegistry>()),
-      callbacks_{&InitCallback, &UnloadCallback, &MemoryStatisticsCallback} {
-    dispatcher_->registerBuiltins();
-}
+    : dispatcher_(std::make_unique<FunctionDispatcher>()),
+      callbacks_{&InitCallback, &UnloadCallback, &MemoryStatisticsCallback} {}
 
 HostPlugin::~HostPlugin() = default;
 

@@ -9,6 +9,7 @@
 #include "plugin/plugin_api_version.h"
 #include "plugin/plugin_core.h"
 #include "plugin/plugin_names.h"
+#include "remoting/function_dispatcher.h"
 
 #include <norv_plugin.h>
 
@@ -57,6 +58,7 @@ public:
     const PluginCallbacks& Callbacks() const { return callbacks_; }
     const PluginApiTable& ApiTable() const { return apiTable_; }
     BindingRegistry& Registry() const { return *dispatcher_; }
+    FunctionDispatcher& Dispatcher() const { return *dispatcher_; }
 
 protected:
     // The init callback's work, on the plugin given as context.
@@ -80,10 +82,10 @@ private:
     PluginApiVersion hostVersion_;
     std::unique_ptr<LogTarget> logTarget_;
     PluginNames names_;
-    // Seam (dispatcher): the owned dispatcher replaces this registry; it is
-    // also the type registry the host-defined types go into and the API table
-    // is built from. Starts with the builtin types.
-    std::unique_ptr<BindingRegistry> dispatcher_;
+    // The dispatcher of the plugin's functions, which is also the registry the
+    // host-defined types go into and the API table is built from. Starts with
+    // the builtin types.
+    std::unique_ptr<FunctionDispatcher> dispatcher_;
     HostInterface* host_ = nullptr;
     // Set by unload: nothing reaches the host afterwards, even from a handler
     // that was still running when the host let go of the plugin.

@@ -1,6 +1,5 @@
 #include "remoting/function_dispatcher.h"
 
-#include <cctype>
 #include <charconv>
 #include <chrono>
 #include <cstring>
@@ -59,7 +58,7 @@ public:
             const std::size_t end = path.find('.');
             const std::string_view segment = path.substr(0, end);
             if (depth > kMaxNestingDepth) return fail(Format(DispatchMessage::kIndexRange, segment));
-            if (!segment.empty() && std::isdigit(static_cast<unsigned char>(segment[0]))) {
+            if (!segment.empty() && segment[0] >= '0' && segment[0] <= '9') {
                 std::uint32_t element = 0;
                 if (!parseIndex(segment, element)) return;
                 target = &target->element(element);
@@ -256,7 +255,10 @@ void CallFunction(HostResponseRecord& response, const HostRequestRecord& record,
     for (const BindingParameterDescriptor& parameter : function.parameters) {
         if (parameter.location != kLocationAnywhere && parameter.location != kLocationHeader) continue;
         std::string lowered = parameter.name;
-        for (char& c : lowered) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        // ASCII only: the process locale must not change which header matches.
+        for (char& c : lowered) {
+            if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+        }
         if (auto hit = headers.find(lowered); hit != headers.end())
             headerArguments.emplace_back(parameter.name, hit->second);
     }
