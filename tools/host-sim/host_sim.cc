@@ -77,8 +77,11 @@ int Soak(Norv::HostSim::HostSimulator& simulator, const Norv::HostSim::Scenario&
                 static_cast<unsigned long long>(counters.Releases()),
                 static_cast<unsigned long long>(counters.BytesAllocated()),
                 static_cast<unsigned long long>(counters.BytesFreed()));
-    std::printf("  resident memory: %zu KiB after the first cycle, %zu KiB after the warm-up, %zu KiB after the last\n",
-                report.residentAfterFirst / 1024, report.residentAfterWarmUp / 1024, report.residentAfterLast / 1024);
+    std::printf(
+        "  resident memory: %llu KiB after the first cycle, %llu KiB after the warm-up, %llu KiB after the last\n",
+        static_cast<unsigned long long>(report.residentAfterFirst / 1024),
+        static_cast<unsigned long long>(report.residentAfterWarmUp / 1024),
+        static_cast<unsigned long long>(report.residentAfterLast / 1024));
     if (report.faultyCycles != 0) {
         std::printf("  %u faulty cycle(s); the first: %s\n", report.faultyCycles, report.firstFault.c_str());
         return Norv::HostSim::kExitUnbalanced;

@@ -231,7 +231,7 @@ bool HostSimulator::PlaySteps(const Scenario& scenario) {
 
 bool HostSimulator::PlayStep(const ScenarioStep& step, std::size_t number) {
     Line("%s", "");
-    Line("[step %zu] %s", number, step.title.c_str());
+    Line("[step %llu] %s", static_cast<unsigned long long>(number), step.title.c_str());
     for (const Testing::AnswerEntry& answer : step.answers) {
         Line("  host            now answers %s %s with %d%s%s", std::string(MethodText(answer.method)).c_str(),
              answer.path.c_str(), answer.status, answer.error ? ", error " : "",
