@@ -17,7 +17,7 @@
 
 #include "binding/binding_registry.h"
 #include "plugin/api_table.h"
-#include "remoting/function_registration.h"
+#include "remoting/function_dispatcher.h"
 
 namespace {
 
@@ -179,8 +179,8 @@ std::string Walk(const PluginApiTable& table) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     Input input(data, size);
-    Norv::BindingRegistry registry;
-    if (input.byte() % 2 == 0) registry.registerBuiltins();
+    Norv::FunctionDispatcher registry;
+    if (input.byte() % 2 != 0) registry.clear();
     Norv::ApiTableRecords table;
     std::vector<Norv::BindingTypeDescriptor*> types;
     std::vector<Norv::BindingTypeBuilder> builders;

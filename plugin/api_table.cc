@@ -29,7 +29,7 @@ std::uint32_t ApiTypeCode(BindingTypeKind kind) {
     return code <= static_cast<std::uint32_t>(BindingTypeKind::Map) ? code : 0;
 }
 
-const PluginApiTable& ApiTableRecords::Build(const BindingRegistry& registry, void* plugin) {
+const PluginApiTable& ApiTableRecords::Build(const FunctionDispatcher& dispatcher, void* plugin) {
     words_ = {};
     texts_.clear();
     textArrays_.clear();
@@ -42,9 +42,9 @@ const PluginApiTable& ApiTableRecords::Build(const BindingRegistry& registry, vo
     locations_.clear();
     textLists_.clear();
     contexts_.clear();
-    BuildEvents(registry);
-    BuildTypes(registry);
-    BuildFunctions(registry, plugin);
+    BuildEvents(dispatcher);
+    BuildTypes(dispatcher);
+    BuildFunctions(dispatcher, plugin);
     return words_;
 }
 
@@ -139,16 +139,14 @@ void ApiTableRecords::BuildTypes(const BindingRegistry& registry) {
     words_.typeCount = Count(types_.size());
 }
 
-void ApiTableRecords::BuildFunctions(const BindingRegistry& registry, void* plugin) {
-    // Every record comes from its own function and route: functions may share
-    // a name (one per method or template), so nothing is looked up by name.
-    std::vector<const RoutedFunctionDescriptor*> routed;
-    for (const BindingFunctionDescriptor* function : registry.functions()) {
-        if (const auto* entry = dynamic_cast<const RoutedFunctionDescriptor*>(function)) routed.push_back(entry);
-    }
-    functions_.reserve(routed.size());
-    for (const RoutedFunctionDescriptor* function : routed) {
-        const FunctionRoute& route = function->route;
+void ApiTableRecords::BuildFunctions(const FunctionDispatcher& dispatcher, void* plugin) {
+    // Every record comes from its own route: functions may share a name (one
+    // per method or template), so nothing is looked up by name.
+    const std::vector<const FunctionRoute*> routes = dispatcher.routes();
+    functions_.reserve(routes.size());
+    for (const FunctionRoute* entry : routes) {
+        const FunctionRoute& route = *entry;
+        const BindingFunctionDescriptor* function = route.function;
         PluginFunctionRecord& record = functions_.emplace_back();
         record.handlerContext = &contexts_.emplace_back(FunctionHandlerContext{plugin, &route});
         record.name = Text(function->name);

@@ -26,11 +26,10 @@ public:
     ApiTableRecords(const ApiTableRecords&) = delete;
     ApiTableRecords& operator=(const ApiTableRecords&) = delete;
 
-    // Describes everything `registry` holds, replacing an earlier build.
-    // Functions are the routed ones (those the dispatcher can reach); each
-    // gets a handler context of `plugin` and its own route. Returns the six
-    // words.
-    const PluginApiTable& Build(const BindingRegistry& registry, void* plugin);
+    // Describes everything `dispatcher` holds, replacing an earlier build.
+    // Each routed function gets a handler context of `plugin` and its own
+    // route. Returns the six words.
+    const PluginApiTable& Build(const FunctionDispatcher& dispatcher, void* plugin);
 
     const PluginApiTable& Words() const { return words_; }
 
@@ -54,7 +53,7 @@ private:
 
     void BuildEvents(const BindingRegistry& registry);
     void BuildTypes(const BindingRegistry& registry);
-    void BuildFunctions(const BindingRegistry& registry, void* plugin);
+    void BuildFunctions(const FunctionDispatcher& dispatcher, void* plugin);
 
     PluginApiTable words_{};
     // Deques: elements never move once placed, so pointers into them stay.

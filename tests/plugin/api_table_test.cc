@@ -85,12 +85,9 @@ std::vector<std::string> Tags(const char* const* tags, std::uint32_t count) {
 // The registry a plugin has at the handshake: builtins and host types.
 class ApiTableOfHostTypes : public testing::Test {
 protected:
-    ApiTableOfHostTypes() {
-        registry.registerBuiltins();
-        Client::RegisterHostTypes(registry);
-    }
+    ApiTableOfHostTypes() { Client::RegisterHostTypes(registry); }
 
-    BindingRegistry registry;
+    FunctionDispatcher registry;
     ApiTableRecords table;
 };
 
@@ -196,7 +193,7 @@ TEST(ApiTableOfThePlugin, ListsTheBuiltinAndHostTypesAndEventsAndNoFunction) {
 }
 
 TEST(ApiTableMembers, DescribeEachKindByCodeAndRegisteredName) {
-    BindingRegistry registry;
+    FunctionDispatcher registry;
     registry.registerType<Shade>("Shade").addEnumValue("Light", Shade::Light).addEnumValue("Dark", Shade::Dark);
     registry.registerType<Inner>("Inner").addField("depth", &Inner::depth, "How deep");
     registry.registerType<Outer>("Outer")
@@ -284,7 +281,7 @@ protected:
         registry.registerFunction(std::move(bare));
     }
 
-    BindingRegistry registry;
+    FunctionDispatcher registry;
     RegisteredFunction get;
     RegisteredFunction post;
     int plugin = 0;
