@@ -1,11 +1,10 @@
 // The host's view of an API table: the listing of the shipping module's table
-// against a golden file, and calls into a demo plugin linked into the test.
+// and of the demo module against golden files, with calls and help read
+// through the demo module's function records.
 #include "tools/host-sim/api_view.h"
 
-#include "binding/help/api_help.h"
 #include "platform/platform.h"
-#include "plugin/plugin_entry.h"
-#include "remoting/function_registration.h"
+#include "tests/support/plugin_module.h"
 
 #include <gtest/gtest.h>
 
@@ -17,41 +16,6 @@
 
 namespace Norv::HostSim {
 namespace {
-
-// A plugin exposing two functions, one of them under two methods.
-class DemoPlugin : public HostPlugin {
-public:
-    void RegisterBindings() override {
-        FunctionDeclaration greet{
-            "Greet", "/greetings/{name}", kMethodGet, {{"name", kLocationPath}, {"mark", 0, true}}};
-        greet.description = "Greets someone";
-        RegisterFunction(Registry(), std::move(greet), [](std::string name, std::string mark) {
-            return "Hello, " + name + (mark.empty() ? "!" : mark);
-        });
-        RegisterFunction(Registry(), {"Sum", "/sums", kMethodPost, {{"numbers", kLocationBody}}},
-                         [](std::vector<std::int32_t> numbers) {
-                             std::int64_t sum = 0;
-                             for (std::int32_t number : numbers) sum += number;
-                             return sum;
-                         });
-        RegisterFunction(Registry(), {"Sum", "/sums/{a}/{b}", kMethodGet, {{"a", kLocationPath}, {"b", kLocationPath}}},
-                         [](std::int64_t a, std::int64_t b) { return a + b; });
-        FunctionDeclaration help{"Help", "/help", kMethodGet, {{"format", kLocationHostArgument, true}}};
-        help.description = "Describes the demo's API";
-        RegisterFunction(Registry(), std::move(help), [this](BindingHelpFormat format) {
-            return BuildApiHelp(Registry(), format == BindingHelpFormat::Epytext ? format : BindingHelpFormat::Full)
-                .value;
-        });
-    }
-};
-
-HostPlugin* CreateDemo() {
-    return new DemoPlugin;
-}
-
-void* NORV_CALL DemoEntry(PluginLoadRecord* record) {
-    return LoadPlugin(record, &CreateDemo, "demo");
-}
 
 // Runs `play` with a temporary file as the output; returns what it wrote.
 template <class Play>
@@ -101,9 +65,13 @@ TEST(ApiViewModule, ListsTheShippingTableWithItsCounts) {
     ExpectGolden("api_shipping.txt", Masked(listing));
 }
 
+// The demo module the build puts beside the test.
 Options Demo() {
     Options options;
-    options.entry = &DemoEntry;
+    const std::string shipping = Testing::PluginModulePathBesideExecutable();
+    const std::string name = Testing::PluginModuleFileName();
+    options.modulePath =
+        shipping.substr(0, shipping.size() - name.size()) + "hxp-be-norv-demo" + name.substr(name.find_last_of('.'));
     return options;
 }
 
@@ -116,14 +84,14 @@ TEST(ApiViewDemo, ListsAndCallsTheDemoFunctions) {
         const char* contentType;
     };
     const Case cases[] = {
-        {"GET", "/greetings/Ada", {}, "", ""},
-        {"GET", "/greetings/Ada?mark=%3F", {}, "", ""},
-        {"GET", "/greetings/Ada", {{"mark", "..."}}, "", ""},
-        {"GET", "/greetings/Ada", {{"tone", "warm"}}, "", ""},
-        {"POST", "/sums", {}, "[1, 2, 39]", "application/json"},
-        {"POST", "/sums", {}, "- 40\n- 2\n", "application/x-yaml"},
-        {"GET", "/sums/40/2", {}, "", ""},
-        {"PUT", "/sums", {}, "", ""},
+        {"GET", "/demo/v1/add/40?b=2", {}, "", ""},
+        {"GET", "/demo/v1/add/40", {{"b", "2"}}, "", ""},
+        {"GET", "/demo/v1/add/forty?b=2", {}, "", ""},
+        {"GET", "/demo/v1/add/40?c=2", {}, "", ""},
+        {"POST", "/demo/v1/mirror", {}, "{\"x\": 1, \"y\": 2}", "application/json"},
+        {"POST", "/demo/v1/mirror", {}, "x: 3\ny: 4\n", "application/x-yaml"},
+        {"GET", "/demo/v1/greet/Ada", {}, "", ""},
+        {"PUT", "/demo/v1/mirror", {}, "", ""},
     };
     int exitCode = -1;
     std::string transcript = Output(exitCode, [](std::FILE* out) { return ListApi(Demo(), out); });
@@ -143,7 +111,7 @@ TEST(ApiViewDemo, DescribesTheDemoThroughItsHelpFunction) {
         transcript += Output(exitCode, [&](std::FILE* out) { return DescribeApi(Demo(), format, out); });
         EXPECT_EQ(exitCode, kExitOk) << format;
     }
-    EXPECT_NE(transcript.find("-- Greet\n"), std::string::npos) << transcript;
+    EXPECT_NE(transcript.find("-- Mirror\n"), std::string::npos) << transcript;
     ExpectGolden("api_describe_demo.txt", Masked(transcript));
 }
 

@@ -320,11 +320,15 @@ const PluginFunctionRecord* FindHelp(const PluginApiTable& table) {
     return found;
 }
 
-bool HasArgument(const PluginFunctionRecord& function, std::string_view name) {
-    for (const PluginArgumentRecord* argument : Walk(function.arguments, function.argumentCount)) {
-        if (Safe(argument->name) == name) return true;
+// Where `function` takes its argument `name`, by its argument and location
+// records; -1 when it has no such argument.
+std::int64_t ArgumentLocation(const PluginFunctionRecord& function, std::string_view name) {
+    const auto arguments = Walk(function.arguments, function.argumentCount);
+    const auto locations = Walk(function.locations, function.argumentCount);
+    for (std::size_t i = 0; i < arguments.size(); ++i) {
+        if (Safe(arguments[i]->name) == name) return i < locations.size() ? locations[i]->location : 0;
     }
-    return false;
+    return -1;
 }
 
 // Full help: one item a line as JSON. Epytext: each item's text as it stands
@@ -428,15 +432,31 @@ int DescribeApi(const Options& options, const std::string& format, std::FILE* ou
     argument.value.tag = HOST_VALUE_STRING;
     argument.value.payload.string.text = formatName.c_str();
     argument.value.payload.string.length = static_cast<std::uint32_t>(formatName.size());
+    const HostHeaderEntry header{kHelpFormatArgument, formatName.c_str()};
+    std::string target = path;
     HostRequestRecord request{};
     request.method = help->method == kMethodNone ? kMethodGet : static_cast<std::int32_t>(help->method);
     request.methodName = help->methodName;
-    request.path = path.c_str();
     request.handlerContext = help->handlerContext;
-    if (HasArgument(*help, kHelpFormatArgument)) {
-        request.arguments = &argument;
-        request.argumentCount = 1;
+    // The format goes where Help's record says it may come from.
+    switch (ArgumentLocation(*help, kHelpFormatArgument)) {
+        case PLUGIN_LOCATION_ANYWHERE:
+        case PLUGIN_LOCATION_QUERY:
+            target += (target.find('?') == std::string::npos ? "?" : "&") + std::string(kHelpFormatArgument) + "=" +
+                      formatName;
+            break;
+        case PLUGIN_LOCATION_HOST_ARGUMENT:
+            request.arguments = &argument;
+            request.argumentCount = 1;
+            break;
+        case PLUGIN_LOCATION_HEADER:
+            request.headers = &header;
+            request.headerCount = 1;
+            break;
+        default:
+            break;
     }
+    request.path = target.c_str();
     HostResponseRecord response{};
     help->handler(&response, &request);
     int status = kExitOk;
