@@ -44,9 +44,10 @@ std::vector<const Record*> Walk(const Record* first, std::uint32_t count) {
 template <class Record>
 bool CheckChain(std::FILE* out, const char* what, const std::vector<const Record*>& records, std::uint32_t count) {
     if (records.size() == count) return true;
-    Print(out, "  ! the %s chain has %s%zu records, its count says %u", what,
-          records.size() > count ? "more than " : "",
-          records.size() > count ? static_cast<std::size_t>(count) : records.size(), count);
+    // Sizes as unsigned: the Windows printf knows no %zu.
+    const bool longer = records.size() > count;
+    Print(out, "  ! the %s chain has %s%u records, its count says %u", what, longer ? "more than " : "",
+          longer ? count : static_cast<unsigned>(records.size()), count);
     return false;
 }
 
@@ -124,7 +125,7 @@ bool PrintFunctions(std::FILE* out, const PluginApiTable& table) {
         const auto lists = Walk(function->textLists, function->textListCount);
         ok = CheckChain(out, "text list", lists, function->textListCount) && ok;
         if (function->flag != 0 || !lists.empty()) {
-            Print(out, "    flag %u, %zu text lists", function->flag, lists.size());
+            Print(out, "    flag %u, %u text lists", function->flag, static_cast<unsigned>(lists.size()));
             for (const PluginTextListRecord* list : lists)
                 Print(out, "      [%s]", TagsText(list->texts, list->count).c_str());
         }
@@ -442,8 +443,10 @@ int DescribeApi(const Options& options, const std::string& format, std::FILE* ou
     switch (ArgumentLocation(*help, kHelpFormatArgument)) {
         case PLUGIN_LOCATION_ANYWHERE:
         case PLUGIN_LOCATION_QUERY:
-            target += (target.find('?') == std::string::npos ? "?" : "&") + std::string(kHelpFormatArgument) + "=" +
-                      formatName;
+            target.append(target.find('?') == std::string::npos ? "?" : "&")
+                .append(kHelpFormatArgument)
+                .append("=")
+                .append(formatName);
             break;
         case PLUGIN_LOCATION_HOST_ARGUMENT:
             request.arguments = &argument;
