@@ -4,20 +4,38 @@
 #include <rapidjson/reader.h>
 
 #include <string>
+#include <vector>
 
 #include "bench/reader_documents.h"
 #include "formats/json_reader.h"
+#include "tests/support/fnv_colliding_texts.h"
 
 namespace {
 
 // The default flags: ParseJson reads as they say, strings copied out of the text.
 constexpr unsigned kFlags = rapidjson::kParseDefaultFlags;
 
+// An array of 50,000 distinct 64-character strings, all sharing one FNV-1a
+// hash when `colliding`: reading it must cost what reading ordinary ones does.
+std::string StringsDocument(bool colliding) {
+    constexpr std::size_t kCount = 50000;
+    std::vector<std::string> texts = Norv::Testing::FnvCollidingTexts(kCount);
+    if (!colliding) {
+        for (std::size_t i = 0; i < kCount; ++i) texts[i] = std::string(59, 'x') + std::to_string(100000 + i);
+    }
+    std::string json = "[";
+    for (const std::string& text : texts) json += "\"" + text + "\",";
+    json.back() = ']';
+    return json;
+}
+
 const std::string& Text(int which) {
     static const std::string texts[] = {
         Norv::Bench::JsonApiDocument().dump(),
         Norv::Bench::NumbersDocument().dump(),
         Norv::Bench::ConfigurationDocument().dump(),
+        StringsDocument(true),
+        StringsDocument(false),
     };
     return texts[which];
 }
@@ -70,6 +88,8 @@ void Nlohmann(benchmark::State& state, int which) {
 NORV_READER_BENCH(JsonApi, 0)
 NORV_READER_BENCH(Numbers, 1)
 NORV_READER_BENCH(Configuration, 2)
+NORV_READER_BENCH(CollidingStrings, 3)
+NORV_READER_BENCH(OrdinaryStrings, 4)
 
 }  // namespace
 

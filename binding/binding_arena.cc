@@ -9,6 +9,7 @@
 #include <utility>
 
 #include "binding/binding_page_pool.h"
+#include "binding/keyed_text_hash.h"
 
 namespace Norv {
 
@@ -36,7 +37,8 @@ BindingArena::~BindingArena() {
     BindingPagePool& pool = BindingPagePool::Instance();
     void* batch[64];
     std::size_t count = 0;
-    for (const HeldWindow& window : heldWindows_) {
+    for (std::size_t i = 0; i < heldWindows_.size(); ++i) {
+        const HeldWindow& window = heldWindows_[i];
         for (std::uint32_t pages = window.pages; pages != 0; pages &= pages - 1) {
             batch[count++] = reinterpret_cast<void*>(window.base + std::countr_zero(pages) * kSlotPageSize);
             if (count == std::size(batch)) {
@@ -57,7 +59,7 @@ BindingArena::HeldWindow* BindingArena::findWindow(std::uintptr_t base) noexcept
 }
 
 void BindingArena::reserveWindow() {
-    if (heldWindows_.size() == heldWindows_.capacity()) heldWindows_.reserve(2 * heldWindows_.size() + 16);
+    heldWindows_.reserve(heldWindows_.size() + 1);
 }
 
 void BindingArena::recordPage(void* page, bool held) noexcept {
@@ -68,7 +70,7 @@ void BindingArena::recordPage(void* page, bool held) noexcept {
     if (held) {
         if (window == nullptr) {
             // Room was reserved before the page was taken, so this cannot throw.
-            window = &heldWindows_.emplace_back(HeldWindow{base, 0});
+            window = &heldWindows_.push_back(HeldWindow{base, 0});
         }
         window->pages = static_cast<std::uint16_t>(window->pages | bit);
         return;
@@ -160,7 +162,7 @@ const InternedString* BindingArena::intern(const HashedName& name) {
     const std::string_view text = name.text();
     if (text.empty()) return &InternedString::Empty();
     if (text.size() > UINT32_MAX) throw std::length_error("string too long");
-    const std::uint32_t tag = TagOf(name.hash());
+    const std::uint32_t tag = TagOf(KeyedTextHash(text));
     const std::uint64_t prefix = TextPrefix(text);
     std::size_t bucket = findBucket(text, tag, prefix);
     if (buckets_[bucket].tag != 0) {
@@ -187,7 +189,7 @@ void BindingArena::release(const InternedString* entry) noexcept {
     if (entry == nullptr || entry == &InternedString::Empty()) return;
     auto* counted = const_cast<InternedString*>(entry);
     if (--counted->refCount_ != 0) return;
-    const std::uint32_t tag = TagOf(counted->hash_);
+    const std::uint32_t tag = TagOf(KeyedTextHash(counted->text()));
     const std::size_t mask = bucketCount_ - 1;
     std::size_t bucket = tag & mask;
     while (buckets_[bucket].entry != counted) bucket = (bucket + 1) & mask;
@@ -219,7 +221,7 @@ void BindingArena::eraseBucket(std::size_t bucket) noexcept {
 
 const InternedString* BindingArena::findString(std::string_view text) const noexcept {
     if (text.empty()) return &InternedString::Empty();
-    const std::size_t bucket = findBucket(text, TagOf(HashText(text)), TextPrefix(text));
+    const std::size_t bucket = findBucket(text, TagOf(KeyedTextHash(text)), TextPrefix(text));
     return buckets_[bucket].tag != 0 ? buckets_[bucket].entry : nullptr;
 }
 
@@ -227,6 +229,15 @@ void BindingArena::reserveStrings(std::size_t count) {
     std::size_t buckets = bucketCount_;
     while (count * 4 > buckets * 3) buckets *= 2;
     if (buckets != bucketCount_) rehash(buckets);
+}
+
+std::size_t BindingArena::stringDisplacement() const noexcept {
+    const std::size_t mask = bucketCount_ - 1;
+    std::size_t total = 0;
+    for (std::size_t bucket = 0; bucket < bucketCount_; ++bucket) {
+        if (buckets_[bucket].tag != 0) total += (bucket - buckets_[bucket].tag) & mask;
+    }
+    return total;
 }
 
 void BindingArena::rehash(std::size_t bucketCount) {

@@ -12,6 +12,7 @@
 #include "binding/hashed_name.h"
 #include "binding/interned_string.h"
 #include "binding/slot_page.h"
+#include "binding/small_stack.h"
 
 namespace Norv {
 
@@ -65,6 +66,19 @@ public:
     // arena frees them without walking the tree. Null for zero bytes.
     void* allocateHeapBlock(std::size_t bytes);
     void freeHeapBlock(void* block) noexcept;
+    // An element array: a slot when it fits one, else a heap block.
+    void* allocateArray(std::size_t bytes) {
+        if (bytes == 0) return nullptr;
+        return bytes <= kMaxSlotSize ? allocateSlot(bytes) : allocateHeapBlock(bytes);
+    }
+    void freeArray(void* block, std::size_t bytes) noexcept {
+        if (block == nullptr) return;
+        if (bytes <= kMaxSlotSize) {
+            releaseSlot(block, bytes);
+        } else {
+            freeHeapBlock(block);
+        }
+    }
     // Blobs alive in the tree: their bytes can only be freed by a walk.
     void countBlob(int change) noexcept { blobCount_ += static_cast<std::size_t>(change); }
     std::size_t blobCount() const noexcept { return blobCount_; }
@@ -81,6 +95,9 @@ public:
     std::size_t stringCount() const noexcept { return stringCount_; }
     // Makes room for `count` entries in all, so that adding them does not rehash.
     void reserveStrings(std::size_t count);
+    // Over all entries, their distance from the bucket their hash names: the
+    // probes that finding each entry once takes beyond the first.
+    std::size_t stringDisplacement() const noexcept;
 
     // Pool pages this arena holds right now, over all classes.
     std::size_t pagesHeld() const noexcept { return pagesHeld_; }
@@ -95,13 +112,16 @@ private:
     };
 
     // The string table: open addressing with linear probing. A bucket holds an
-    // entry and its tag (the hash, never 0; 0 marks a free bucket) side by side,
-    // so a probe reads one cache line and reads the entry only when the tag matches.
+    // entry and its tag (the keyed hash, never 0; 0 marks a free bucket) side by
+    // side, so a probe reads one cache line and reads the entry only when the
+    // tag matches. The entry's own hash is FNV-1a, which an outsider can collide
+    // at will; the table never uses it.
     struct Bucket {
         std::uint32_t tag = 0;
         const InternedString* entry = nullptr;
     };
-    static constexpr std::size_t kInitialBuckets = 8;
+    // Enough for the names and texts of a document of a few hundred bytes.
+    static constexpr std::size_t kInitialBuckets = 32;
     static std::uint32_t TagOf(std::uint32_t hash) noexcept { return hash == 0 ? 1 : hash; }
     std::size_t findBucket(std::string_view text, std::uint32_t tag, std::uint64_t prefix) const noexcept;
     void rehash(std::size_t bucketCount);
@@ -138,7 +158,8 @@ private:
 
     SizeClass classes_[kSizeClassCount];
     HeapLink* heapBlocks_ = nullptr;
-    std::vector<HeldWindow> heldWindows_;
+    // A small tree's pages lie in a window or two.
+    SmallStack<HeldWindow, 2> heldWindows_;
     std::size_t blobCount_ = 0;
     Bucket* buckets_;
     std::size_t bucketCount_ = kInitialBuckets;

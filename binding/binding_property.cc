@@ -371,14 +371,14 @@ BindingProperty& BindingProperty::makeStructure() {
 
 void BindingProperty::growTo(std::size_t capacity) {
     detail::ElementArray& array = *payload_.collection;
-    auto* elements = static_cast<BindingProperty*>(arena_->allocateHeapBlock(capacity * sizeof(BindingProperty)));
+    auto* elements = static_cast<BindingProperty*>(arena_->allocateArray(capacity * sizeof(BindingProperty)));
     BindingProperty* target = elements;
     for (BindingProperty* source = array.begin; source != array.end; ++source, ++target) {
         new (target) BindingProperty(InTree{arena_});
         target->takePayload(*source);
         source->~BindingProperty();
     }
-    arena_->freeHeapBlock(array.begin);
+    arena_->freeArray(array.begin, static_cast<std::size_t>(array.capacity - array.begin) * sizeof(BindingProperty));
     array.begin = elements;
     array.end = target;
     array.capacity = elements + capacity;
@@ -485,7 +485,8 @@ void BindingProperty::releasePayload() noexcept {
             for (BindingProperty* element = array->begin; element != array->end; ++element) {
                 element->~BindingProperty();
             }
-            arena_->freeHeapBlock(array->begin);
+            arena_->freeArray(array->begin,
+                              static_cast<std::size_t>(array->capacity - array->begin) * sizeof(BindingProperty));
             arena_->releaseSlot(array, sizeof(detail::ElementArray));
             break;
         }
@@ -613,9 +614,12 @@ BindingResult BindingResult::Failure(std::string_view message) {
 }
 
 void BindingResult::setError(std::string_view message) {
+    // The message may live in the value (a member's text, or error() itself),
+    // which the reset frees.
+    const std::string held(message);
     value.reset();
     ok_ = false;
-    value.member("error") = message;
+    value.member("error") = std::string_view(held);
 }
 
 std::string_view BindingResult::error() const noexcept {

@@ -87,7 +87,7 @@ BindingRegistry::~BindingRegistry() {
 }
 
 BindingTypeBuilder BindingRegistry::registerType(std::string_view name, std::uint32_t size,
-                                                 const StaticTypeInfo* staticType, bool isEnum) {
+                                                 const StaticTypeInfo* staticType, bool isEnum, bool isUnsigned) {
     std::lock_guard lock(mutex_);
     if (auto found = types_.find(name); found != types_.end()) {
         return BindingTypeBuilder(this, found->second.get(), true);
@@ -95,6 +95,7 @@ BindingTypeBuilder BindingRegistry::registerType(std::string_view name, std::uin
     auto descriptor = std::make_unique<BindingTypeDescriptor>();
     descriptor->size = size;
     descriptor->isEnum = isEnum;
+    descriptor->isUnsigned = isEnum && isUnsigned;
     descriptor->name = name;
     descriptor->hashCode = staticType ? staticType->hashCode : 0;
     descriptor->staticType = staticType;
@@ -202,7 +203,9 @@ bool BindingRegistry::removeType(std::string_view name) {
     auto found = types_.find(name);
     if (found == types_.end()) return false;
     BindingTypeDescriptor* descriptor = found->second.get();
-    // The index may by now hold a later type with the same code; leave that one.
+    // The index may by now hold a later type with the same code; that entry is
+    // kept on purpose, since erasing it would leave a registered type that its
+    // code no longer finds.
     if (auto indexed = typesByHash_.find(descriptor->hashCode);
         indexed != typesByHash_.end() && indexed->second == descriptor) {
         typesByHash_.erase(indexed);

@@ -83,8 +83,9 @@ public:
     // Gets or creates the type `name`. A new type is also entered in the hash
     // index under its static type's code (replacing an earlier type with that
     // code) unless the static type is void, which stands for no native type.
+    // `isUnsigned` marks an enumeration whose underlying type is unsigned.
     BindingTypeBuilder registerType(std::string_view name, std::uint32_t size, const StaticTypeInfo* staticType,
-                                    bool isEnum);
+                                    bool isEnum, bool isUnsigned = false);
     // The same for a native structure or enumeration T; its fields or
     // enumerators are then added from member pointers or enum values. Defined
     // in binding/binding_type_builder.h.

@@ -241,10 +241,19 @@ private:
 };
 
 template <class T>
+constexpr bool IsUnsignedEnum() {
+    if constexpr (std::is_enum_v<T>) {
+        return std::is_unsigned_v<std::underlying_type_t<T>>;
+    } else {
+        return false;
+    }
+}
+
+template <class T>
 BindingTypeBuilderFor<T> BindingRegistry::registerType(std::string_view name) {
     static_assert(std::is_class_v<T> || std::is_enum_v<T>, "only structures and enumerations are registered");
-    return BindingTypeBuilderFor<T>(
-        registerType(name, static_cast<std::uint32_t>(sizeof(T)), StaticTypeOf<T>(), std::is_enum_v<T>));
+    return BindingTypeBuilderFor<T>(registerType(name, static_cast<std::uint32_t>(sizeof(T)), StaticTypeOf<T>(),
+                                                 std::is_enum_v<T>, IsUnsignedEnum<T>()));
 }
 
 }  // namespace Norv

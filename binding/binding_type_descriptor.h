@@ -134,6 +134,9 @@ struct BindingTypeDescriptor {
 
     std::uint32_t size = 0;  // native size in bytes
     bool isEnum = false;
+    // An enumeration with an unsigned underlying type: its 1- and 2-byte values
+    // are read zero-extended, as the enumerators were registered.
+    bool isUnsigned = false;
     std::string name;
     std::uint32_t hashCode = 0;
     const StaticTypeInfo* staticType = nullptr;

@@ -116,6 +116,39 @@ bool HasNonZeroDigit(std::string_view mantissa, bool hex) {
     return false;
 }
 
+// Whether a number too small or too large for a double is the small kind: its
+// first significant digit, moved by the exponent, lies below the point. Only
+// the sign of that order matters, as such numbers are far from 1.
+bool IsTiny(std::string_view number, bool hex) {
+    const char exponentMark = hex ? 'p' : 'e';
+    std::int64_t order = 0;
+    std::int64_t position = 0;  // digits before the point count up, after it down
+    bool pointSeen = false;
+    bool significantSeen = false;
+    std::size_t i = 0;
+    for (; i < number.size() && Lower(number[i]) != exponentMark; ++i) {
+        if (number[i] == '.') {
+            pointSeen = true;
+            continue;
+        }
+        if (pointSeen) --position;
+        if (!significantSeen && number[i] != '0') {
+            significantSeen = true;
+            order = pointSeen ? position : 0;
+        }
+        if (!pointSeen && significantSeen) ++order;
+    }
+    if (!significantSeen) return true;
+    std::int64_t exponent = 0;
+    bool negativeExponent = false;
+    if (i < number.size()) ++i;
+    if (i < number.size() && (number[i] == '+' || number[i] == '-')) negativeExponent = number[i++] == '-';
+    // Saturated: a longer exponent changes nothing about the sign of the order.
+    for (; i < number.size() && exponent < 1'000'000'000; ++i) exponent = exponent * 10 + (number[i] - '0');
+    if (negativeExponent) exponent = -exponent;
+    return (hex ? 4 * order : order) + exponent <= 0;
+}
+
 }  // namespace
 
 NumberParseStatus ParseSigned(std::string_view text, std::int64_t& value) {
@@ -171,12 +204,20 @@ NumberParseStatus ParseDouble(std::string_view text, double& value) {
         end = i + length;
         if (end != n) return NumberParseStatus::Format;
         const char* first = text.data() + i + (hex ? 2 : 0);
+        const std::string_view number(first, text.data() + end);
         auto [ptr, ec] = std::from_chars(first, text.data() + end, magnitude,
                                          hex ? std::chars_format::hex : std::chars_format::general);
         (void)ptr;
-        if (ec != std::errc() || std::isinf(magnitude)) return NumberParseStatus::Range;
-        const bool vanished = magnitude == 0.0 && HasNonZeroDigit(std::string_view(first, text.data() + end), hex);
-        if (vanished || std::fpclassify(magnitude) == FP_SUBNORMAL) return NumberParseStatus::Range;
+        if (ec != std::errc()) {
+            magnitude = IsTiny(number, hex) ? 0.0 : std::numeric_limits<double>::infinity();
+            value = negative ? -magnitude : magnitude;
+            return NumberParseStatus::Range;
+        }
+        const bool vanished = magnitude == 0.0 && HasNonZeroDigit(number, hex);
+        if (std::isinf(magnitude) || vanished || std::fpclassify(magnitude) == FP_SUBNORMAL) {
+            value = negative ? -magnitude : magnitude;
+            return NumberParseStatus::Range;
+        }
     }
     if (end != n) return NumberParseStatus::Format;
     value = negative ? -magnitude : magnitude;

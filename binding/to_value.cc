@@ -6,18 +6,20 @@ namespace Norv {
 namespace ToValueDetail {
 namespace {
 
-// The enumerator number, read with the width of the enumeration's native size.
-std::int32_t ReadEnum(const void* source, std::uint32_t width) {
+// The enumerator number, read with the width of the enumeration's native
+// size and the signedness of its underlying type, the way its enumerators and
+// the elements of its vectors became numbers.
+std::int32_t ReadEnum(const void* source, std::uint32_t width, bool isUnsigned) {
     switch (width) {
         case 1: {
-            std::int8_t value;
+            std::uint8_t value;
             std::memcpy(&value, source, 1);
-            return value;
+            return isUnsigned ? value : static_cast<std::int8_t>(value);
         }
         case 2: {
-            std::int16_t value;
+            std::uint16_t value;
             std::memcpy(&value, source, 2);
-            return value;
+            return isUnsigned ? value : static_cast<std::int16_t>(value);
         }
         case 4:
         case 8: {
@@ -77,7 +79,8 @@ void valueInto(BindingResult& result, BindingProperty& out, const void* source, 
                 result.setError(ToValueMessage::kUnregisteredStructure);
                 return;
             }
-            out = BindingEnum{ReadEnum(source, type.descriptor->size), type.descriptor->staticType};
+            out = BindingEnum{ReadEnum(source, type.descriptor->size, type.descriptor->isUnsigned),
+                              type.descriptor->staticType};
             return;
         case BindingTypeKind::Struct:
             structInto(result, out, source, type.descriptor);

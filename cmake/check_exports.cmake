@@ -1,4 +1,6 @@
-# Fails the build unless the DLL exports exactly EXPECTED, and lists its imports.
+# Fails the build unless the DLL exports exactly EXPECTED and imports only
+# system DLLs, and lists its imports.
+cmake_minimum_required(VERSION 3.25)
 execute_process(COMMAND ${OBJDUMP} -p ${DLL} OUTPUT_VARIABLE dump RESULT_VARIABLE failed)
 if(failed)
   message(FATAL_ERROR "objdump failed on ${DLL}")
@@ -17,4 +19,13 @@ if(NOT names STREQUAL EXPECTED)
 endif()
 string(REGEX MATCHALL "DLL Name: [^\n]+" imports "${dump}")
 string(REPLACE "DLL Name: " "" imports "${imports}")
+# The host's process holds nothing else to resolve an import against. ADVAPI32
+# is here for the stack protector's random canary.
+set(system_dlls advapi32.dll kernel32.dll msvcrt.dll)
+foreach(import IN LISTS imports)
+  string(TOLOWER "${import}" lower)
+  if(NOT lower IN_LIST system_dlls)
+    message(FATAL_ERROR "${DLL} imports ${import}, which is not one of the system DLLs '${system_dlls}'")
+  endif()
+endforeach()
 message(STATUS "${DLL}: exports ${names}; imports ${imports}")

@@ -8,30 +8,13 @@ namespace Norv {
 
 namespace {
 
-using EnableCallback = void(NORV_SYSTEM_CALL*)(const TraceGuid*, std::uint32_t, std::uint8_t, std::uint64_t,
-                                               std::uint64_t, const void*, void*);
-
-// The system's data descriptor: a 64-bit address, a size and a reserved word.
-struct TraceDataDescriptor {
-    std::uint64_t address;
-    std::uint32_t size;
-    std::uint32_t reserved;
-};
-static_assert(sizeof(TraceDataDescriptor) == 16);
-
-using EventRegisterFunction = std::uint32_t(NORV_SYSTEM_CALL*)(const TraceGuid* provider, EnableCallback callback,
-                                                               void* context, std::uint64_t* handle);
-using EventWriteFunction = std::uint32_t(NORV_SYSTEM_CALL*)(std::uint64_t handle,
-                                                            const TraceEventDescriptor* descriptor, std::uint32_t count,
-                                                            TraceDataDescriptor* data);
-using EventUnregisterFunction = std::uint32_t(NORV_SYSTEM_CALL*)(std::uint64_t handle);
-
 constinit TraceEvent g_events1[] = {{1, 0, false}};
 constinit TraceEvent g_events2[] = {{1, 0, false}};
 constinit TraceEvent g_events3[] = {{0, 0, false}};
 constinit TraceEvent g_events4[] = {{1, 0, false}, {2, 0, false}};
 
 struct TracingState {
+    const TraceSystem* system;  // null: the platform's
     void* library;
     std::atomic<EventRegisterFunction> eventRegister;
     std::atomic<EventWriteFunction> eventWrite;
@@ -41,6 +24,7 @@ struct TracingState {
 
 // Filled by constant initialisation; StartTracing adds the entry points.
 constinit TracingState g_tracing = {
+    nullptr,
     nullptr,
     nullptr,
     nullptr,
@@ -60,6 +44,13 @@ constinit TracingState g_tracing = {
          {false, 0, 0, 0, 2, g_events4}},
     },
 };
+
+constexpr TraceSystem kPlatformTraceSystem = {&Platform::FindLoadedLibrary, &Platform::OpenLibrary,
+                                              &Platform::FindLibrarySymbol};
+
+const TraceSystem& System() {
+    return g_tracing.system != nullptr ? *g_tracing.system : kPlatformTraceSystem;
+}
 
 bool EventEnabled(const TraceEvent& event, std::uint8_t level, std::uint64_t matchAny, std::uint64_t matchAll) {
     bool levelMatches = event.level <= level || level == 0;
@@ -95,18 +86,19 @@ void NORV_SYSTEM_CALL TraceEnableCallback(const TraceGuid*, std::uint32_t contro
     }
 }
 
-void StartTracing() {
-    CachedPerformanceFrequency();
-    if (g_tracing.library == nullptr) {
-        g_tracing.library = Platform::OpenLibrary("Advapi32.dll");
-        if (g_tracing.library == nullptr) return;
-        g_tracing.eventRegister.store(
-            reinterpret_cast<EventRegisterFunction>(Platform::FindLibrarySymbol(g_tracing.library, "EventRegister")));
-        g_tracing.eventWrite.store(
-            reinterpret_cast<EventWriteFunction>(Platform::FindLibrarySymbol(g_tracing.library, "EventWrite")));
-        g_tracing.eventUnregister.store(reinterpret_cast<EventUnregisterFunction>(
-            Platform::FindLibrarySymbol(g_tracing.library, "EventUnregister")));
-    }
+namespace {
+
+void Resolve(void* library) {
+    g_tracing.library = library;
+    if (library == nullptr) return;
+    const TraceSystem& system = System();
+    g_tracing.eventRegister.store(reinterpret_cast<EventRegisterFunction>(system.findSymbol(library, "EventRegister")));
+    g_tracing.eventWrite.store(reinterpret_cast<EventWriteFunction>(system.findSymbol(library, "EventWrite")));
+    g_tracing.eventUnregister.store(
+        reinterpret_cast<EventUnregisterFunction>(system.findSymbol(library, "EventUnregister")));
+}
+
+void RegisterProviders() {
     EventRegisterFunction eventRegister = g_tracing.eventRegister.load();
     if (eventRegister == nullptr) return;
     for (TraceProvider& provider : g_tracing.providers) {
@@ -120,6 +112,30 @@ void StartTracing() {
     if (threads.context.events[0].enabled.load()) {
         WriteTraceTextEvent(threads.handle.load(), kThreadNameEvent, Platform::CurrentThreadId(), "Main thread");
     }
+}
+
+}  // namespace
+
+void StartTracing() {
+    CachedPerformanceFrequency();
+    if (g_tracing.library == nullptr) Resolve(System().findLoadedLibrary(kTraceLibraryName));
+    RegisterProviders();
+}
+
+void FinishTracingStart() {
+    if (g_tracing.library != nullptr) return;  // started at load
+    // The library stays loaded to process end: releasing it at unload would
+    // happen under the loader lock again.
+    Resolve(System().openLibrary(kTraceLibraryName));
+    RegisterProviders();
+}
+
+void UseTraceSystem(const TraceSystem* system) {
+    g_tracing.system = system;
+    g_tracing.library = nullptr;
+    g_tracing.eventRegister.store(nullptr);
+    g_tracing.eventWrite.store(nullptr);
+    g_tracing.eventUnregister.store(nullptr);
 }
 
 void StopTracing() {

@@ -10,6 +10,8 @@
 #include <charconv>
 #include <climits>
 #include <cmath>
+#include <cstdint>
+#include <cstdio>
 #include <cstring>
 
 namespace Norv {
@@ -310,9 +312,15 @@ void RenderDouble(Output& out, const RenderSpec& spec, const Argument& argument)
          {text.body + text.exponentAt, text.length - text.exponentAt}, text.trailingZeros, spec.zero);
 }
 
+// With a precision C reads no further than it: the text need not hold a NUL.
 void RenderCString(Output& out, const RenderSpec& spec, const Argument& argument) {
     const char* text = argument.cString;
-    RenderText(out, spec, text, text == nullptr ? 0 : std::strlen(text));
+    std::size_t size = 0;
+    if (text != nullptr) {
+        const std::size_t limit = spec.hasPrecision ? spec.precision : SIZE_MAX;
+        while (size < limit && text[size] != 0) ++size;
+    }
+    RenderText(out, spec, text, size);
 }
 
 void RenderTextArgument(Output& out, const RenderSpec& spec, const Argument& argument) {
@@ -356,6 +364,18 @@ void BareTextForm(Output& out, const Argument& argument) {
     out.append(text.data(), TextLength(text.data(), text.size()));
 }
 
+// An address is written in the C library's own form ("%p" involves no locale),
+// so that log lines keep the platform's usual look.
+void RenderPointer(Output& out, const RenderSpec& spec, const Argument& argument) {
+    char digits[32];
+    const int length = std::snprintf(digits, sizeof digits, "%p", argument.pointer);
+    Emit(out, spec, {}, {digits, length > 0 ? std::min(static_cast<std::size_t>(length), sizeof digits - 1) : 0});
+}
+
+void BarePointer(Output& out, const Argument& argument) {
+    RenderPointer(out, RenderSpec{}, argument);
+}
+
 // Per argument kind: the conversions it accepts (default first), whether it
 // can give a width or precision, and how it renders.
 struct KindRule {
@@ -367,7 +387,7 @@ struct KindRule {
     void (*renderBare)(Output&, const Argument&);
 };
 
-constexpr std::array<KindRule, 8> kKindRules = {{
+constexpr std::array<KindRule, 9> kKindRules = {{
     {"dciouxX", true, RenderInteger, BareSigned},    // Int32
     {"ucdioxX", true, RenderInteger, BareUnsigned},  // UInt32
     {"dciouxX", true, RenderInteger, BareSigned},    // Int64
@@ -376,6 +396,7 @@ constexpr std::array<KindRule, 8> kKindRules = {{
     {"s", false, RenderCString, BareCString},        // CString
     {"s", false, RenderTextArgument, BareText},      // Text
     {"s", false, RenderTextForm, BareTextForm},      // TextForm
+    {"p", false, RenderPointer, BarePointer},        // Pointer
 }};
 
 const KindRule& RuleOf(const Argument& argument) {
@@ -553,7 +574,25 @@ bool ValidAmountArgument(std::size_t number, const Argument* arguments, std::siz
     return number == 0 || (number <= count && RuleOf(arguments[number - 1]).integral);
 }
 
-void Run(Output& out, const char* format, const Argument* arguments, std::size_t count) {
+// printf's positional "N$" after the '%': false when it names no argument we
+// can have (0); digits without a '$' are left for the width.
+bool ReadPosition(const char*& cursor, std::size_t& named) {
+    if (*cursor < '0' || *cursor > '9') return true;
+    const char* digits = cursor;
+    const std::size_t number = ReadNumber(digits);
+    if (*digits != '$') return true;
+    if (number == 0) return false;
+    named = number;
+    cursor = digits + 1;
+    return true;
+}
+
+// How a format names its arguments: Format's bare placeholders %1..%N beside
+// printf's conversions, or printf's alone (where "%1d" is a width).
+enum class Syntax : std::uint8_t { Placeholders, Printf };
+
+void Run(Output& out, const char* format, const Argument* arguments, std::size_t count,
+         Syntax syntax = Syntax::Placeholders) {
     if (format == nullptr) return;
     std::size_t sequence = 1;
     const char* cursor = format;
@@ -569,7 +608,9 @@ void Run(Output& out, const char* format, const Argument* arguments, std::size_t
             continue;
         }
         std::size_t named = 0;
-        if (*cursor >= '1' && *cursor <= '9') {
+        if (syntax == Syntax::Printf) {
+            if (!ReadPosition(cursor, named)) return;
+        } else if (*cursor >= '1' && *cursor <= '9') {
             const char* digits = cursor;
             const std::size_t number = ReadNumber(digits);
             if (number <= count) {
@@ -595,16 +636,145 @@ void Run(Output& out, const char* format, const Argument* arguments, std::size_t
         }
         const Argument& argument = arguments[spec.argument - 1];
         const KindRule& rule = RuleOf(argument);
-        if (spec.length == 1) {
+        char& conversion = spec.text[spec.length - 1];
+        const bool accepted = spec.length > 1 && rule.accepted.find(conversion) != std::string_view::npos;
+        if (syntax == Syntax::Printf) {
+            // The argument was read as its first conversion asked; another
+            // reading of it (or no conversion at all) ends the text.
+            if (!accepted) return;
+            rule.render(out, Interpret(spec, arguments), argument);
+        } else if (spec.length == 1) {
             rule.renderBare(out, argument);
         } else {
             // A conversion the kind does not accept becomes its default one.
-            char& conversion = spec.text[spec.length - 1];
-            if (rule.accepted.find(conversion) == std::string_view::npos) conversion = rule.accepted.front();
+            if (!accepted) conversion = rule.accepted.front();
             rule.render(out, Interpret(spec, arguments), argument);
         }
         if (out.full()) return;
     }
+}
+
+// ---------------------------------------------------------------------------
+// printf argument lists
+
+constexpr std::size_t kPrintfArgumentLimit = 128;
+
+// The C type a conversion reads from the argument list.
+enum class CType : std::uint8_t {
+    None,  // not rendered here: stops the format
+    Int,
+    UnsignedInt,
+    Long,
+    UnsignedLong,
+    LongLong,
+    UnsignedLongLong,
+    Size,
+    Double,
+    LongDouble,
+    CString,
+    Pointer,
+};
+
+CType IntegerType(char modifier, char second, bool isSigned) {
+    switch (modifier) {
+        case 'h':
+        case 0:
+            return isSigned ? CType::Int : CType::UnsignedInt;
+        case 'l':
+            if (second != 'l') return isSigned ? CType::Long : CType::UnsignedLong;
+            [[fallthrough]];
+        case 'L':  // as the GNU C library reads it on an integer conversion
+        case 'j':
+            return isSigned ? CType::LongLong : CType::UnsignedLongLong;
+        case 'z':
+        case 't':
+            return CType::Size;
+        default:
+            return CType::None;
+    }
+}
+
+// From the specification's text: its conversion letter and the length
+// modifier just before it.
+CType ConversionType(const Specification& spec) {
+    if (spec.length < 2) return CType::None;
+    const char conversion = spec.text[spec.length - 1];
+    char modifier = spec.length > 2 ? spec.text[spec.length - 2] : 0;
+    char second = 0;
+    if (modifier != 0 && std::strchr("hlLjzt", modifier) == nullptr) modifier = 0;
+    if ((modifier == 'h' || modifier == 'l') && spec.length > 3 && spec.text[spec.length - 3] == modifier) {
+        second = modifier;
+    }
+    switch (conversion) {
+        case 'd':
+        case 'i':
+            return IntegerType(modifier, second, true);
+        case 'o':
+        case 'u':
+        case 'x':
+        case 'X':
+            return IntegerType(modifier, second, false);
+        case 'c':
+            return modifier == 0 ? CType::Int : CType::None;
+        case 'f':
+        case 'F':
+        case 'e':
+        case 'E':
+        case 'g':
+        case 'G':
+        case 'a':
+        case 'A':
+            if (modifier == 'L') return CType::LongDouble;
+            return modifier == 0 || (modifier == 'l' && second == 0) ? CType::Double : CType::None;
+        case 's':
+            return modifier == 0 ? CType::CString : CType::None;
+        case 'p':
+            return modifier == 0 ? CType::Pointer : CType::None;
+        default:
+            return CType::None;
+    }
+}
+
+// Records the type an argument is read as; its first use decides.
+bool NoteType(CType* types, std::size_t number, CType type) {
+    if (number == 0) return true;
+    if (number > kPrintfArgumentLimit || type == CType::None) return false;
+    if (types[number - 1] == CType::None) types[number - 1] = type;
+    return true;
+}
+
+// Walks the format as Run does and learns every argument's type; returns how
+// many leading arguments have one (an argument list cannot be read past a gap).
+std::size_t CollectTypes(const char* format, CType* types) {
+    std::size_t sequence = 1;
+    const char* cursor = format;
+    while (cursor != nullptr) {
+        while (*cursor != 0 && *cursor != '%') ++cursor;
+        if (*cursor == 0) break;
+        ++cursor;
+        if (*cursor == '%') {
+            ++cursor;
+            continue;
+        }
+        Specification spec;
+        if (!ReadPosition(cursor, spec.argument)) break;
+        if (!ReadSpecification(cursor, spec, sequence)) break;
+        if (spec.argument == 0) spec.argument = sequence++;
+        if (!NoteType(types, spec.widthArgument, CType::Int) || !NoteType(types, spec.precisionArgument, CType::Int) ||
+            !NoteType(types, spec.argument, ConversionType(spec))) {
+            break;
+        }
+    }
+    std::size_t count = 0;
+    while (count < kPrintfArgumentLimit && types[count] != CType::None) ++count;
+    return count;
+}
+
+Argument Integer(ArgumentKind kind, std::int64_t value) {
+    Argument argument{};
+    argument.kind = kind;
+    argument.integer = value;
+    return argument;
 }
 
 }  // namespace
@@ -625,6 +795,65 @@ std::string FormatArgumentsToString(const char* format, const Argument* argument
 }
 
 }  // namespace FormatDetail
+
+std::size_t FormatPrintfInto(char* buffer, std::size_t capacity, const char* format, std::va_list arguments) {
+    using namespace FormatDetail;
+    if (capacity == 0) return 0;
+    CType types[kPrintfArgumentLimit] = {};
+    const std::size_t count = format == nullptr ? 0 : CollectTypes(format, types);
+    Argument values[kPrintfArgumentLimit];
+    std::va_list list;
+    va_copy(list, arguments);
+    for (std::size_t i = 0; i < count; ++i) {
+        Argument& value = values[i];
+        switch (types[i]) {
+            case CType::Int:
+                value = Integer(ArgumentKind::Int32, va_arg(list, int));
+                break;
+            case CType::UnsignedInt:
+                value = Integer(ArgumentKind::UInt32, va_arg(list, unsigned int));
+                break;
+            case CType::Long:
+                value = Integer(ArgumentKind::Int64, va_arg(list, long));
+                break;
+            case CType::UnsignedLong:
+                value = Integer(ArgumentKind::UInt64, static_cast<std::int64_t>(va_arg(list, unsigned long)));
+                break;
+            case CType::LongLong:
+                value = Integer(ArgumentKind::Int64, va_arg(list, long long));
+                break;
+            case CType::UnsignedLongLong:
+                value = Integer(ArgumentKind::UInt64, static_cast<std::int64_t>(va_arg(list, unsigned long long)));
+                break;
+            case CType::Size:  // the length modifier narrows it to its width again
+                value = Integer(ArgumentKind::UInt64, static_cast<std::int64_t>(va_arg(list, std::size_t)));
+                break;
+            case CType::Double:
+                value.kind = ArgumentKind::Double;
+                value.real = va_arg(list, double);
+                break;
+            case CType::LongDouble:
+                value.kind = ArgumentKind::Double;
+                value.real = static_cast<double>(va_arg(list, long double));
+                break;
+            case CType::CString:
+                value.kind = ArgumentKind::CString;
+                value.cString = va_arg(list, const char*);
+                break;
+            case CType::Pointer:
+                value.kind = ArgumentKind::Pointer;
+                value.pointer = va_arg(list, const void*);
+                break;
+            case CType::None:
+                break;
+        }
+    }
+    va_end(list);
+    Output out(buffer, capacity);
+    Run(out, format, values, count, Syntax::Printf);
+    buffer[out.size()] = 0;
+    return out.size();
+}
 
 std::string Join(const std::vector<std::string>& items, std::string_view separator, std::string_view quote) {
     std::string joined;

@@ -15,6 +15,7 @@
 #pragma once
 
 #include <concepts>
+#include <cstdarg>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -26,7 +27,7 @@ namespace Norv {
 
 namespace FormatDetail {
 
-enum class ArgumentKind : std::uint8_t { Int32, UInt32, Int64, UInt64, Double, CString, Text, TextForm };
+enum class ArgumentKind : std::uint8_t { Int32, UInt32, Int64, UInt64, Double, CString, Text, TextForm, Pointer };
 
 // One argument, type-erased; it refers to the caller's object, which outlives
 // the call.
@@ -44,6 +45,7 @@ struct Argument {
             const void* object;
             std::string (*render)(const void* object);
         } textForm;
+        const void* pointer;  // only from a printf argument list ("%p")
     };
 };
 
@@ -127,6 +129,14 @@ std::size_t FormatInto(char* buffer, std::size_t capacity, const char* format, c
         return FormatDetail::FormatArguments(buffer, capacity, format, arguments, sizeof...(Args));
     }
 }
+
+// Formats a printf format and its argument list with the renderers above, so
+// that the text never depends on the process locale; otherwise as vsnprintf
+// with the same capacity. Arguments are named as printf names them (in order,
+// or by "%N$"); there are no bare placeholders. A conversion that is not
+// rendered here ("%n", wide characters, an unknown letter) ends the text
+// where it stands, and so does a format naming more than 128 arguments.
+std::size_t FormatPrintfInto(char* buffer, std::size_t capacity, const char* format, std::va_list arguments);
 
 // Each item between two quotes, the separator between consecutive items.
 std::string Join(const std::vector<std::string>& items, std::string_view separator, std::string_view quote);

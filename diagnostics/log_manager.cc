@@ -1,9 +1,9 @@
 #include "diagnostics/log_manager.h"
 
+#include "diagnostics/format.h"
 #include "diagnostics/log_groups.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <cstring>
 #include <mutex>
 
@@ -14,11 +14,17 @@ constinit std::atomic<LogManager*> g_manager{nullptr};
 constinit std::atomic<std::int32_t> g_references{0};
 }  // namespace
 
-void LogManager::Acquire() {
-    if (g_references.fetch_add(1) == 0) Current();
+void LogManager::Acquire() noexcept {
+    if (g_references.fetch_add(1) != 0) return;
+    try {
+        Current();
+    } catch (...) {
+        // Out of memory: the reference still counts, and the manager is
+        // created by its first use; the release that balances it destroys it.
+    }
 }
 
-void LogManager::Release() {
+void LogManager::Release() noexcept {
     std::int32_t references = g_references.load();
     do {
         if (references <= 0) return;  // unbalanced: never go below zero
@@ -147,9 +153,10 @@ namespace {
 // Kept out of line so that a dropped record never pays for its frame.
 [[gnu::noinline]] void WriteRecord(LogManager& manager, std::int32_t level, std::uint64_t groups, const char* format,
                                    std::va_list arguments) {
+    // Rendered by the formatter, not the C library: a number in a log line
+    // never follows the process locale.
     char message[kLogTextCapacity];
-    message[0] = '\0';
-    if (format != nullptr && std::vsnprintf(message, sizeof message, format, arguments) < 0) message[0] = '\0';
+    FormatPrintfInto(message, sizeof message, format, arguments);
     manager.Write(LogRecord{Platform::CurrentLocalTime(), level, groups, message});
 }
 

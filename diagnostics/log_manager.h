@@ -19,9 +19,9 @@ namespace Norv {
 class LogManager {
 public:
     // The manager lives from the first acquire (or the first log call) to the
-    // last release.
-    static void Acquire();
-    static void Release();
+    // last release. An acquire that cannot create the manager still counts.
+    static void Acquire() noexcept;
+    static void Release() noexcept;
     // The current manager, created as the first acquire would when there is none.
     static LogManager& Current();
     // The current manager or null.

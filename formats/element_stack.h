@@ -3,6 +3,7 @@
 // piece, so each element array is allocated once, at its final size, instead
 // of growing one element at a time. Values never move while they wait: the
 // stack grows by blocks, so a reader may keep references to open containers.
+// The first block lies inside the stack, so a small document needs no other.
 #pragma once
 
 #include <cstddef>
@@ -25,7 +26,7 @@ public:
 
     // A new Empty element of `tree`.
     BindingProperty& push(BindingProperty::InTree tree) {
-        if (size_ == blocks_.size() * kBlockSize) blocks_.push_back(std::make_unique<Block>());
+        if (size_ == kLocalSize + blocks_.size() * kBlockSize) blocks_.push_back(std::make_unique<Block>());
         auto* element = new (slot(size_)) BindingProperty(tree);
         ++size_;
         return *element;
@@ -44,15 +45,19 @@ public:
     }
 
 private:
+    static constexpr std::size_t kLocalSize = 32;
     static constexpr std::size_t kBlockSize = 256;
     struct Block {
         alignas(BindingProperty) unsigned char bytes[kBlockSize][sizeof(BindingProperty)];
     };
 
     BindingProperty* slot(std::size_t index) noexcept {
+        if (index < kLocalSize) return reinterpret_cast<BindingProperty*>(local_[index]);
+        index -= kLocalSize;
         return reinterpret_cast<BindingProperty*>(blocks_[index / kBlockSize]->bytes[index % kBlockSize]);
     }
 
+    alignas(BindingProperty) unsigned char local_[kLocalSize][sizeof(BindingProperty)];
     std::vector<std::unique_ptr<Block>> blocks_;
     std::size_t size_ = 0;
 };

@@ -6,9 +6,9 @@
 #include <iterator>
 #include <memory>
 #include <string>
-#include <vector>
 
 #include "binding/binding_limits.h"
+#include "binding/small_stack.h"
 #include "diagnostics/format.h"
 #include "formats/element_stack.h"
 
@@ -42,8 +42,10 @@ constexpr const char* kTooDeepFormat = "Error: Nesting is too deep (more than %1
 
 // The reader recurses once per nesting level; the builder's depth limit stops
 // it long before the C stack is at risk. Strings are decoded through the
-// stream below rather than the reader's own stack, whose first use does
-// arithmetic on a null pointer in this RapidJSON; what is read is the same.
+// in-place stream below rather than the reader's own stack, whose first use
+// does arithmetic on a null pointer in this RapidJSON. The text itself is
+// never written, and values, errors and offsets are those of the default
+// stream and flags.
 constexpr unsigned kParseFlags = rapidjson::kParseDefaultFlags | rapidjson::kParseInsituFlag;
 
 // Reads the text, which stays untouched, and decodes each string into a
@@ -76,9 +78,7 @@ class JsonValueBuilder {
 public:
     // `mayHoldNul`: whether a string of the text can decode to one holding a
     // NUL; only the escape "\u0000" makes one, and most texts have none.
-    JsonValueBuilder(BindingProperty& root, bool mayHoldNul) : current_(&root), mayHoldNul_(mayHoldNul) {
-        containers_.reserve(16);
-    }
+    JsonValueBuilder(BindingProperty& root, bool mayHoldNul) : current_(&root), mayHoldNul_(mayHoldNul) {}
 
     bool tooDeep() const { return tooDeep_; }
 
@@ -156,7 +156,7 @@ private:
     }
 
     BindingProperty* current_;
-    std::vector<Container> containers_;
+    SmallStack<Container, 16> containers_;
     ElementStack elements_;
     bool mayHoldNul_;
     bool tooDeep_ = false;
@@ -167,9 +167,16 @@ private:
 BindingResult ParseText(std::string_view input) {
     BindingResult result;
     JsonValueBuilder builder(result.value, input.find("\\u0000") != std::string_view::npos);
-    const std::unique_ptr<char[]> scratch(new char[input.size() + 1]);
+    // A small document's strings decode on the stack.
+    char localScratch[4096];
+    std::unique_ptr<char[]> heapScratch;
+    char* scratch = localScratch;
+    if (input.size() >= sizeof(localScratch)) {
+        heapScratch.reset(new char[input.size() + 1]);
+        scratch = heapScratch.get();
+    }
     rapidjson::Reader reader;
-    DecodingStream stream(input.data(), scratch.get());
+    DecodingStream stream(input.data(), scratch);
     const rapidjson::ParseResult parsed = reader.Parse<kParseFlags>(stream, builder);
     if (!parsed) {
         const rapidjson::ParseErrorCode code = parsed.Code();

@@ -5,9 +5,9 @@
 #include <cstdint>
 #include <string_view>
 #include <utility>
-#include <vector>
 
 #include "binding/binding_limits.h"
+#include "binding/small_stack.h"
 #include "diagnostics/format.h"
 #include "formats/element_stack.h"
 
@@ -19,6 +19,8 @@ constexpr const char* kInvalidData = "Invalid MessagePack data at position %1.";
 constexpr const char* kRawBytesTruncated =
     "Invalid MessagePack data. Raw bytes of size %1 at position %2 are truncated.";
 constexpr const char* kStringTruncated = "Invalid MessagePack data. String of size %1 at position %2 is truncated.";
+constexpr const char* kArrayTruncated = "Invalid MessagePack data. Array of size %1 at position %2 is truncated.";
+constexpr const char* kMapTruncated = "Invalid MessagePack data. Map of size %1 at position %2 is truncated.";
 constexpr const char* kInteger8Truncated = "Invalid MessagePack data. 8-bit integer value at position %1 is truncated.";
 constexpr const char* kInteger16Truncated =
     "Invalid MessagePack data. 16-bit integer value at position %1 is truncated.";
@@ -103,9 +105,7 @@ const char* TruncatedIntegerMessage(std::uint8_t width) {
 class MessagePackReader {
 public:
     MessagePackReader(const std::uint8_t* data, std::size_t length, BindingResult& result)
-        : data_(data), length_(length), result_(result) {
-        frames_.reserve(16);
-    }
+        : data_(data), length_(length), result_(result) {}
 
     std::size_t position() const { return position_; }
 
@@ -123,9 +123,17 @@ public:
                 readValue(*std::exchange(slot, nullptr), byte, format);
             }
         }
-        // Data that ends early leaves what was read in place: arrays still open
-        // take their elements, innermost first, since it is an element of the next.
         if (!result_.ok()) return;
+        // Data that ends before a container has all its items is cut short, not
+        // a smaller container; the innermost one that misses items is named.
+        for (std::size_t i = frames_.size(); i-- > 0;) {
+            const Frame& frame = frames_[i];
+            if (frame.index == frame.count) continue;
+            fail(Format(frame.map ? kMapTruncated : kArrayTruncated, frame.map ? frame.count / 2 : frame.count,
+                        frame.start));
+            return;
+        }
+        // Arrays still open take their elements, innermost first, since it is an element of the next.
         while (!frames_.empty()) {
             closeFrame(frames_.back());
             frames_.pop_back();
@@ -141,6 +149,7 @@ private:
         std::uint64_t index = 0;       // items begun
         std::string_view key;          // points into the input
         std::size_t firstElement = 0;  // of an array whose elements wait in elements_
+        std::size_t start = 0;         // where the items begin
         bool map = false;
         bool elementsAside = false;
     };
@@ -289,9 +298,10 @@ private:
         }
         std::uint64_t count = 0;
         if (!readLength(byte, format, 0x0F, count)) return;
-        Frame& frame = frames_.emplace_back();
+        Frame& frame = frames_.push_back({});
         frame.target = &target;
         frame.map = format.action == Action::Map;
+        frame.start = position_;
         if (frame.map) {
             target.makeStructure();
             frame.count = 2 * count;
@@ -309,7 +319,7 @@ private:
     std::size_t length_;
     std::size_t position_ = 0;
     BindingResult& result_;
-    std::vector<Frame> frames_;
+    SmallStack<Frame, 16> frames_;
     ElementStack elements_;
 };
 

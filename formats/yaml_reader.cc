@@ -74,17 +74,40 @@ struct PathStep {
     std::string name;
 };
 
-// What an anchor stands on: a mapping key (its text) or a value (its path,
-// walked when an alias needs it, so the value found is the tree's current one).
+constexpr std::uint32_t kNoNode = UINT32_MAX;
+
+// A step of the way to an anchored value, made once per node of the document
+// and shared by every anchor below it, so an anchor costs the same at any
+// depth and under any name. It remembers where its value lives, so an alias
+// finds it without walking from the root; after an overwrite (a repeated key
+// replacing a container) the way is walked again once, by index and name, so
+// the value found is the tree's current one.
+struct PathNode {
+    std::uint32_t parent = kNoNode;
+    std::uint32_t depth = 0;  // of the value, the root's being 0
+    PathStep::Kind kind = PathStep::Kind::Root;
+    bool aside = false;  // the place is in the element stack, valid while the sequence of `serial` is open
+    std::uint32_t index = 0;
+    std::uint32_t name = 0;  // into the builder's names
+    BindingProperty* place = nullptr;
+    std::uint64_t serial = 0;  // overwrite count when `place` was found, or the open sequence's serial
+};
+
+// What an anchor stands on: a mapping key (its text) or a value (its path node).
 struct AnchoredItem {
     bool isKey = false;
+    bool open = false;  // an anchored sequence or mapping not yet closed: an alias to it is cyclic
     std::string keyText;
-    std::vector<PathStep> path;
+    std::uint32_t node = kNoNode;
 };
+
+bool IsContainer(const BindingProperty& value) {
+    return value.kind() == BindingValueKind::Collection || value.kind() == BindingValueKind::Structure;
+}
 
 class YamlValueBuilder {
 public:
-    explicit YamlValueBuilder(BindingResult& result) : result_(result) {
+    explicit YamlValueBuilder(BindingResult& result, YamlBuildWork& work) : result_(result), work_(work) {
         frames_.resize(16);
         frames_[0].value = &result_.value;
         depth_ = 1;
@@ -123,8 +146,10 @@ private:
         BindingProperty* value = nullptr;
         FrameKind kind = FrameKind::Slot;
         PathStep step;
-        std::string anchor;            // of an open sequence or mapping, for the cyclic-alias test
-        std::size_t firstElement = 0;  // of an open sequence: where its new elements wait in elements_
+        AnchoredItem* anchor = nullptr;  // of an open sequence or mapping, for the cyclic-alias test
+        std::size_t firstElement = 0;    // of an open sequence: where its new elements wait in elements_
+        std::uint64_t serial = 0;        // of an open sequence or mapping, unique in the parse
+        std::uint32_t node = kNoNode;    // its path node, once an anchor needed one
     };
 
     void fail(const std::string& message) { result_.setError(message); }
@@ -142,20 +167,33 @@ private:
         Frame& frame = frames_[depth_++];
         frame.value = &value;
         frame.kind = FrameKind::Slot;
-        frame.anchor.clear();
+        frame.anchor = nullptr;
+        frame.node = kNoNode;
         return frame;
     }
 
     void pop() {
         if (depth_ > 0) --depth_;
+        if (pathFrames_ > depth_) pathFrames_ = depth_;
     }
 
     void closeContainer() {
         if (depth_ == 0) return;
         Frame& frame = top();
-        if (frame.kind == FrameKind::Sequence) elements_.moveInto(*frame.value, frame.firstElement);
+        if (frame.kind == FrameKind::Sequence) {
+            // Elements a repeated key appends may move the ones held before.
+            if (frame.value->size() != 0 && elements_.size() != frame.firstElement) ++overwrites_;
+            elements_.moveInto(*frame.value, frame.firstElement);
+        }
+        if (frame.anchor != nullptr) frame.anchor->open = false;
         if (frame.kind != FrameKind::Slot) --containerDepth_;
         pop();
+    }
+
+    // Before a value replaces what a slot holds: a container going away takes
+    // the places of values inside it with it.
+    void overwriting(const BindingProperty& slot) {
+        if (IsContainer(slot)) ++overwrites_;
     }
 
     // Elements of an open sequence: those it held before (a repeated key), then those waiting aside.
@@ -192,6 +230,7 @@ private:
                     scalar.style == YAML_SINGLE_QUOTED_SCALAR_STYLE || scalar.style == YAML_DOUBLE_QUOTED_SCALAR_STYLE;
                 const std::string_view text(reinterpret_cast<const char*>(scalar.value), scalar.length);
                 std::string error;
+                overwriting(*target.value);
                 if (!TypeYamlScalar(*target.value, reinterpret_cast<const char*>(scalar.tag), text, quoted, error)) {
                     fail(error);
                     return;
@@ -257,7 +296,7 @@ private:
         if (found->second.isKey) {
             pendingKey_ = found->second.keyText;
         } else {
-            const BindingProperty& value = walk(found->second.path);
+            const BindingProperty& value = walk(found->second.node);
             if (value.kind() != BindingValueKind::String) {
                 fail(located(kInvalidKey));
                 return;
@@ -267,8 +306,40 @@ private:
         hasPendingKey_ = true;
     }
 
-    // Records the anchor of the value on top as its path from the root.
-    bool anchorValue(std::string_view anchor) {
+    // Path nodes for the open frames that have none yet; they always form a
+    // prefix of the frames, so each node of the document gets at most one.
+    std::uint32_t pathToTop() {
+        for (; pathFrames_ < depth_; ++pathFrames_) {
+            Frame& frame = frames_[pathFrames_];
+            PathNode node;
+            node.depth = static_cast<std::uint32_t>(pathFrames_);
+            node.kind = frame.step.kind;
+            if (pathFrames_ == 0) {
+                node.kind = PathStep::Kind::Root;
+            } else {
+                node.parent = frames_[pathFrames_ - 1].node;
+            }
+            node.index = frame.step.index;
+            // Where the value lives now: an element waits aside while its sequence is open.
+            if (node.kind == PathStep::Kind::Name) {
+                node.name = static_cast<std::uint32_t>(names_.size());
+                names_.push_back(frame.step.name);
+                node.place = frame.value;
+                node.serial = overwrites_;
+            } else if (node.kind == PathStep::Kind::Index) {
+                node.place = frame.value;
+                node.aside = true;
+                node.serial = frames_[pathFrames_ - 1].serial;
+            }
+            frame.node = static_cast<std::uint32_t>(pathNodes_.size());
+            pathNodes_.push_back(node);
+            ++work_.pathSteps;
+        }
+        return frames_[depth_ - 1].node;
+    }
+
+    // Records the anchor of the value on top as the last node of its path.
+    bool anchorValue(std::string_view anchor, AnchoredItem** anchored = nullptr) {
         if (anchor.empty()) return true;
         std::string name(anchor);
         if (anchors_.contains(name)) {
@@ -276,8 +347,8 @@ private:
             return false;
         }
         AnchoredItem& item = anchors_[std::move(name)];
-        item.path.reserve(depth_);
-        for (std::size_t i = 0; i < depth_; ++i) item.path.push_back(frames_[i].step);
+        item.node = pathToTop();
+        if (anchored != nullptr) *anchored = &item;
         return true;
     }
 
@@ -288,75 +359,98 @@ private:
         }
         Frame& frame = top();
         if (kind == FrameKind::Sequence) {
+            if (frame.value->kind() != BindingValueKind::Collection) overwriting(*frame.value);
             frame.value->makeCollection();
         } else {
+            if (frame.value->kind() != BindingValueKind::Structure) overwriting(*frame.value);
             frame.value->makeStructure();
         }
-        if (!anchorValue(anchor)) return;
+        if (!anchorValue(anchor, &frame.anchor)) return;
+        if (frame.anchor != nullptr) frame.anchor->open = true;
         frame.kind = kind;
-        frame.anchor.assign(anchor);
         frame.firstElement = elements_.size();
+        frame.serial = ++sequenceSerials_;
         ++containerDepth_;
     }
 
-    const BindingProperty& walk(const std::vector<PathStep>& path) {
-        const BindingProperty* value = &result_.value;
-        for (const PathStep& step : path) {
-            if (step.kind == PathStep::Kind::Index) {
-                value = &element(*value, step.index);
-            } else if (step.kind == PathStep::Kind::Name) {
-                value = &value->get(std::string_view(step.name));
-            }
+    // The value a path node leads to now: where it was last found when nothing
+    // has moved or gone since, else found again from its parent.
+    const BindingProperty& walk(std::uint32_t index) {
+        PathNode& node = pathNodes_[index];
+        ++work_.pathSteps;
+        if (node.kind == PathStep::Kind::Root) return result_.value;
+        if (node.place != nullptr) {
+            const Frame& sequence = frames_[node.depth - 1];
+            const bool stillAside =
+                node.depth <= depth_ && sequence.kind == FrameKind::Sequence && sequence.serial == node.serial;
+            if (node.aside ? stillAside : node.serial == overwrites_) return *node.place;
         }
-        return *value;
+        const BindingProperty& parent = walk(node.parent);
+        const BindingProperty* found = &BindingProperty::EmptyValue();
+        bool aside = false;
+        if (node.kind == PathStep::Kind::Index) {
+            found = &element(parent, node.index, node.depth - 1, aside);
+        } else {
+            found = &parent.get(std::string_view(names_[node.name]));
+        }
+        if (found == &BindingProperty::EmptyValue()) {
+            node.place = nullptr;
+            return *found;
+        }
+        node.place = const_cast<BindingProperty*>(found);
+        node.aside = aside;
+        node.serial = aside ? frames_[node.depth - 1].serial : overwrites_;
+        return *found;
     }
 
-    // An element of a sequence, which may still be open with elements waiting aside.
-    const BindingProperty& element(const BindingProperty& sequence, std::size_t index) {
-        for (std::size_t i = 0; i < depth_; ++i) {
-            const Frame& frame = frames_[i];
-            if (frame.value != &sequence || frame.kind != FrameKind::Sequence) continue;
+    // An element of a sequence, which may still be open with elements waiting
+    // aside; an open one is the frame at its own depth.
+    const BindingProperty& element(const BindingProperty& sequence, std::size_t index, std::size_t depth, bool& aside) {
+        aside = false;
+        if (depth < depth_ && frames_[depth].value == &sequence && frames_[depth].kind == FrameKind::Sequence) {
+            const Frame& frame = frames_[depth];
             const std::size_t held = sequence.size();
             if (index < held) return sequence.at(index);
-            return index < elementCount(frame) ? elements_[frame.firstElement + (index - held)]
-                                               : BindingProperty::EmptyValue();
+            if (index >= elementCount(frame)) return BindingProperty::EmptyValue();
+            aside = true;
+            return elements_[frame.firstElement + (index - held)];
         }
         return sequence.at(index);
     }
 
     void resolveAlias(std::string_view name) {
         BindingProperty& target = *top().value;
-        for (std::size_t i = 0; i < depth_; ++i) {
-            if (frames_[i].anchor == name) {
-                fail(located(kCyclicAlias, name));
-                return;
-            }
-        }
         const auto found = anchors_.find(std::string(name));
+        if (found != anchors_.end() && found->second.open) {
+            fail(located(kCyclicAlias, name));
+            return;
+        }
         if (found == anchors_.end()) {
             fail(located(kUndefinedAlias, name));
             return;
         }
         if (found->second.isKey) {
             if (!admitAliasNodes(1, 0)) return;
+            overwriting(target);
             target = std::string_view(found->second.keyText);
             pop();
             return;
         }
-        const BindingProperty& source = walk(found->second.path);
+        const BindingProperty& source = walk(found->second.node);
         if (&source != &target) {
             // A repeated key can make the anchored path lead to a node that is
             // still open above the target; copying it would copy it into itself.
-            for (std::size_t i = 0; i + 1 < depth_; ++i) {
-                if (frames_[i].value == &source) {
-                    fail(located(kCyclicAlias, name));
-                    return;
-                }
+            // An open node is the frame at its own depth.
+            const std::size_t sourceDepth = pathNodes_[found->second.node].depth;
+            if (sourceDepth + 1 < depth_ && frames_[sourceDepth].value == &source) {
+                fail(located(kCyclicAlias, name));
+                return;
             }
             std::uint64_t nodes = 0;
             std::size_t height = 0;
             Measure(source, nodes, height);
             if (!admitAliasNodes(nodes, height)) return;
+            overwriting(target);
             if (target.isEmpty()) {
                 target = source;
             } else {
@@ -384,8 +478,14 @@ private:
     }
 
     BindingResult& result_;
+    YamlBuildWork& work_;
     std::vector<Frame> frames_;
     std::size_t depth_ = 0;
+    std::size_t pathFrames_ = 0;  // the frames, from the root, that have a path node
+    std::vector<PathNode> pathNodes_;
+    std::vector<std::string> names_;
+    std::uint64_t overwrites_ = 0;
+    std::uint64_t sequenceSerials_ = 0;
     std::size_t containerDepth_ = 0;
     std::string pendingKey_;
     bool hasPendingKey_ = false;
@@ -404,6 +504,11 @@ BindingResult ParseYaml(std::string_view text) {
 }
 
 BindingResult ParseYaml(std::string_view text, const YamlLibrary* yaml) {
+    YamlBuildWork work;
+    return ParseYaml(text, yaml, work);
+}
+
+BindingResult ParseYaml(std::string_view text, const YamlLibrary* yaml, YamlBuildWork& work) {
     BindingResult result;
     if (yaml == nullptr) {
         result.setError(Format(kLibraryMissing, YamlLibraryName()));
@@ -414,11 +519,23 @@ BindingResult ParseYaml(std::string_view text, const YamlLibrary* yaml) {
         result.setError(Format(kParserError, "out of memory", 0, 0));
         return result;
     }
+    yaml_event_t event{};
+    // The parser and the event in hand go back on every way out, a throw from
+    // building (out of memory) included. A deleted event is zeroed, so deleting
+    // it again is harmless.
+    struct Release {
+        const YamlLibrary* yaml;
+        yaml_parser_t* parser;
+        yaml_event_t* event;
+        ~Release() {
+            yaml->eventDelete(event);
+            yaml->parserDelete(parser);
+        }
+    } release{yaml, &parser, &event};
     yaml->parserSetEncoding(&parser, YAML_UTF8_ENCODING);
     yaml->parserSetInputString(&parser, reinterpret_cast<const unsigned char*>(text.data()), text.size());
 
-    YamlValueBuilder builder(result);
-    yaml_event_t event;
+    YamlValueBuilder builder(result, work);
     yaml->parserParse(&parser, &event);
     while (result.ok() && parser.error == YAML_NO_ERROR && event.type != YAML_STREAM_END_EVENT &&
            event.type != YAML_NO_EVENT) {
@@ -426,12 +543,10 @@ BindingResult ParseYaml(std::string_view text, const YamlLibrary* yaml) {
         yaml->eventDelete(&event);
         yaml->parserParse(&parser, &event);
     }
-    yaml->eventDelete(&event);
     if (result.ok() && parser.error != YAML_NO_ERROR) {
         const char* problem = parser.problem != nullptr ? parser.problem : "out of memory";
         result.setError(Format(kParserError, problem, parser.problem_mark.line, parser.problem_mark.column));
     }
-    yaml->parserDelete(&parser);
     return result;
 }
 

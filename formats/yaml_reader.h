@@ -2,6 +2,7 @@
 // with anchors and aliases and the typing of scalars. One document only.
 #pragma once
 
+#include <cstdint>
 #include <string_view>
 
 #include "binding/binding_property.h"
@@ -16,6 +17,13 @@ BindingResult ParseYaml(std::string_view text);
 // The same with the given libyaml entry points; null stands for a library that
 // could not be loaded.
 BindingResult ParseYaml(std::string_view text, const YamlLibrary* yaml);
+
+// Work the builder spends on anchors and aliases: path nodes made and visited.
+// Tests bound it by the size of the document.
+struct YamlBuildWork {
+    std::uint64_t pathSteps = 0;
+};
+BindingResult ParseYaml(std::string_view text, const YamlLibrary* yaml, YamlBuildWork& work);
 
 // True when the text, after leading ' ' (only spaces), begins with "---".
 bool LooksLikeYaml(const char* text);

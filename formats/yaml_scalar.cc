@@ -102,8 +102,9 @@ bool TypePlainNumber(BindingProperty& target, std::string_view text) {
     bool isIntegerText = false;
     if (ReadExactInteger(text, target, isIntegerText)) return true;  // the common case, and exact
     double value = 0.0;
-    // Too large (and too small) for a double stays text: nothing is rounded away.
-    if (ParseDouble(text, value) != NumberParseStatus::Ok || std::isinf(value)) return false;
+    // Too large for a double stays text. strtod reads a number below the normal
+    // range to its end as well, so a subnormal is a Float and one that vanishes is zero.
+    if (ParseDouble(text, value) == NumberParseStatus::Format || std::isinf(value)) return false;
     constexpr double kTwoTo63 = 9223372036854775808.0;
     constexpr double kTwoTo64 = 18446744073709551616.0;
     if (isIntegerText || std::isnan(value) || value != std::trunc(value) || value < -kTwoTo63 || value >= kTwoTo64) {

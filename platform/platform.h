@@ -73,6 +73,10 @@ std::size_t ResidentMemoryBytes();
 
 // Run-time library loading; null when the library or symbol is not there.
 void* OpenLibrary(const char* name);
+// The library when the process has it loaded already, without loading it or
+// taking a reference (nothing to close): safe inside a library's load routine,
+// where loading another library can deadlock the system's loader.
+void* FindLoadedLibrary(const char* name);
 void* FindLibrarySymbol(void* library, const char* name);
 void CloseLibrary(void* library);
 

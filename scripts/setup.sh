@@ -8,7 +8,7 @@ set -euo pipefail
 mode="${1:-all}"
 
 native=(build-essential cmake ninja-build dpkg-dev pkg-config libyaml-dev libgtest-dev libgmock-dev
-        rapidjson-dev libbenchmark-dev)
+        rapidjson-dev libbenchmark-dev locales)
 all_extra=(g++-multilib qemu-user g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix wine64
            clang-14 libclang-rt-14-dev clang-format ccache libfmt-dev nlohmann-json3-dev
            libmsgpack-dev libyaml-cpp-dev binutils-mingw-w64-i686 binutils-mingw-w64-x86-64)
@@ -44,6 +44,19 @@ if [ "${#missing[@]}" -gt 0 ] || [ -n "${need_update:-}" ]; then
     DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -qq \
       --no-install-recommends --no-upgrade "${missing[@]}" >/dev/null
   fi
+fi
+
+# The tests prove rendering and number reading locale-free under a locale whose
+# decimal separator is a comma; Debian generates none by default.
+comma_locale="de_DE.UTF-8"
+if ! locale -a 2>/dev/null | grep -qix 'de_DE\.utf-\?8'; then
+  echo "setup: generating the $comma_locale locale"
+  if grep -q "^# *$comma_locale UTF-8" /etc/locale.gen 2>/dev/null; then
+    "${sudo[@]}" sed -i "s/^# *\($comma_locale UTF-8\)/\1/" /etc/locale.gen
+  elif ! grep -q "^$comma_locale UTF-8" /etc/locale.gen 2>/dev/null; then
+    echo "$comma_locale UTF-8" | "${sudo[@]}" tee -a /etc/locale.gen >/dev/null
+  fi
+  "${sudo[@]}" locale-gen >/dev/null
 fi
 
 # Windows builds make yaml.dll from Debian's libyaml source.

@@ -22,6 +22,12 @@ count_cases() {  # sums GoogleTest's own counts from a CTest log
   grep -hoE "^\[  $what  \] [0-9]+ tests?" "$log" 2>/dev/null | awk '{s += $4} END {print s + 0}'
 }
 
+# One line of what the preset's module carries, as its build's check read it.
+add_hardening_line() {
+  local carried="build/$1/hardening.txt"
+  [ -f "$carried" ] && summary+=("$1 $(cat "$carried")")
+}
+
 for preset in "${presets[@]}"; do
   echo "=== $preset"
   t0=$SECONDS
@@ -34,13 +40,15 @@ for preset in "${presets[@]}"; do
     failed=1; summary+=("$preset: build FAILED"); continue
   fi
   if [ "$preset" = windows-x86 ]; then
-    summary+=("$preset: built, export checked ($((SECONDS - t0)) s)"); continue
+    summary+=("$preset: built, export and hardening checked ($((SECONDS - t0)) s)")
+    add_hardening_line "$preset"; continue
   fi
   ctest --preset "$preset" -j2 --timeout 900 || failed=1
   log="build/$preset/Testing/Temporary/LastTest.log"
   p=$(count_cases "$log" PASSED); f=$(count_cases "$log" FAILED)
   total_passed=$((total_passed + p)); total_failed=$((total_failed + f))
   summary+=("$preset: $p test cases passed, $f failed ($((SECONDS - t0)) s)")
+  add_hardening_line "$preset"
 done
 
 for preset in "${presets[@]}"; do

@@ -119,6 +119,14 @@ void* OpenLibrary(const char* name) {
     return name == nullptr ? nullptr : dlopen(name, RTLD_NOW | RTLD_LOCAL);
 }
 
+void* FindLoadedLibrary(const char* name) {
+    if (name == nullptr) return nullptr;
+    void* library = dlopen(name, RTLD_LAZY | RTLD_LOCAL | RTLD_NOLOAD);
+    // RTLD_NOLOAD still counts a reference; whoever loaded the library keeps it.
+    if (library != nullptr) dlclose(library);
+    return library;
+}
+
 void* FindLibrarySymbol(void* library, const char* name) {
     return library == nullptr || name == nullptr ? nullptr : dlsym(library, name);
 }

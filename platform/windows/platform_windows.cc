@@ -100,6 +100,10 @@ void* OpenLibrary(const char* name) {
     return name == nullptr ? nullptr : reinterpret_cast<void*>(LoadLibraryA(name));
 }
 
+void* FindLoadedLibrary(const char* name) {
+    return name == nullptr ? nullptr : reinterpret_cast<void*>(GetModuleHandleA(name));
+}
+
 void* FindLibrarySymbol(void* library, const char* name) {
     if (library == nullptr || name == nullptr) return nullptr;
     return reinterpret_cast<void*>(GetProcAddress(static_cast<HMODULE>(library), name));

@@ -1,6 +1,7 @@
 // The only work done when the module is loaded and unloaded: the tracing
-// providers are registered and unregistered. (The log group table is constant
-// data and needs no code.)
+// providers are registered (when the system's tracing library is loaded
+// already; the entry finishes the start otherwise) and unregistered. (The log
+// group table is constant data and needs no code.)
 #include "diagnostics/event_tracing.h"
 
 // The C++ runtime's hook that frees its emergency exception pool.

@@ -213,6 +213,11 @@ TEST_F(AssignValueTest, SignedTargetsParseTextLikeStrtoll) {
         {K::Int32, Of("2147483648"), Range("2147483648", "int32")},
         {K::Int8, Of("-0x80"), "=-128"},
         {K::Int8, Of("200"), Range("200", "int8")},
+        {K::Int8, Of("-128"), "=-128"},
+        {K::Int8, Of("-129"), Range("-129", "int8")},
+        {K::Int16, Of("-32768"), "=-32768"},
+        {K::Int16, Of("-32769"), Range("-32769", "int16")},
+        {K::Int32, Of("-2147483649"), Range("-2147483649", "int32")},
         {K::Int64, Of("-9223372036854775808"), "=-9223372036854775808"},
         {K::Int64, Of("9223372036854775808"), Range("9223372036854775808", "int64")},
         {K::Int64, Of("99999999999999999999x"), BadFormat("99999999999999999999x", "int64")},
@@ -232,8 +237,10 @@ TEST_F(AssignValueTest, UnsignedTargetsRejectNegativesAndCheckBounds) {
         {K::UInt8, AsyncState(5), "=5"},
         {K::UInt8, AsyncState(-1), Range("-1", "uint8")},
         {K::UInt32, Of("-1"), Range("-1", "uint32")},
+        // strtoull would wrap a minus after blanks to a huge number, and read
+        // "-0" as 0; every minus sign is refused instead, zero's too.
         {K::UInt32, Of("-0"), Range("-0", "uint32")},
-        // strtoull would wrap a minus after blanks to a huge number.
+        {K::UInt32, Of(" -0"), Range(" -0", "uint32")},
         {K::UInt64, Of(" -1"), Range(" -1", "uint64")},
         {K::UInt32, Of("4294967296"), Range("4294967296", "uint32")},
         {K::UInt32, Of("0xFFFFFFFF"), "=4294967295"},

@@ -11,6 +11,7 @@
 
 #include "binding/binding_page_pool.h"
 #include "binding/binding_property.h"
+#include "tests/support/fnv_colliding_texts.h"
 
 namespace Norv {
 namespace {
@@ -27,13 +28,28 @@ std::size_t PagesInUse() {
     return BindingPagePool::Instance().statistics().pagesInUse;
 }
 
+// A page header is 24 bytes with 8-byte pointers and 16 with 4-byte ones; the
+// slots overlapping it are never used, in the 144-byte built-in page as in a
+// 4096-byte pool page.
+constexpr bool kWidePointers = sizeof(void*) == 8;
+
 TEST(BindingArena, SmallRequestsAreServedFromTheBuiltinPageUntilItIsFull) {
-    for (const std::size_t size : {4u, 5u, 8u, 12u, 24u, 40u, 56u, 72u}) {
+    struct Case {
+        std::size_t size;
+        std::size_t builtinSlots;  // with 8-byte pointers, then with 4-byte ones
+        std::size_t builtinSlotsNarrow;
+        std::size_t firstOffset;  // of the first slot in a pool page
+        std::size_t firstOffsetNarrow;
+    };
+    const Case cases[] = {
+        {4, 30, 32, 24, 16}, {5, 15, 16, 24, 16}, {8, 15, 16, 24, 16}, {12, 10, 10, 24, 24},
+        {24, 5, 5, 24, 24},  {40, 2, 2, 40, 40},  {56, 1, 1, 56, 56},  {72, 1, 1, 72, 72},
+    };
+    for (const Case& c : cases) {
+        const std::size_t size = c.size;
         SCOPED_TRACE(size);
-        const std::size_t slotSize = (size + 3) / 4 * 4;
         auto arena = std::make_unique<BindingArena>();
-        const std::size_t builtinSlots = UsableSlotCount(kBuiltinSlotPageSize, slotSize);
-        ASSERT_GE(builtinSlots, 1u);
+        const std::size_t builtinSlots = kWidePointers ? c.builtinSlots : c.builtinSlotsNarrow;
         std::vector<void*> slots;
         for (std::size_t i = 0; i < builtinSlots; ++i) {
             slots.push_back(arena->allocateSlot(size));
@@ -46,7 +62,7 @@ TEST(BindingArena, SmallRequestsAreServedFromTheBuiltinPageUntilItIsFull) {
         EXPECT_FALSE(InsideArena(*arena, fromPage));
         EXPECT_EQ(arena->pagesHeld(), 1u);
         // The first slot of a page is the first one clear of the header.
-        EXPECT_EQ(Address(fromPage) % kSlotPageSize, FirstSlotIndex(slotSize) * slotSize);
+        EXPECT_EQ(Address(fromPage) % kSlotPageSize, kWidePointers ? c.firstOffset : c.firstOffsetNarrow);
 
         arena->releaseSlot(fromPage, size);
         EXPECT_EQ(arena->pagesHeld(), 0u);
@@ -58,9 +74,7 @@ TEST(BindingArena, PageSlotsAreHandedOutInAscendingOrderAndReusedLastInFirstOut)
     BindingArena arena;
     constexpr std::size_t kSize = 40;
     std::vector<void*> slots;
-    for (std::size_t i = 0; i < UsableSlotCount(kBuiltinSlotPageSize, kSize); ++i) {
-        slots.push_back(arena.allocateSlot(kSize));
-    }
+    for (std::size_t i = 0; i < 2; ++i) slots.push_back(arena.allocateSlot(kSize));  // the built-in page's two
     void* first = arena.allocateSlot(kSize);
     void* second = arena.allocateSlot(kSize);
     EXPECT_EQ(Address(second), Address(first) + kSize);
@@ -77,8 +91,8 @@ TEST(BindingArena, APageGoesBackWhenItsLastSlotIsReleasedAndAFullPageRejoinsTheL
     BindingArena arena;
     constexpr std::size_t kSize = 72;
     const std::size_t before = PagesInUse();
-    const std::size_t perPage = UsableSlotCount(kSlotPageSize, kSize);
-    const std::size_t builtin = UsableSlotCount(kBuiltinSlotPageSize, kSize);
+    const std::size_t perPage = 55;  // 56 slots of 72 bytes, the first under the header
+    const std::size_t builtin = 1;
     std::vector<void*> slots;
     for (std::size_t i = 0; i < builtin + 2 * perPage; ++i) slots.push_back(arena.allocateSlot(kSize));
     EXPECT_EQ(arena.pagesHeld(), 2u);
@@ -216,6 +230,24 @@ TEST(BindingArena, TheStringTableGrowsAndKeepsEveryEntryFindable) {
     for (const InternedString* entry : entries) arena.release(entry);
     EXPECT_EQ(arena.stringCount(), 0u);
     EXPECT_EQ(arena.pagesHeld(), 0u);
+}
+
+// Texts made to share their FNV-1a hash must not share a probe run: that
+// would make reading n of them cost n^2 probes.
+TEST(BindingArena, TextsSharingTheirPublishedHashSpreadOverTheTable) {
+    const std::vector<std::string> texts = Testing::FnvCollidingTexts(4096);
+    BindingArena arena;
+    std::vector<const InternedString*> entries;
+    for (const std::string& text : texts) entries.push_back(arena.intern(text));
+    EXPECT_EQ(arena.stringCount(), texts.size());
+    EXPECT_LE(arena.stringDisplacement(), 4 * texts.size());
+    for (std::size_t i = 0; i < texts.size(); ++i) {
+        ASSERT_EQ(entries[i]->hash(), 0x7C3939B1u) << texts[i];  // the published hash is still FNV-1a
+        ASSERT_EQ(arena.findString(texts[i]), entries[i]) << texts[i];
+    }
+    for (const InternedString* entry : entries) arena.release(entry);
+    EXPECT_EQ(arena.stringCount(), 0u);
+    EXPECT_EQ(arena.stringDisplacement(), 0u);
 }
 
 TEST(BindingArena, RandomInternAndReleaseKeepsTheTableConsistent) {

@@ -538,5 +538,21 @@ TEST(BindingResult, CarriesOkOrTheErrorMember) {
     EXPECT_EQ(fromValue.value.getString(), "fine");
 }
 
+// The reset inside setError frees the texts of the old value; a message taken
+// from them must still arrive whole (the sanitizer build sees the freed read).
+TEST(BindingResult, SetErrorTakesAMessageThatLivesInTheResult) {
+    const std::string longText(200, 'x');
+    for (const std::string& text : {std::string("short"), longText}) {
+        BindingResult result;
+        result.value.member("detail") = std::string_view(text);
+        result.setError(result.value.get("detail").getString());
+        EXPECT_EQ(result.error(), text);
+
+        result.setError(result.error());
+        EXPECT_EQ(result.error(), text);
+        EXPECT_EQ(result.value.size(), 1u);
+    }
+}
+
 }  // namespace
 }  // namespace Norv

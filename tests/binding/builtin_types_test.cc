@@ -152,6 +152,74 @@ TEST(BuiltinTypesTest, BuiltinStructuresInDeclarationOrder) {
     });
 }
 
+// The help structures as the host reads them: member names, kinds and order.
+TEST(BuiltinTypesTest, HelpStructuresInDeclarationOrder) {
+    struct HelpField {
+        const char* name;
+        Kind kind;
+        Kind elementKind;
+        const char* typeName;  // the structure referred to, or ""
+    };
+    struct HelpType {
+        const char* name;
+        const char* description;
+        std::vector<HelpField> fields;
+    };
+    auto string = [](const char* name) { return HelpField{name, Kind::String, Kind::None, ""}; };
+    auto strings = [](const char* name) { return HelpField{name, Kind::Vector, Kind::String, ""}; };
+    auto boolean = [](const char* name) { return HelpField{name, Kind::Bool, Kind::None, ""}; };
+    auto uint32 = [](const char* name) { return HelpField{name, Kind::UInt32, Kind::None, ""}; };
+    auto structure = [](const char* name, const char* type) { return HelpField{name, Kind::Struct, Kind::None, type}; };
+    auto structures = [](const char* name, const char* type) {
+        return HelpField{name, Kind::Vector, Kind::Struct, type};
+    };
+    const char* identifier = "BindingFullTypeIdentifier";
+    const HelpType expected[] = {
+        {"BindingFullTypeIdentifier", "Describes the type of a value.", {string("type"), string("elementType")}},
+        {"BindingFullArgumentHelp",
+         "Describes a function parameter.",
+         {string("name"), string("description"), structure("type", identifier), boolean("optional")}},
+        {"BindingFullFunctionHelp",
+         "Describes a function.",
+         {string("name"), string("nameSpace"), structures("arguments", "BindingFullArgumentHelp"),
+          structure("returns", identifier), string("description"), string("help"), boolean("threadSafe"),
+          string("async"), strings("tags")}},
+        {"BindingFullEnumValueHelp",
+         "Describes an enumerator.",
+         {string("name"), string("description"), {"value", Kind::Int32, Kind::None, ""}}},
+        {"BindingFullFieldHelp",
+         "Describes a member of a struct.",
+         {string("name"), string("description"), uint32("offset"), structure("type", identifier), boolean("optional")}},
+        {"BindingFullTypeHelp",
+         "Describes a struct or enum type.",
+         {string("name"), string("nameSpace"), uint32("size"), string("description"), strings("tags"),
+          structures("fields", "BindingFullFieldHelp"), structures("values", "BindingFullEnumValueHelp")}},
+        {"BindingFullEventHelp",
+         "Describes an event.",
+         {string("name"), string("nameSpace"), structure("type", identifier), string("description"), strings("tags")}},
+        {"BindingFullApiHelp",
+         "Describes the exposed native API.",
+         {structures("functions", "BindingFullFunctionHelp"), structures("types", "BindingFullTypeHelp"),
+          structures("events", "BindingFullEventHelp")}},
+    };
+    for (const HelpType& row : expected) {
+        SCOPED_TRACE(row.name);
+        const BindingTypeDescriptor* type = Builtins().findType(row.name);
+        ASSERT_NE(type, nullptr);
+        EXPECT_FALSE(type->isEnum);
+        EXPECT_EQ(type->description, row.description);
+        ASSERT_EQ(type->fields.size(), row.fields.size());
+        for (std::size_t i = 0; i < row.fields.size(); ++i) {
+            const BindingFieldDescriptor& field = type->fields[i];
+            const HelpField& want = row.fields[i];
+            EXPECT_EQ(field.name, want.name) << i;
+            EXPECT_EQ(field.type.kind, want.kind) << want.name;
+            EXPECT_EQ(field.type.elementKind, want.elementKind) << want.name;
+            EXPECT_EQ(field.type.descriptor == nullptr ? "" : field.type.descriptor->name, want.typeName) << want.name;
+        }
+    }
+}
+
 TEST(BuiltinTypesTest, HelpTypesAreTaggedAndReferToTheirElementTypes) {
     const std::vector<std::string> help{"$builtin", "help"};
     int helpTypes = 0;

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "binding/assign_value.h"
 #include "binding/help/builtin_types.h"
 #include "binding/help/help_types.h"
 #include "conversion_test_types.h"
@@ -141,6 +142,61 @@ struct Holder {
     std::int32_t first = 1;
     Late late;
 };
+
+enum class Tone : std::uint8_t { Low = 1, High = 200 };
+enum class Pitch : std::uint16_t { Top = 60000 };
+struct Tuned {
+    static constexpr FixedText kStaticTypeText{"struct Norv::ConversionTest::Tuned"};
+    Tone tone = Tone::High;
+    Pitch pitch = Pitch::Top;
+    Shade shade = Shade::Dark;
+    std::vector<Tone> tones{Tone::High};
+};
+
+}  // namespace
+template <>
+struct StaticTypeText<Tone> {
+    static constexpr FixedText value{"enum Norv::ConversionTest::Tone"};
+};
+template <>
+struct StaticTypeText<Pitch> {
+    static constexpr FixedText value{"enum Norv::ConversionTest::Pitch"};
+};
+namespace {
+
+// Enumerators above the signed range of a narrow unsigned enumeration read the
+// same in a field as in a vector element, and assigning them back keeps them.
+TEST_F(ToValueTest, NarrowUnsignedEnumerationsReadAsRegisteredAndRoundTrip) {
+    registry_.registerType<Tone>("Tone").addEnumValue("Low", Tone::Low).addEnumValue("High", Tone::High);
+    registry_.registerType<Pitch>("Pitch").addEnumValue("Top", Pitch::Top);
+    registry_.registerType<Tuned>("Tuned")
+        .addField("tone", &Tuned::tone)
+        .addField("pitch", &Tuned::pitch)
+        .addField("shade", &Tuned::shade)
+        .addField("tones", &Tuned::tones);
+    const BindingTypeDescriptor* descriptor = registry_.findType("Tuned");
+    const Tuned source;
+    BindingResult result;
+    structToValue(result, &source, descriptor);
+    ASSERT_TRUE(result.ok()) << result.error();
+    EXPECT_EQ(result.value.get("tone").getEnum().value, 200);
+    EXPECT_EQ(result.value.get("tones").at(0).getEnum().value, 200);
+    EXPECT_EQ(result.value.get("pitch").getEnum().value, 60000);
+    EXPECT_EQ(result.value.get("shade").getEnum().value, -1);  // signed ones stay sign-extended
+
+    Tuned back;
+    back.tone = Tone::Low;
+    back.pitch = static_cast<Pitch>(0);
+    back.shade = Shade::None;
+    back.tones.clear();
+    BindingResult assigned;
+    assignStruct(assigned, &back, result.value, descriptor, "tuned");
+    ASSERT_TRUE(assigned.ok()) << assigned.error();
+    EXPECT_EQ(back.tone, Tone::High);
+    EXPECT_EQ(back.pitch, Pitch::Top);
+    EXPECT_EQ(back.shade, Shade::Dark);
+    EXPECT_EQ(back.tones, std::vector<Tone>{Tone::High});
+}
 
 TEST_F(ToValueTest, StructureWithoutFieldsIsAnEmptyStructure) {
     registry_.registerType<Empty>("Empty");

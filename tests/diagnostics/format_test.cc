@@ -1,10 +1,13 @@
 #include "diagnostics/format.h"
 
+#include "tests/support/comma_decimal_locale.h"
+
 #include <gtest/gtest.h>
 
-#include <clocale>
 #include <cmath>
+#include <cstdarg>
 #include <cstdint>
+#include <cstdio>
 #include <cstring>
 #include <limits>
 #include <string>
@@ -259,28 +262,96 @@ TEST(Format, RendersTextFormsOnlyWhenNamed) {
     EXPECT_EQ(Format("%*d", Sample::Version{1, 2}, 7), "") << "a text form gives no width";
 }
 
-// Rendering never consults the process locale; a comma-decimal locale, when
-// the machine has one, must not change "0.5".
+std::string Printf(const char* format, ...) {
+    char buffer[4096];
+    std::va_list arguments;
+    va_start(arguments, format);
+    const std::size_t length = FormatPrintfInto(buffer, sizeof buffer, format, arguments);
+    va_end(arguments);
+    EXPECT_EQ(length, std::strlen(buffer)) << format;
+    return buffer;
+}
+
+std::string CPrintf(const char* format, ...) {
+    char buffer[4096];
+    std::va_list arguments;
+    va_start(arguments, format);
+    std::vsnprintf(buffer, sizeof buffer, format, arguments);
+    va_end(arguments);
+    return buffer;
+}
+
+// The same calls through the formatter and through the C library (in the C
+// locale) give the same text.
+#define EXPECT_SAME_AS_C(...) EXPECT_EQ(Printf(__VA_ARGS__), CPrintf(__VA_ARGS__))
+
+TEST(FormatPrintfInto, RendersAsTheCLibraryDoes) {
+    const char* text = "text";
+    const char unterminated[3] = {'a', 'b', 'c'};
+    EXPECT_SAME_AS_C("plain, no conversions");
+    EXPECT_SAME_AS_C("%d|%i|%5d|%-5d|%05d|%+d|% d", 42, -7, 42, 42, -42, 3, 3);
+    EXPECT_SAME_AS_C("%u|%x|%X|%#x|%o|%#o", 4000000000u, 255u, 255u, 255u, 8u, 8u);
+    EXPECT_SAME_AS_C("%hhd|%hd|%hhu|%hu", 300, 70000, 300, 70000);
+    EXPECT_SAME_AS_C("%ld|%lu|%lld|%llu|%llx", -5L, 5UL, -5000000000LL, 18446744073709551615ULL, 0x1234567890ULL);
+    EXPECT_SAME_AS_C("%zu|%zd|%td|%jd", std::size_t{123}, std::size_t{9}, std::ptrdiff_t{-4}, std::intmax_t{-1});
+    EXPECT_SAME_AS_C("%f|%.2f|%e|%.3E|%g|%G|%10.4f|%-10.1f|", 1.5, 2.345, 1234.5, 0.000123, 1e20, 1e-10, 3.14159, -2.5);
+    EXPECT_SAME_AS_C("%a|%.1a|%Lf|%F", 1.0, 3.0, static_cast<long double>(0.25), 1e300);
+    EXPECT_SAME_AS_C("%s|%10s|%-6s|%.2s|%.3s|", text, text, text, text, unterminated);
+    EXPECT_SAME_AS_C("%c%c%5c", 'a', 'b', 'z');
+    EXPECT_SAME_AS_C("%*d|%-*d|%.*f|%*.*s|", 6, 42, 6, 42, 2, 0.125, 8, 2, text);
+    // Not every C library takes positions (MinGW's does not).
+    EXPECT_EQ(Printf("%2$s %1$s %2$s|%4$*3$d|%3$d", "first", "second", 7, 42), "second first second|     42|7");
+    EXPECT_SAME_AS_C("100%% sure, %d%%", 5);
+    EXPECT_SAME_AS_C("%p|%p", static_cast<const void*>(text), static_cast<const void*>(nullptr));
+}
+
+TEST(FormatPrintfInto, StopsAtWhatItDoesNotRender) {
+    int written = 0;
+    EXPECT_EQ(Printf("before %n after %d", &written, 5), "before ");
+    EXPECT_EQ(written, 0);
+    EXPECT_EQ(Printf("a %d b %ls c %d", 1, L"wide", 2), "a 1 b ");
+    EXPECT_EQ(Printf("a %d b %y c", 1), "a 1 b ");
+    EXPECT_EQ(Printf("%2$d %1$ls", L"wide", 2), "") << "the first argument cannot be read";
+    EXPECT_EQ(Printf("%0$d", 1), "");
+    EXPECT_EQ(Printf("tail %"), "tail ");
+    EXPECT_EQ(Printf(nullptr), "");
+    EXPECT_EQ(Printf("%1$d %1$s", 4), "4 ") << "an argument read as int cannot be a text too";
+}
+
+std::size_t PrintfInto(char* buffer, std::size_t capacity, const char* format, ...) {
+    std::va_list arguments;
+    va_start(arguments, format);
+    const std::size_t length = FormatPrintfInto(buffer, capacity, format, arguments);
+    va_end(arguments);
+    return length;
+}
+
+TEST(FormatPrintfInto, CutsAtTheCapacity) {
+    char buffer[6] = "-----";
+    EXPECT_EQ(PrintfInto(buffer, sizeof buffer, "%d-%s", 1234, "abcdef"), 5u);
+    EXPECT_STREQ(buffer, "1234-");
+    EXPECT_EQ(PrintfInto(buffer, 1, "%d", 5), 0u);
+    EXPECT_STREQ(buffer, "");
+    buffer[0] = 'x';
+    EXPECT_EQ(PrintfInto(buffer, 0, "%d", 5), 0u);
+    EXPECT_EQ(buffer[0], 'x') << "nothing is written without capacity";
+}
+
+// Rendering never consults the process locale, here a comma-decimal one.
 TEST(Format, IgnoresTheProcessLocale) {
-    const std::string previous = std::setlocale(LC_ALL, nullptr);
-    const char* candidates[] = {"de_DE.UTF-8", "de_DE.utf8", "fr_FR.UTF-8", "fr_FR.utf8",         "ru_RU.UTF-8",
-                                "pt_BR.UTF-8", "de_DE",      "de-DE",       "German_Germany.1252"};
-    bool found = false;
-    for (const char* name : candidates) {
-        if (std::setlocale(LC_ALL, name) != nullptr && std::strcmp(std::localeconv()->decimal_point, ",") == 0) {
-            found = true;
-            break;
-        }
+    std::string bare;
+    std::string fixed;
+    std::string printf;
+    {
+        Testing::CommaDecimalLocale locale;
+        ASSERT_TRUE(locale.Active()) << "no comma-decimal locale; scripts/setup.sh generates one";
+        bare = Format("%1", 0.5);
+        fixed = Format("%1$.2f|%2$e", 0.5, 1234.5);
+        printf = Printf("%.2f|%g|%e|%a", 0.5, 1.25, 1234.5, 0.5);
     }
-    if (!found) {
-        std::setlocale(LC_ALL, previous.c_str());
-        GTEST_SKIP() << "no comma-decimal locale installed";
-    }
-    const std::string bare = Format("%1", 0.5);
-    const std::string fixed = Format("%1$.2f|%2$e", 0.5, 1234.5);
-    std::setlocale(LC_ALL, previous.c_str());
     EXPECT_EQ(bare, "0.5");
     EXPECT_EQ(fixed, "0.50|1.234500e+03");
+    EXPECT_EQ(printf, "0.50|1.25|1.234500e+03|0x1p-1");
 }
 
 TEST(Join, QuotesEachItemAndSeparatesThem) {

@@ -2,6 +2,7 @@
 
 #include "diagnostics/log_api.h"
 #include "diagnostics/log_groups.h"
+#include "tests/support/comma_decimal_locale.h"
 #include "tests/support/recording_log_target.h"
 
 #include <gtest/gtest.h>
@@ -10,6 +11,7 @@
 #include <cstdlib>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace Norv {
 namespace {
@@ -222,6 +224,19 @@ TEST_F(LogManagerTest, LongMessagesAreCut) {
     Log(1, 0, "%s", text.c_str());
     ASSERT_EQ(target.Messages().size(), 1u);
     EXPECT_EQ(target.Messages()[0].size(), kLogTextCapacity - 1);
+}
+
+TEST_F(LogManagerTest, MessagesIgnoreTheProcessLocale) {
+    DetachConsoleTargets();
+    RecordingLogTarget target;
+    target.Configure({0, 0, 0, "#M"});
+    {
+        Testing::CommaDecimalLocale locale;
+        ASSERT_TRUE(locale.Active()) << "no comma-decimal locale; scripts/setup.sh generates one";
+        Log(1, 0, "%.2f|%g|%s|%d", 1.5, 0.25, "text", 42);
+        LogThroughApi(1, 0, "%2$e %1$s", "through the table", 1234.5);
+    }
+    EXPECT_EQ(target.Messages(), (std::vector<std::string>{"1.50|0.25|text|42", "1.234500e+03 through the table"}));
 }
 
 TEST_F(LogManagerTest, ReferencesKeepTheManagerAlive) {

@@ -7,6 +7,7 @@
 
 #include "binding/binding_limits.h"
 #include "tests/formats/value_text.h"
+#include "tests/support/fnv_colliding_texts.h"
 
 namespace Norv {
 namespace {
@@ -40,6 +41,7 @@ TEST(JsonReaderTest, BuildsValuesAndMapsNumbersToKinds) {
         {"-9223372036854775809", "f:-9223372036854775808"},
         {R"({"b":[1,{"c":"x"}],"a":false,"":[]})", "{=[],a=false,b=[u:1,{c='x'}]}"},
         {R"("a\u0000b")", "'a'"},
+        {R"(["x\ty\u0041z", "\/"])", "['x\tyAz','/']"},
         {R"({"k\u0000x":1})", "{k=u:1}"},
         {std::string("[1]\0[2", 6), "[u:1]"},
         {R"({"a":[1],"a":2})", "{a=u:2}"},
@@ -48,9 +50,11 @@ TEST(JsonReaderTest, BuildsValuesAndMapsNumbersToKinds) {
         {"[[1,[2,[]]],[],[[3]],4]", "[[u:1,[u:2,[]]],[],[[u:3]],u:4]"},
     };
     for (const JsonCase& c : cases) {
-        BindingResult result = ParseJson(c.text);
+        const std::string text = c.text;
+        BindingResult result = ParseJson(text);
         EXPECT_TRUE(result.ok()) << c.text << ": " << result.error();
         EXPECT_EQ(ValueText(result.value), c.expected) << c.text;
+        EXPECT_EQ(text, c.text) << "the in-place stream never writes the text";
     }
 }
 
@@ -110,8 +114,12 @@ TEST(JsonReaderTest, ReportsErrorsWithRapidJsonTextsAndOffsets) {
         EXPECT_EQ(result.error(), c.expected) << c.text;
         EXPECT_EQ(result.value.size(), 1u) << "only the error member is left";
 
+        // The reader reads through an in-place stream of its own on purpose;
+        // its offsets are RapidJSON's. The comparison reads in place too: the
+        // default stream's first use of the reader's stack is undefined
+        // behaviour in this RapidJSON.
         rapidjson::BaseReaderHandler<> ignore;
-        std::string buffer = c.text;  // in situ: the reader's own stack is never used
+        std::string buffer = c.text;
         rapidjson::InsituStringStream stream(buffer.data());
         rapidjson::Reader reader;
         const rapidjson::ParseResult parsed = reader.Parse<rapidjson::kParseInsituFlag>(stream, ignore);
@@ -137,6 +145,20 @@ TEST(JsonReaderTest, BoundsNestingDepth) {
 
     // Far beyond any stack: must fail cleanly, not crash.
     EXPECT_FALSE(ParseJson(std::string(1000000, '[')).ok());
+}
+
+// Strings sent to collide in the published text hash cost no more probes than any others.
+TEST(JsonReaderTest, StringsSharingTheirTextHashStayLinear) {
+    const std::vector<std::string> texts = Testing::FnvCollidingTexts(4096);
+    std::string json = "[";
+    for (const std::string& text : texts) json += "\"" + text + "\",";
+    json.back() = ']';
+    BindingResult result = ParseJson(json);
+    ASSERT_TRUE(result.ok()) << result.error();
+    ASSERT_EQ(result.value.size(), texts.size());
+    EXPECT_EQ(result.value.at(4095).getString(), texts[4095]);
+    EXPECT_EQ(result.value.arena()->stringCount(), texts.size());
+    EXPECT_LE(result.value.arena()->stringDisplacement(), 4 * texts.size());
 }
 
 TEST(JsonReaderTest, RecognisesJsonByItsFirstCharacter) {

@@ -58,11 +58,6 @@ TEST(MessagePackReaderTest, ReadsEveryFormatClass) {
         {{0xDF, 0x00, 0x00, 0x00, 0x01, 0xA1, 'k', 0x80}, "{k={}}", 8},
         {{0x91, 0x91, 0x91, 0x01}, "[[[i:1]]]", 4},
         {{0x91, 0x90, 0x01}, "[[]]", 2},
-        // Input ending inside a container keeps what was read.
-        {{0x92, 0x01}, "[i:1]", 2},
-        {{0x93, 0x01, 0x92, 0x02}, "[i:1,[i:2]]", 4},
-        {{0x81, 0xA1, 'a'}, "{}", 3},
-        {{0xDD, 0xFF, 0xFF, 0xFF, 0xFF, 0x01}, "[i:1]", 6},
         // One value only: the rest is left for the caller.
         {{0x90, 0xC0}, "[]", 1},
         {{0x01, 0x02}, "i:1", 1},
@@ -70,6 +65,8 @@ TEST(MessagePackReaderTest, ReadsEveryFormatClass) {
         {{0x82, 0xA1, 'a', 0x01, 0xA1, 'a', 0x02}, "{a=i:2}", 7},
         {{0x82, 0xA1, 'a', 0x91, 0x01, 0xA1, 'a', 0x02}, "{a=i:2}", 8},
         {{0x82, 0xA1, 'a', 0x92, 0x01, 0x02, 0xA1, 'a', 0x91, 0x03}, "{a=[i:3,i:2]}", 10},
+        {{0x82, 0xA1, 'a', 0x01, 0xA1, 'a', 0xC0}, "{a=~}", 7},
+        {{0x82, 0xA1, 'a', 0x81, 0xA0, 0x01, 0xA1, 'a', 0xC0}, "{a=~}", 9},
     };
     for (const MessagePackCase& c : cases) {
         std::size_t position = 99;
@@ -102,6 +99,19 @@ TEST(MessagePackReaderTest, ReportsInvalidAndTruncatedData) {
          "Invalid MessagePack data. String of size 4294967295 at position 5 is truncated.",
          5},
         {{0xC4, 0x05, 0x00}, "Invalid MessagePack data. Raw bytes of size 5 at position 2 are truncated.", 2},
+        // Input that ends inside a container is cut short; the innermost container missing items is named.
+        {{0x92, 0x01}, "Invalid MessagePack data. Array of size 2 at position 1 is truncated.", 2},
+        {{0x93, 0x01, 0x92, 0x02}, "Invalid MessagePack data. Array of size 2 at position 3 is truncated.", 4},
+        {{0x92, 0x91, 0x01}, "Invalid MessagePack data. Array of size 2 at position 1 is truncated.", 3},
+        {{0x81, 0xA1, 'a'}, "Invalid MessagePack data. Map of size 1 at position 1 is truncated.", 3},
+        {{0x82, 0xA1, 'a', 0x01}, "Invalid MessagePack data. Map of size 2 at position 1 is truncated.", 4},
+        {{0xDC, 0x00, 0x02}, "Invalid MessagePack data. Array of size 2 at position 3 is truncated.", 3},
+        {{0xDD, 0xFF, 0xFF, 0xFF, 0xFF, 0x01, 0x02, 0x03},
+         "Invalid MessagePack data. Array of size 4294967295 at position 5 is truncated.",
+         8},
+        {{0xDF, 0xFF, 0xFF, 0xFF, 0xFF, 0xA1, 'k', 0x01},
+         "Invalid MessagePack data. Map of size 4294967295 at position 5 is truncated.",
+         8},
     };
     for (const MessagePackCase& c : cases) {
         std::size_t position = 99;

@@ -2,15 +2,19 @@
 
 #include <gtest/gtest.h>
 
+#include <new>
 #include <string>
 
 #include "binding/binding_limits.h"
 #include "formats/yaml_library.h"
+#include "tests/formats/allocation_hooks.h"
 #include "tests/formats/value_text.h"
 
 namespace Norv {
 namespace {
 
+using Testing::gAllocatedBytes;
+using Testing::gFailingAllocation;
 using Testing::ValueText;
 
 struct YamlCase {
@@ -61,6 +65,21 @@ TEST_F(YamlReaderTest, TypesScalars) {
         {"-9223372036854775809", "f:-9223372036854775808"},
         {"1e300", "f:1e+300"},
         {"1e400", "'1e400'"},
+        {"-1e400", "'-1e400'"},
+        {"4.9406564584124654e-324", "f:5e-324"},
+        {"1e-310", "f:1e-310"},
+        {"-1e-310", "f:-1e-310"},
+        {"0x1p-1074", "f:5e-324"},
+        {"1e-400", "u:0"},
+        {"-1e-400", "u:0"},
+        {"0.0000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000"
+         "00000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000"
+         "00000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000"
+         "00000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000000"
+         "1",
+         "u:0"},
+        {"0x1p-1080", "u:0"},
+        {"0x1p+1024", "'0x1p+1024'"},
         {"nan", "f:nan"},
         {"inf", "'inf'"},
         {".inf", "'.inf'"},
@@ -87,6 +106,35 @@ TEST_F(YamlReaderTest, TypesScalars) {
     ExpectValues(std::begin(cases), std::end(cases));
 }
 
+// Each word of the null, true and false lists, and beside it a near miss that
+// must stay text: another mix of cases, a letter short or one more.
+TEST_F(YamlReaderTest, TypesEveryNullAndBoolWordAndNoNearMiss) {
+    const YamlCase words[] = {
+        {"~", "~"},         {"null", "~"},      {"Null", "~"},        {"NULL", "~"},        {"a: ~", "{a=~}"},
+        {"a:", "{a=~}"},    {"true", "true"},   {"True", "true"},     {"TRUE", "true"},     {"y", "true"},
+        {"Y", "true"},      {"yes", "true"},    {"Yes", "true"},      {"YES", "true"},      {"on", "true"},
+        {"On", "true"},     {"ON", "true"},     {"false", "false"},   {"False", "false"},   {"FALSE", "false"},
+        {"n", "false"},     {"N", "false"},     {"no", "false"},      {"No", "false"},      {"NO", "false"},
+        {"off", "false"},   {"Off", "false"},   {"OFF", "false"},     {"~~", "'~~'"},       {"nULL", "'nULL'"},
+        {"NUll", "'NUll'"}, {"nul", "'nul'"},   {"nulls", "'nulls'"}, {"tRUE", "'tRUE'"},   {"TRue", "'TRue'"},
+        {"tru", "'tru'"},   {"yy", "'yy'"},     {"yES", "'yES'"},     {"YEs", "'YEs'"},     {"ye", "'ye'"},
+        {"oN", "'oN'"},     {"onn", "'onn'"},   {"fALSE", "'fALSE'"}, {"FALse", "'FALse'"}, {"fals", "'fals'"},
+        {"nn", "'nn'"},     {"nO", "'nO'"},     {"noo", "'noo'"},     {"oFF", "'oFF'"},     {"OFf", "'OFf'"},
+        {"of", "'of'"},     {"Nope", "'Nope'"},
+    };
+    ExpectValues(std::begin(words), std::end(words));
+
+    // A bool tag takes the same lists, and only them.
+    const char* const trueWords[] = {"true", "True", "TRUE", "y", "Y", "yes", "Yes", "YES", "on", "On", "ON"};
+    const char* const falseWords[] = {"false", "False", "FALSE", "n", "N", "no", "No", "NO", "off", "Off", "OFF"};
+    for (const char* word : trueWords) EXPECT_EQ(ValueText(ParseYaml(std::string("!!bool ") + word).value), "true");
+    for (const char* word : falseWords) EXPECT_EQ(ValueText(ParseYaml(std::string("!!bool ") + word).value), "false");
+    for (const char* word : {"tRUE", "oN", "nO", "null", "1"}) {
+        EXPECT_EQ(ParseYaml(std::string("!!bool ") + word).error(),
+                  "Value " + std::string(word) + " for 'yaml' of type bool is in an incorrect format");
+    }
+}
+
 TEST_F(YamlReaderTest, BuildsMappingsAndSequences) {
     const YamlCase cases[] = {
         {"b: [x, 2]\na: 1\nc:\n", "{a=u:1,b=['x',u:2],c=~}"}, {"- a\n- - 1\n  - {k: v}\n", "['a',[u:1,{k='v'}]]"},
@@ -109,6 +157,14 @@ TEST_F(YamlReaderTest, CopiesAliasesAndKeepsAnchorsAsPaths) {
         {"a: &x {b: &y {c: 1}}\na: *y\n", "{a={c=u:1}}"},
         {"a: &x 1\na: *x\n", "{a=u:1}"},
         {"base: &b {x: 1}\nbase: 2\nuse: *b\n", "{base=u:2,use=u:2}"},
+        // Values moved or replaced after their anchor are found where they are at the alias.
+        {"a: &x {b: &y 1}\na: 5\nc: *y\n", "{a=u:5,c=~}"},
+        {"- [&e 1, 2]\n- *e\n", "[[u:1,u:2],u:1]"},
+        {"a: [&e 1]\na: [2, *e]\n", "{a=[u:1,u:2,u:1]}"},
+        {"a: [&e 1, 2]\nb: *e\na: [3]\nc: *e\n", "{a=[u:1,u:2,u:3],b=u:1,c=u:1}"},
+        {"a: &m {k: &v 1}\na: [*v]\n", "{a=[~]}"},
+        {"a: {k: &v 1}\na: {k: 2, j: *v}\n", "{a={j=u:2,k=u:2}}"},
+        {"- - &i 1\n  - *i\n- [*i, [*i]]\n", "[[u:1,u:1],[u:1,[u:1]]]"},
     };
     ExpectValues(std::begin(cases), std::end(cases));
 
@@ -179,6 +235,87 @@ TEST_F(YamlReaderTest, BoundsAliasExpansion) {
     BindingResult result = ParseYaml(reuse);
     EXPECT_TRUE(result.ok()) << result.error();
     EXPECT_EQ(result.value.get("items").size(), 300u);
+}
+
+// Anchors deep down or under long keys, and many aliases to them: what the
+// builder keeps and walks for them grows with the text, not with depth times
+// anchors or key length times aliases.
+TEST_F(YamlReaderTest, AnchorsAndAliasesCostInProportionToTheText) {
+    // A key this long must be explicit ("? "): a plain one may not pass 1024 characters.
+    std::string longKey = "? " + std::string(200000, 'k') + "\n: [";
+    for (int i = 0; i < 300; ++i) longKey += "&a" + std::to_string(i) + " x, ";
+    longKey += "x]\n";
+    std::string underLongKey = longKey + "b: [";
+    for (int i = 0; i < 2000; ++i) underLongKey += "*a" + std::to_string(i % 300) + ", ";
+    underLongKey += "x]\n";
+    const std::size_t depth = 500;
+    std::string deep(depth, '[');
+    for (int i = 0; i < 2000; ++i) deep += "&a" + std::to_string(i) + " x, ";
+    for (int i = 0; i < 20000; ++i) deep += "*a" + std::to_string(i % 2000) + ", ";
+    deep += "x" + std::string(depth, ']');
+    struct Shape {
+        const char* name;
+        const std::string& text;
+    };
+    for (const Shape& shape :
+         {Shape{"anchors under a long key", longKey}, Shape{"aliases under a long key", underLongKey},
+          Shape{"deep anchors and aliases", deep}}) {
+        const std::size_t allocatedBefore = gAllocatedBytes;
+        YamlBuildWork work;
+        BindingResult result = ParseYaml(shape.text, LoadYamlLibrary(), work);
+        ASSERT_TRUE(result.ok()) << shape.name << ": " << result.error();
+        EXPECT_LE(gAllocatedBytes - allocatedBefore, 16 * shape.text.size()) << shape.name;
+        EXPECT_LE(work.pathSteps, shape.text.size() / 4) << shape.name;
+    }
+}
+
+// libyaml's parser and events, counted as they are made and released.
+struct YamlLedger {
+    static inline int parsers = 0;
+    static inline int events = 0;
+    static int Initialize(yaml_parser_t* parser) {
+        const int made = LoadYamlLibrary()->parserInitialize(parser);
+        parsers += made != 0 ? 1 : 0;
+        return made;
+    }
+    static int Parse(yaml_parser_t* parser, yaml_event_t* event) {
+        const int parsed = LoadYamlLibrary()->parserParse(parser, event);
+        if (event->type != YAML_NO_EVENT) ++events;
+        return parsed;
+    }
+    static void DeleteEvent(yaml_event_t* event) {
+        if (event->type != YAML_NO_EVENT) --events;
+        LoadYamlLibrary()->eventDelete(event);
+    }
+    static void DeleteParser(yaml_parser_t* parser) {
+        --parsers;
+        LoadYamlLibrary()->parserDelete(parser);
+    }
+    static YamlLibrary Library() {
+        YamlLibrary library = *LoadYamlLibrary();
+        library.parserInitialize = Initialize;
+        library.parserParse = Parse;
+        library.eventDelete = DeleteEvent;
+        library.parserDelete = DeleteParser;
+        return library;
+    }
+};
+
+TEST_F(YamlReaderTest, ReleasesTheParserAndEventWhenBuildingRunsOutOfMemory) {
+    const YamlLibrary library = YamlLedger::Library();
+    const std::string text = "a: &x [1, {b: two}]\nc: *x\nd: [x, y, z]\n";
+    bool completed = false;
+    for (std::size_t failing = 1; !completed && failing < 1000; ++failing) {
+        gFailingAllocation = failing;
+        try {
+            completed = ParseYaml(text, &library).ok();
+        } catch (const std::bad_alloc&) {
+        }
+        gFailingAllocation = 0;
+        EXPECT_EQ(YamlLedger::parsers, 0) << "failing allocation " << failing;
+        EXPECT_EQ(YamlLedger::events, 0) << "failing allocation " << failing;
+    }
+    EXPECT_TRUE(completed);
 }
 
 TEST(YamlRecognitionTest, RecognisesDocumentMarker) {

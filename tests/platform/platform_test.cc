@@ -74,6 +74,19 @@ TEST(PlatformTest, LoadsASystemLibraryAndFindsASymbol) {
     CloseLibrary(library);
 }
 
+// A system library that the test process does not use.
+TEST(PlatformTest, FindsOnlyLibrariesThatAreLoadedAlready) {
+    const char* name = IsWindows() ? "dbghelp.dll" : "libresolv.so.2";
+    ASSERT_EQ(FindLoadedLibrary(name), nullptr);
+    ASSERT_EQ(FindLoadedLibrary(name), nullptr) << "looking did not load it";
+    void* library = OpenLibrary(name);
+    ASSERT_NE(library, nullptr);
+    EXPECT_EQ(FindLoadedLibrary(name), library);
+    CloseLibrary(library);
+    EXPECT_EQ(FindLoadedLibrary("norv-no-such-library-7"), nullptr);
+    EXPECT_EQ(FindLoadedLibrary(nullptr), nullptr);
+}
+
 TEST(PlatformTest, MissingLibraryAndSymbolGiveNull) {
     EXPECT_EQ(OpenLibrary("norv-no-such-library-7"), nullptr);
     EXPECT_EQ(FindLibrarySymbol(nullptr, "x"), nullptr);

@@ -1,0 +1,58 @@
+// The host sets the process locale, not the plugin: under a locale whose
+// decimal separator is a comma, numbers must still be read and written with a
+// point, in every layer that reads or writes them.
+#include "binding/assign_value.h"
+#include "binding/number_parse.h"
+#include "diagnostics/format.h"
+#include "formats/json_reader.h"
+#include "formats/yaml_reader.h"
+#include "tests/support/comma_decimal_locale.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace Norv {
+namespace {
+
+class LocaleIndependenceTest : public ::testing::Test {
+protected:
+    void SetUp() override { ASSERT_TRUE(locale.Active()) << "no comma-decimal locale; scripts/setup.sh generates one"; }
+    Testing::CommaDecimalLocale locale;
+};
+
+TEST_F(LocaleIndependenceTest, NumbersAreReadWithAPoint) {
+    double value = 0;
+    EXPECT_EQ(ParseDouble("1.5", value), NumberParseStatus::Ok);
+    EXPECT_EQ(value, 1.5);
+    EXPECT_NE(ParseDouble("1,5", value), NumberParseStatus::Ok);
+
+    BindingResult json = ParseJson("[2.5, -1.25e2]");
+    ASSERT_TRUE(json.ok()) << json.error();
+    EXPECT_EQ(json.value.at(0).getFloat(), 2.5);
+    EXPECT_EQ(json.value.at(1).getFloat(), -125.0);
+
+    BindingResult yaml = ParseYaml("point: 0.75\ncomma: 0,75\n");
+    ASSERT_TRUE(yaml.ok()) << yaml.error();
+    EXPECT_EQ(yaml.value.get("point").kind(), BindingValueKind::Float);
+    EXPECT_EQ(yaml.value.get("point").getFloat(), 0.75);
+    EXPECT_EQ(yaml.value.get("comma").kind(), BindingValueKind::String);
+}
+
+TEST_F(LocaleIndependenceTest, ConversionsUseAPoint) {
+    BindingProperty text;
+    text = std::string("3.25");
+    BindingResult result;
+    double target = 0;
+    assignValue(result, target, text, "<value>");
+    EXPECT_TRUE(result.ok()) << result.error();
+    EXPECT_EQ(target, 3.25);
+
+    BindingProperty number;
+    number = 0.5;
+    EXPECT_EQ(number.toString(), "0.500000");
+    EXPECT_EQ(Format("%1|%2$.3f", 0.5, 2.0), "0.5|2.000");
+}
+
+}  // namespace
+}  // namespace Norv
