@@ -27,10 +27,7 @@ extern "C" {
 /* Name of the one exported entry. */
 #define NORV_PLUGIN_ENTRY_NAME "load_vek_norv_messaging_service"
 
-/* Records completed by the parts of the runtime that use them. */
 typedef struct PluginFunctionRecord PluginFunctionRecord;
-typedef struct PluginTypeRecord PluginTypeRecord;
-typedef struct PluginEventRecord PluginEventRecord;
 
 /* ---- HostValue: one value crossing the boundary (conversions section) -----
  * A tagged record, little-endian, byte-packed. Tags 6, 8, 9 and 10 and members
@@ -227,9 +224,136 @@ typedef struct PluginCallbacks {
     PluginMemoryStatisticsCallback memoryStatistics; /* does not read the context */
 } PluginCallbacks;
 
-/* ---- PluginApiTable: everything the plugin describes to the host ----------
- * Each pointer leads to a chained list of packed records (word 0 of each
- * record points at the next). */
+/* ---- The API table's records ----------------------------------------------
+ * Byte-packed. Every array is contiguous and also chained: word 0 of each
+ * record points at the next one of its array and is null in the last; an empty
+ * array is a null pointer with a count of 0. Texts are NUL-terminated UTF-8,
+ * never null, owned by the plugin for as long as it is loaded.
+ *
+ * Type codes: 1 bool, 2 int8, 3 uint8, 4 int16, 5 uint16, 6 int32, 7 uint32,
+ * 8 int64, 9 uint64, 10 float, 11 double, 12 string, 13 object (a dynamic
+ * value), 14 blob, 15 vector, 16 enum, 17 struct, 18 callback, 19 map (text
+ * keys); 0 for anything else. The type name beside a code names the
+ * registered enum or struct type for codes 15, 16, 17 and 19 (the element's
+ * for 15 and 19), and is empty otherwise. */
+enum {
+    PLUGIN_LOCATION_ANYWHERE = 0,
+    PLUGIN_LOCATION_QUERY = 1,
+    PLUGIN_LOCATION_PATH = 2,
+    PLUGIN_LOCATION_HOST_ARGUMENT = 3,
+    PLUGIN_LOCATION_HEADER = 4,
+    PLUGIN_LOCATION_BODY = 5
+};
+
+#pragma pack(push, 1)
+typedef struct PluginEventRecord PluginEventRecord;
+struct PluginEventRecord {
+    const PluginEventRecord* next;
+    const char* name;
+    const char* nameSpace;
+    const char* typeName; /* the payload's type */
+    const char* description;
+    const char* const* tags;
+    uint32_t tagCount;
+};
+
+typedef struct PluginMemberRecord PluginMemberRecord;
+struct PluginMemberRecord {
+    const PluginMemberRecord* next;
+    const char* name;
+    const char* description;
+    uint32_t offset; /* in the native structure */
+    uint32_t typeCode;
+    uint32_t elementTypeCode; /* vector and map; 0 otherwise */
+    const char* typeName;
+    uint8_t custom; /* 1: converted by the member's own converter */
+};
+
+typedef struct PluginEnumeratorRecord PluginEnumeratorRecord;
+struct PluginEnumeratorRecord {
+    const PluginEnumeratorRecord* next;
+    const char* name;
+    const char* description;
+    int32_t value;
+};
+
+/* A type with members is a structure; one without, an enumeration. */
+typedef struct PluginTypeRecord PluginTypeRecord;
+struct PluginTypeRecord {
+    const PluginTypeRecord* next;
+    const char* name;
+    const char* nameSpace;
+    uint32_t size; /* native size in bytes */
+    const char* description;
+    const char* const* tags;
+    uint32_t tagCount;
+    const PluginMemberRecord* members;         /* structures; null for an enumeration */
+    const PluginEnumeratorRecord* enumerators; /* enumerations, by name; null for a structure */
+    uint32_t count;                            /* of members or of enumerators */
+};
+
+typedef struct PluginArgumentRecord PluginArgumentRecord;
+struct PluginArgumentRecord {
+    const PluginArgumentRecord* next;
+    const char* name;
+    const char* description;
+    uint32_t typeCode;
+    uint32_t elementTypeCode;
+    const char* typeName;
+    uint8_t optional;
+};
+
+/* Where one parameter's argument may come from: PLUGIN_LOCATION_*. */
+typedef struct PluginParameterLocation PluginParameterLocation;
+struct PluginParameterLocation {
+    const PluginParameterLocation* next;
+    uint32_t location;
+};
+
+/* A list of texts the host interprets; the plugin only hands it on. */
+typedef struct PluginTextListRecord PluginTextListRecord;
+struct PluginTextListRecord {
+    const PluginTextListRecord* next;
+    const char* const* texts;
+    uint32_t count;
+};
+#pragma pack(pop)
+
+/* How the host calls one exposed function: the request record carries the
+ * function record's handlerContext; the plugin fills the response and sets its
+ * release function. */
+typedef void(NORV_CALL* PluginRequestHandler)(HostResponseRecord* response, const HostRequestRecord* request);
+
+#pragma pack(push, 1)
+struct PluginFunctionRecord {
+    const PluginFunctionRecord* next;
+    uint32_t zero;
+    const void* handlerContext; /* handed back in every request for this function */
+    const char* name;
+    const char* nameSpace;
+    const PluginArgumentRecord* arguments; /* in parameter order */
+    uint32_t argumentCount;
+    uint32_t returnTypeCode;
+    uint32_t returnElementTypeCode;
+    const char* returnTypeName;
+    const char* description;
+    const char* help;
+    uint8_t threadSafe;
+    const char* asyncTypeName; /* an asynchronous function's result type; empty otherwise */
+    const char* const* tags;
+    uint32_t tagCount;
+    PluginRequestHandler handler;
+    const PluginParameterLocation* locations; /* one per parameter */
+    const char* urlTemplate;
+    uint32_t method; /* 1 to 8, 0 for every method */
+    uint8_t flag;    /* the host's to read */
+    const PluginTextListRecord* textLists;
+    uint32_t textListCount;
+    const char* methodName; /* method 8; empty otherwise */
+};
+#pragma pack(pop)
+
+/* ---- PluginApiTable: everything the plugin describes to the host ---------- */
 typedef struct PluginApiTable {
     const PluginFunctionRecord* functions;
     uint32_t functionCount;
@@ -341,6 +465,79 @@ NORV_CHECK_SIZE(PluginCallbacks, 12);
 NORV_CHECK_OFFSET(PluginCallbacks, init, 0);
 NORV_CHECK_OFFSET(PluginCallbacks, unload, 4);
 NORV_CHECK_OFFSET(PluginCallbacks, memoryStatistics, 8);
+NORV_CHECK_SIZE(PluginEventRecord, 28);
+NORV_CHECK_OFFSET(PluginEventRecord, next, 0);
+NORV_CHECK_OFFSET(PluginEventRecord, name, 4);
+NORV_CHECK_OFFSET(PluginEventRecord, nameSpace, 8);
+NORV_CHECK_OFFSET(PluginEventRecord, typeName, 12);
+NORV_CHECK_OFFSET(PluginEventRecord, description, 16);
+NORV_CHECK_OFFSET(PluginEventRecord, tags, 20);
+NORV_CHECK_OFFSET(PluginEventRecord, tagCount, 24);
+NORV_CHECK_SIZE(PluginMemberRecord, 29);
+NORV_CHECK_OFFSET(PluginMemberRecord, next, 0);
+NORV_CHECK_OFFSET(PluginMemberRecord, name, 4);
+NORV_CHECK_OFFSET(PluginMemberRecord, description, 8);
+NORV_CHECK_OFFSET(PluginMemberRecord, offset, 12);
+NORV_CHECK_OFFSET(PluginMemberRecord, typeCode, 16);
+NORV_CHECK_OFFSET(PluginMemberRecord, elementTypeCode, 20);
+NORV_CHECK_OFFSET(PluginMemberRecord, typeName, 24);
+NORV_CHECK_OFFSET(PluginMemberRecord, custom, 28);
+NORV_CHECK_SIZE(PluginEnumeratorRecord, 16);
+NORV_CHECK_OFFSET(PluginEnumeratorRecord, next, 0);
+NORV_CHECK_OFFSET(PluginEnumeratorRecord, name, 4);
+NORV_CHECK_OFFSET(PluginEnumeratorRecord, description, 8);
+NORV_CHECK_OFFSET(PluginEnumeratorRecord, value, 12);
+NORV_CHECK_SIZE(PluginTypeRecord, 40);
+NORV_CHECK_OFFSET(PluginTypeRecord, next, 0);
+NORV_CHECK_OFFSET(PluginTypeRecord, name, 4);
+NORV_CHECK_OFFSET(PluginTypeRecord, nameSpace, 8);
+NORV_CHECK_OFFSET(PluginTypeRecord, size, 12);
+NORV_CHECK_OFFSET(PluginTypeRecord, description, 16);
+NORV_CHECK_OFFSET(PluginTypeRecord, tags, 20);
+NORV_CHECK_OFFSET(PluginTypeRecord, tagCount, 24);
+NORV_CHECK_OFFSET(PluginTypeRecord, members, 28);
+NORV_CHECK_OFFSET(PluginTypeRecord, enumerators, 32);
+NORV_CHECK_OFFSET(PluginTypeRecord, count, 36);
+NORV_CHECK_SIZE(PluginArgumentRecord, 25);
+NORV_CHECK_OFFSET(PluginArgumentRecord, next, 0);
+NORV_CHECK_OFFSET(PluginArgumentRecord, name, 4);
+NORV_CHECK_OFFSET(PluginArgumentRecord, description, 8);
+NORV_CHECK_OFFSET(PluginArgumentRecord, typeCode, 12);
+NORV_CHECK_OFFSET(PluginArgumentRecord, elementTypeCode, 16);
+NORV_CHECK_OFFSET(PluginArgumentRecord, typeName, 20);
+NORV_CHECK_OFFSET(PluginArgumentRecord, optional, 24);
+NORV_CHECK_SIZE(PluginParameterLocation, 8);
+NORV_CHECK_OFFSET(PluginParameterLocation, next, 0);
+NORV_CHECK_OFFSET(PluginParameterLocation, location, 4);
+NORV_CHECK_SIZE(PluginTextListRecord, 12);
+NORV_CHECK_OFFSET(PluginTextListRecord, next, 0);
+NORV_CHECK_OFFSET(PluginTextListRecord, texts, 4);
+NORV_CHECK_OFFSET(PluginTextListRecord, count, 8);
+NORV_CHECK_SIZE(PluginFunctionRecord, 90);
+NORV_CHECK_OFFSET(PluginFunctionRecord, next, 0);
+NORV_CHECK_OFFSET(PluginFunctionRecord, zero, 4);
+NORV_CHECK_OFFSET(PluginFunctionRecord, handlerContext, 8);
+NORV_CHECK_OFFSET(PluginFunctionRecord, name, 12);
+NORV_CHECK_OFFSET(PluginFunctionRecord, nameSpace, 16);
+NORV_CHECK_OFFSET(PluginFunctionRecord, arguments, 20);
+NORV_CHECK_OFFSET(PluginFunctionRecord, argumentCount, 24);
+NORV_CHECK_OFFSET(PluginFunctionRecord, returnTypeCode, 28);
+NORV_CHECK_OFFSET(PluginFunctionRecord, returnElementTypeCode, 32);
+NORV_CHECK_OFFSET(PluginFunctionRecord, returnTypeName, 36);
+NORV_CHECK_OFFSET(PluginFunctionRecord, description, 40);
+NORV_CHECK_OFFSET(PluginFunctionRecord, help, 44);
+NORV_CHECK_OFFSET(PluginFunctionRecord, threadSafe, 48);
+NORV_CHECK_OFFSET(PluginFunctionRecord, asyncTypeName, 49);
+NORV_CHECK_OFFSET(PluginFunctionRecord, tags, 53);
+NORV_CHECK_OFFSET(PluginFunctionRecord, tagCount, 57);
+NORV_CHECK_OFFSET(PluginFunctionRecord, handler, 61);
+NORV_CHECK_OFFSET(PluginFunctionRecord, locations, 65);
+NORV_CHECK_OFFSET(PluginFunctionRecord, urlTemplate, 69);
+NORV_CHECK_OFFSET(PluginFunctionRecord, method, 73);
+NORV_CHECK_OFFSET(PluginFunctionRecord, flag, 77);
+NORV_CHECK_OFFSET(PluginFunctionRecord, textLists, 78);
+NORV_CHECK_OFFSET(PluginFunctionRecord, textListCount, 82);
+NORV_CHECK_OFFSET(PluginFunctionRecord, methodName, 86);
 NORV_CHECK_SIZE(PluginApiTable, 24);
 NORV_CHECK_OFFSET(PluginApiTable, functions, 0);
 NORV_CHECK_OFFSET(PluginApiTable, functionCount, 4);

@@ -113,9 +113,7 @@ void HostPlugin::Handshake(PluginLoadRecord& record, const char* shortName) {
     Client::RegisterHostTypes(*dispatcher_);
     registry_ = dispatcher_.get();
     RegisterBindings();
-    // Seam (API table): have the dispatcher build the table of everything
-    // registered; until then the table is six zero words.
-    apiTable_ = PluginApiTable{};
+    apiTable_ = apiRecords_.Build(*dispatcher_, this);
 
     record.major = plugin.major;
     record.minor = plugin.minor;

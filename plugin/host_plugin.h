@@ -5,6 +5,7 @@
 
 #include "binding/binding_registry.h"
 #include "diagnostics/log_target.h"
+#include "plugin/api_table.h"
 #include "plugin/plugin_api_version.h"
 #include "plugin/plugin_core.h"
 #include "plugin/plugin_names.h"
@@ -93,6 +94,8 @@ private:
     std::uint32_t openWaits_ = 0;
     PluginCallbacks callbacks_;
     PluginApiTable apiTable_{};
+    // Owns the records and texts apiTable_ points at.
+    ApiTableRecords apiRecords_;
 };
 
 }  // namespace Norv

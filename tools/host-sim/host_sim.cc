@@ -1,5 +1,6 @@
 // The project's main program: a host that loads the plugin and shows what
 // crosses the boundary. See --help.
+#include "tools/host-sim/api_view.h"
 #include "tools/host-sim/host_simulator.h"
 
 #include <charconv>
@@ -32,11 +33,21 @@ constexpr const char* kUsage =
     "                           (default 18.0.0; another major number makes the\n"
     "                           plugin stop the process, as it is designed to)\n"
     "  --host-handle N          the host handle handed to init (default 42)\n"
+    "  --api                    list the plugin's API table (functions, types,\n"
+    "                           events) and check each chain against its count\n"
+    "  --call METHOD PATH [name=value ...] [--body FILE --content-type T]\n"
+    "                           call the function that takes METHOD PATH through\n"
+    "                           the handler and context of its record, with the\n"
+    "                           named arguments as text, and print the response\n"
+    "  --describe [full|epytext] call the plugin's Help function the same way\n"
+    "                           and print its help, item by item\n"
+    "                           (these three come last, after the module)\n"
     "  --help                   this text\n"
     "\n"
     "Exit status: 0 when all went well, 1 when the plugin could not be loaded,\n"
     "2 when its init failed, 3 when the host's check or a step's expected\n"
-    "requests failed, 4 for a scenario file that cannot be read.\n";
+    "requests failed, 4 for a scenario file that cannot be read, 5 when no\n"
+    "function takes the call.\n";
 
 bool ParseNumber(std::string_view text, std::uint32_t& value) {
     auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
@@ -115,6 +126,8 @@ int main(int argc, char** argv) {
             if (!parsed) return Fail("not a valid value: ", value);
             continue;
         }
+        if (argument == "--api" || argument == "--call" || argument == "--describe")
+            return Norv::HostSim::RunApiCommand(options, argc - i, argv + i, stdout);
         if (argument.size() > 1 && argument[0] == '-') return Fail("unknown option ", argv[i]);
         if (!options.modulePath.empty()) return Fail("more than one module given: ", argv[i]);
         options.modulePath = argument;

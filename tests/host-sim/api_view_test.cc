@@ -1,0 +1,140 @@
+// The host's view of an API table: the listing of the shipping module's table
+// and of the demo module against golden files, with calls and help read
+// through the demo module's function records.
+#include "tools/host-sim/api_view.h"
+
+#include "platform/platform.h"
+#include "tests/support/plugin_module.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <regex>
+#include <sstream>
+
+namespace Norv::HostSim {
+namespace {
+
+// Runs `play` with a temporary file as the output; returns what it wrote.
+template <class Play>
+std::string Output(int& exitCode, Play play) {
+    std::FILE* out = std::tmpfile();
+    EXPECT_NE(out, nullptr);
+    if (out == nullptr) return {};
+    exitCode = play(out);
+    std::rewind(out);
+    std::string text;
+    char buffer[4096];
+    for (std::size_t read; (read = std::fread(buffer, 1, sizeof buffer, out)) > 0;) text.append(buffer, read);
+    std::fclose(out);
+    return text;
+}
+
+std::string GoldenPath(const std::string& name) {
+    std::string path = std::string(NORV_HOST_SIM_GOLDEN_DIR) + "/golden/" + name;
+    return Platform::IsWindows() && path.front() == '/' ? "Z:" + path : path;
+}
+
+// Native sizes and offsets differ between targets; the rest is what the
+// plugin publishes.
+std::string Masked(const std::string& listing) {
+    return std::regex_replace(listing, std::regex("(\"?(size|offset)\"?:? ?)[0-9]+"), "$1N");
+}
+
+void ExpectGolden(const std::string& name, const std::string& text) {
+    const std::string golden = GoldenPath(name);
+    if (std::getenv("NORV_UPDATE_GOLDEN") != nullptr) {
+        std::ofstream(golden, std::ios::binary) << text;
+        GTEST_SKIP() << "wrote " << golden;
+    }
+    std::ifstream file(golden, std::ios::binary);
+    std::ostringstream expected;
+    expected << file.rdbuf();
+    EXPECT_EQ(text, expected.str()) << "differs from " << golden
+                                    << "; run the test with NORV_UPDATE_GOLDEN=1 to accept it";
+}
+
+TEST(ApiViewModule, ListsTheShippingTableWithItsCounts) {
+    int exitCode = -1;
+    const std::string listing = Output(exitCode, [](std::FILE* out) { return ListApi(Options{}, out); });
+    EXPECT_EQ(exitCode, kExitOk);
+    EXPECT_EQ(listing.rfind("[api] 0 functions, 22 types, 6 events\n", 0), 0u) << listing;
+    EXPECT_NE(listing.find("[api check] every chain ends where its count says"), std::string::npos);
+    ExpectGolden("api_shipping.txt", Masked(listing));
+}
+
+// The demo module the build puts beside the test.
+Options Demo() {
+    Options options;
+    const std::string shipping = Testing::PluginModulePathBesideExecutable();
+    const std::string name = Testing::PluginModuleFileName();
+    options.modulePath =
+        shipping.substr(0, shipping.size() - name.size()) + "hxp-be-norv-demo" + name.substr(name.find_last_of('.'));
+    return options;
+}
+
+TEST(ApiViewDemo, ListsAndCallsTheDemoFunctions) {
+    struct Case {
+        const char* method;
+        const char* path;
+        std::vector<std::pair<std::string, std::string>> arguments;
+        const char* body;
+        const char* contentType;
+    };
+    const Case cases[] = {
+        {"GET", "/demo/v1/add/40?b=2", {}, "", ""},
+        {"GET", "/demo/v1/add/40", {{"b", "2"}}, "", ""},
+        {"GET", "/demo/v1/add/forty?b=2", {}, "", ""},
+        {"GET", "/demo/v1/add/40?c=2", {}, "", ""},
+        {"POST", "/demo/v1/mirror", {}, "{\"x\": 1, \"y\": 2}", "application/json"},
+        {"POST", "/demo/v1/mirror", {}, "x: 3\ny: 4\n", "application/x-yaml"},
+        {"GET", "/demo/v1/greet/Ada", {}, "", ""},
+        {"PUT", "/demo/v1/mirror", {}, "", ""},
+    };
+    int exitCode = -1;
+    std::string transcript = Output(exitCode, [](std::FILE* out) { return ListApi(Demo(), out); });
+    EXPECT_EQ(exitCode, kExitOk);
+    for (const Case& row : cases) {
+        ApiCall call{row.method, row.path, row.arguments, row.body, row.contentType};
+        transcript += Output(exitCode, [&](std::FILE* out) { return CallFunction(Demo(), call, out); });
+        EXPECT_EQ(exitCode, std::string(row.method) == "PUT" ? kExitNoFunction : kExitOk) << row.path;
+    }
+    ExpectGolden("api_demo.txt", Masked(transcript));
+}
+
+TEST(ApiViewDemo, DescribesTheDemoThroughItsHelpFunction) {
+    std::string transcript;
+    for (const char* format : {"full", "epytext"}) {
+        int exitCode = -1;
+        transcript += Output(exitCode, [&](std::FILE* out) { return DescribeApi(Demo(), format, out); });
+        EXPECT_EQ(exitCode, kExitOk) << format;
+    }
+    EXPECT_NE(transcript.find("-- Mirror\n"), std::string::npos) << transcript;
+    ExpectGolden("api_describe_demo.txt", Masked(transcript));
+}
+
+TEST(ApiViewTable, ReportsChainsThatDisagreeWithTheirCounts) {
+    PluginEventRecord events[3] = {};
+    events[0].name = events[1].name = events[2].name = "OnSomething";
+    events[0].next = &events[1];
+    PluginApiTable table{};
+    table.events = events;
+    table.eventCount = 3;
+    int ok = -1;
+    std::string listing = Output(ok, [&](std::FILE* out) { return PrintApiTable(out, table) ? 1 : 0; });
+    EXPECT_EQ(ok, 0);
+    EXPECT_NE(listing.find("  ! the event chain has 2 records, its count says 3\n"), std::string::npos) << listing;
+
+    // A loop is followed no further than one record past the count.
+    events[1].next = &events[0];
+    table.eventCount = 2;
+    listing = Output(ok, [&](std::FILE* out) { return PrintApiTable(out, table) ? 1 : 0; });
+    EXPECT_EQ(ok, 0);
+    EXPECT_NE(listing.find("  ! the event chain has more than 2 records, its count says 2\n"), std::string::npos)
+        << listing;
+}
+
+}  // namespace
+}  // namespace Norv::HostSim
