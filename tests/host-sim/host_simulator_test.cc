@@ -333,24 +333,43 @@ std::string ReadFile(const std::string& path) {
     return text.str();
 }
 
-TEST(HostSimulatorModule, DefaultScenarioMatchesTheGoldenTranscript) {
-    Session session = Play(Options{}, DefaultScenario());
-    std::string transcript = Masked(session.transcript);
-    std::string golden = GoldenPath("default_scenario.txt");
+// Compares a transcript with its golden file; NORV_UPDATE_GOLDEN=1 rewrites it.
+void ExpectGolden(const char* name, const std::string& transcript) {
+    std::string golden = GoldenPath(name);
     if (std::getenv("NORV_UPDATE_GOLDEN") != nullptr) {
         std::ofstream(golden, std::ios::binary) << transcript;
         GTEST_SKIP() << "wrote " << golden;
     }
-    EXPECT_EQ(session.exitCode, kExitOk);
     std::string expected = ReadFile(golden);
     if (transcript != expected) {
         std::string actual = Testing::PluginModulePathBesideExecutable();
-        actual = actual.substr(0, actual.find_last_of("/\\") + 1) + "default_scenario.actual.txt";
+        actual = actual.substr(0, actual.find_last_of("/\\") + 1) + name + ".actual";
         std::ofstream(actual, std::ios::binary) << transcript;
-        ADD_FAILURE() << "The default scenario's transcript differs from the golden file.\n  diff -u " << golden << " "
-                      << actual << "\nRun the test with NORV_UPDATE_GOLDEN=1 to accept it. The transcript:\n"
+        ADD_FAILURE() << "The transcript differs from the golden file.\n  diff -u " << golden << " " << actual
+                      << "\nRun the test with NORV_UPDATE_GOLDEN=1 to accept it. The transcript:\n"
                       << transcript;
     }
+}
+
+TEST(HostSimulatorModule, DefaultScenarioMatchesTheGoldenTranscript) {
+    Session session = Play(Options{}, DefaultScenario());
+    EXPECT_EQ(session.exitCode, kExitOk);
+    ExpectGolden("default_scenario.txt", Masked(session.transcript));
+}
+
+TEST(HostSimulatorModule, ServiceProxyScenarioOnTheDemoPluginMatchesTheGoldenTranscript) {
+    std::string scenarioPath = std::string(NORV_HOST_SIM_SCENARIO_DIR) + "/service_proxy.yaml";
+    if (Platform::IsWindows() && scenarioPath.front() == '/') scenarioPath = "Z:" + scenarioPath;
+    ScenarioReadResult read = ReadScenarioFile(scenarioPath);
+    ASSERT_TRUE(read.ok) << read.error;
+    std::string shipping = Testing::PluginModulePathBesideExecutable();
+    std::string name = Testing::PluginModuleFileName();
+    Options options;
+    options.modulePath =
+        shipping.substr(0, shipping.size() - name.size()) + "hxp-be-norv-demo" + name.substr(name.find_last_of('.'));
+    Session session = Play(options, read.scenario);
+    EXPECT_EQ(session.exitCode, kExitOk);
+    ExpectGolden("service_proxy_demo.txt", Masked(session.transcript));
 }
 
 TEST(HostSimulatorModule, SoakLeavesThePluginBalanced) {

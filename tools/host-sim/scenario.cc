@@ -26,6 +26,8 @@ constexpr const char* kUnknownMethod =
     "%1: key 'method': unknown method '%2' (DELETE, GET, HEAD, OPTIONS, PATCH, POST or PUT)";
 constexpr const char* kUnknownEventType = "%1: key 'eventType': unknown event type '%2' (Create, Update or Delete)";
 constexpr const char* kEventWithoutName = "%1: give the event's 'path' or its 'name'";
+constexpr const char* kPayloadWithResourceKeys =
+    "%1: key 'payload' is the whole payload; leave out 'uri', 'eventType' and 'data'";
 constexpr const char* kCannotOpen = "cannot read the scenario file %1";
 constexpr const char* kInFile = "%1: %2";
 constexpr const char* kNulInJson = "Error: NUL character in the text at offset %1.";
@@ -146,11 +148,21 @@ private:
     }
 
     bool Event(const BindingProperty& value, const std::string& where, ScenarioEvent& event) {
-        if (!Keys(value, where, {"path", "name", "uri", "eventType", "data"})) return false;
+        if (!Keys(value, where, {"path", "name", "uri", "eventType", "data", "payload"})) return false;
         std::string path, uri;
         if (!Text(value, where, "path", path) || !Text(value, where, "name", event.eventName)) return false;
         if (path.empty() && event.eventName.empty()) return Fail(Format(kEventWithoutName, where));
         if (event.eventName.empty()) event.eventName = ResourceEventName(path);
+        // Events other than resource events (the service proxy's) carry a
+        // payload of their own.
+        const BindingProperty& own = value.get("payload");
+        if (!own.isEmpty()) {
+            if (!value.get("uri").isEmpty() || !value.get("eventType").isEmpty() || !value.get("data").isEmpty()) {
+                return Fail(Format(kPayloadWithResourceKeys, where));
+            }
+            event.payload = own;
+            return true;
+        }
         uri = path;
         if (!Text(value, where, "uri", uri)) return false;
 
