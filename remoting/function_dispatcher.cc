@@ -8,6 +8,7 @@
 #include <utility>
 
 #include "binding/binding_limits.h"
+#include "binding/help/api_help.h"
 #include "binding/help/builtin_types.h"
 #include "binding/host_value.h"
 #include "diagnostics/format.h"
@@ -293,6 +294,14 @@ void CallFunction(HostResponseRecord& response, const HostRequestRecord& record,
     }
     FillResponse(response, result, function.registry);
 }
+
+}  // namespace
+
+BindingResult BuildBuiltinHelp(const BindingRegistry& registry) {
+    return BuildApiHelp(registry, BindingHelpFormat::Full);
+}
+
+namespace {
 
 void CallBuiltin(HostResponseRecord& response, const BuiltinHelp& builtins, const BindingFunctionDescriptor& function) {
     if (function.name != "Help" || builtins.registry == nullptr || builtins.build == nullptr) {

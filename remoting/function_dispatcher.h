@@ -134,6 +134,15 @@ struct BuiltinHelp {
     BindingResult (*build)(const BindingRegistry& registry) = nullptr;
 };
 
+// The builtin "Help"'s answer: every function, type and event of `registry`
+// in the full help format.
+BindingResult BuildBuiltinHelp(const BindingRegistry& registry);
+
+// The builtins that describe `registry`.
+inline BuiltinHelp RegistryBuiltins(const BindingRegistry& registry) {
+    return {&registry, &BuildBuiltinHelp};
+}
+
 // Routes `request` through `table` and calls the function it reaches, filling
 // `response` (released first). With `builtins`, a function tagged "$builtin"
 // is answered by the builtin call instead; without, it is called like any

@@ -387,6 +387,20 @@ TEST(FunctionDispatcher, AnswersBuiltinsOnlyWhenGivenTheBuiltinRegistry) {
     EXPECT_EQ(function.call(function.record("/help"), &help), "0 ");
 }
 
+TEST(FunctionDispatcher, TheBuiltinHelpDescribesTheWholeRegistryInTheFullFormat) {
+    const FunctionDispatcher dispatcher;
+    const BuiltinHelp builtins = RegistryBuiltins(dispatcher);
+    Function function("/help", {});
+    function.descriptor().name = "Help";
+    function.descriptor().tags = {"$builtin"};
+    const std::string answer = function.call(function.record("/help"), &builtins);
+    EXPECT_EQ(answer.rfind("0 {events=[{", 0), 0u) << answer;
+    for (const char* described : {"name='OnCallback'", "name='BindingAsyncState'", "functions=[]"}) {
+        EXPECT_NE(answer.find(described), std::string::npos) << described << " in " << answer;
+    }
+    EXPECT_EQ(function.invoker().calls, 0);
+}
+
 TEST(FunctionDispatcher, TurnsAThrowingFunctionIntoAnErrorAndReleasesEverything) {
     Function function("/t", {{"a", BindingTypeKind::String}});
     const std::int64_t before = OutstandingBlocks();
