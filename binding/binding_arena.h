@@ -159,7 +159,10 @@ private:
     SizeClass classes_[kSizeClassCount];
     HeapLink* heapBlocks_ = nullptr;
     // A small tree's pages lie in a window or two.
-    SmallStack<HeldWindow, 2> heldWindows_;
+    // Four inline: the pool's chunks are not window-aligned, so even a small
+    // tree's few pages can lie in up to four windows, and a spill would make
+    // its heap allocations depend on where the system placed the chunks.
+    SmallStack<HeldWindow, 4> heldWindows_;
     std::size_t blobCount_ = 0;
     Bucket* buckets_;
     std::size_t bucketCount_ = kInitialBuckets;
