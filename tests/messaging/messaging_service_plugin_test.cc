@@ -2,30 +2,32 @@
 
 #include "plugin/plugin_entry.h"
 #include "tests/support/fake_host.h"
-#include "tests/support/host_answers.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
 namespace Norv {
 namespace {
 
+using Testing::AnswerEntry;
 using Testing::FakeHost;
-using Testing::HostAnswer;
 using Testing::HostCall;
 
 constexpr const char* kSessionEvent = "OnJsonApiEvent_vek-login_v1_session";
 const std::string kProbe = "GET /ulm-auth/v1/authorization/access-token";
 const std::string kDisconnect = "DELETE /norv-messaging-service/v1/connect";
 std::string ConnectWith(const std::string& token) {
-    return "POST /norv-messaging-service/v1/connect " + token;
+    return "POST /norv-messaging-service/v1/connect (\"" + token + "\")";
 }
 
-const HostAnswer kNoAccessToken = HostAnswer::Error(404, "No access token");
+AnswerEntry Probe(std::int32_t status, std::optional<std::string> error = std::nullopt) {
+    return Testing::Answer(kMethodGet, kAccessTokenPath, status, std::move(error));
+}
+const AnswerEntry kNoAccessToken = Probe(404, "No access token");
 
 BindingProperty Session(const char* state, const char* token) {
     BindingProperty data;
@@ -38,48 +40,30 @@ BindingProperty Session(const char* state, const char* token) {
 // answers by method and path (unanswered requests fail with 404 and a text).
 class Driver {
 public:
-    Driver() : releasesBefore_(Testing::HostResponseReleases()) {}
+    Driver() { host_.AnswerRequests(); }
     Driver(const Driver&) = delete;
     Driver& operator=(const Driver&) = delete;
 
-    void Start(const HostAnswer& session = HostAnswer::Error(404, "No session")) {
-        answers_["GET /vek-login/v1/session"] = session;
-        host_.SetRequestHandler([this](HostResponseRecord* response, const HostRequestRecord* request) {
-            std::string described = Testing::DescribeRequest(*request);
-            requests_.push_back(described);
-            ++answered_;
-            auto found = answers_.find(described.substr(0, described.find(' ', described.find(' ') + 1)));
-            Testing::FillHostResponse(*response,
-                                      found == answers_.end() ? HostAnswer::Error(404, "Unknown") : found->second);
-            return 0u;
-        });
+    void Start() {
         PluginLoadRecord record{};
         record.major = 18;
         object_ = LoadPlugin(&record, &CreateModulePlugin, kModulePluginShortName);
         ASSERT_NE(object_, nullptr);
         callbacks_ = *record.callbacks;
         ASSERT_TRUE(callbacks_.init(object_, host_.Interface()));
-        for (const HostCall& call : host_.CallsTo(3)) {
-            if (call.text == kSessionEvent) subscription_ = call;
-        }
-        ASSERT_NE(subscription_.callback, nullptr);
     }
     ~Driver() {
         if (object_ != nullptr) callbacks_.unload(object_);
         // Every response the host gave was released exactly once.
-        EXPECT_EQ(Testing::HostResponseReleases() - releasesBefore_, answered_);
+        EXPECT_EQ(host_.Ledger().releases, host_.Ledger().answers);
+        EXPECT_EQ(host_.Ledger().repeatedReleases, 0u);
     }
     MessagingServicePlugin& Plugin() {
         return *static_cast<MessagingServicePlugin*>(static_cast<HostPlugin*>(object_));
     }
 
     void Deliver(const char* type, const BindingProperty& data) {
-        Testing::DeliverHostEvent(subscription_.callback, subscription_.context, kSessionEvent,
-                                  Testing::ResourceEventPayload("/vek-login/v1/session", type, data));
-    }
-    void Forget() {
-        requests_.clear();
-        host_.ClearCalls();
+        EXPECT_EQ(host_.DeliverEvent(kSessionEvent, Testing::ResourceEventPayload(kLoginSessionPath, type, data)), 1u);
     }
     std::vector<std::string> HostLog() const {
         std::vector<std::string> lines;
@@ -90,11 +74,6 @@ public:
     FakeHost host_;
     void* object_ = nullptr;
     PluginCallbacks callbacks_{};
-    HostCall subscription_;
-    std::map<std::string, HostAnswer> answers_;
-    std::vector<std::string> requests_;
-    std::uint64_t releasesBefore_ = 0;
-    std::uint64_t answered_ = 0;
 };
 
 class LoginWatcher : public ::testing::Test, public Driver {};
@@ -170,31 +149,32 @@ TEST(LoginWatcherTable, ReactsToEachSessionEventAsTheTableSays) {
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
         Driver driver;
+        driver.host_.SetAnswer(kNoAccessToken);
         driver.Start();
-        driver.answers_[kProbe] = kNoAccessToken;
         if (*row.storedBefore != '\0') driver.Deliver("Update", Session("SUCCEEDED", row.storedBefore));
         ASSERT_EQ(driver.Plugin().LoginToken(), row.storedBefore);
-        driver.Forget();
-        driver.answers_[kProbe] = row.probeSucceeds ? HostAnswer::Ok() : kNoAccessToken;
+        driver.host_.ClearCalls();
+        driver.host_.SetAnswer(row.probeSucceeds ? Probe(200) : kNoAccessToken);
         driver.Deliver(row.type, Session(row.state, row.token));
-        EXPECT_EQ(driver.requests_, row.requests);
+        EXPECT_EQ(driver.host_.Requests(), row.requests);
         EXPECT_EQ(driver.HostLog(), row.log);
         EXPECT_EQ(driver.Plugin().LoginToken(), row.storedAfter);
     }
 }
 
 TEST_F(LoginWatcher, ASucceededSessionAtStartConnectsAtOnce) {
-    answers_[kProbe] = kNoAccessToken;
-    Start(HostAnswer::Ok(Session("SUCCEEDED", "t0")));
-    EXPECT_EQ(requests_, (std::vector<std::string>{"GET /vek-login/v1/session", kProbe, ConnectWith("t0")}));
+    host_.SetAnswer(kNoAccessToken);
+    host_.SetAnswer(Testing::Answer(kMethodGet, kLoginSessionPath, 200, {}, Session("SUCCEEDED", "t0")));
+    Start();
+    EXPECT_EQ(host_.Requests(), (std::vector<std::string>{"GET /vek-login/v1/session", kProbe, ConnectWith("t0")}));
     EXPECT_EQ(Plugin().LoginToken(), "t0");
 }
 
 TEST_F(LoginWatcher, AProbeAnsweredWith404AndNoTextMeansThereIsAnAccessToken) {
     Start();
-    answers_[kProbe] = HostAnswer::Status(404);
+    host_.SetAnswer(Probe(404));
     Deliver("Update", Session("SUCCEEDED", "t1"));
-    EXPECT_EQ(requests_.back(), kProbe);
+    EXPECT_EQ(host_.Requests().back(), kProbe);
     EXPECT_EQ(Plugin().LoginToken(), "");
 }
 
@@ -203,18 +183,23 @@ TEST_F(LoginWatcher, ADeleteDuringTheProbesWaitIsNotUndoneByTheOlderUpdate) {
     // The probe's answer streams in two parts, so the plugin yields to the
     // host between them; the host delivers the logout right then. The stream
     // does not parse, so the probe fails as when there is no access token.
-    answers_[kProbe] = HostAnswer::Streamed({"{", ""});
+    AnswerEntry streamed = Probe(200);
+    streamed.streamChunk = 1;
+    streamed.streamText = "{x";
+    host_.SetAnswer(streamed);
     bool delivered = false;
-    host_.SetObserver([&](const HostCall& call) {
-        if (call.slot != 6 || delivered) return;
+    host_.SetYieldHook([&] {
+        if (delivered) return;
         delivered = true;
-        answers_[kProbe] = kNoAccessToken;
+        host_.SetAnswer(kNoAccessToken);
         Deliver("Delete", {});
     });
     Deliver("Update", Session("SUCCEEDED", "old"));
     EXPECT_TRUE(delivered);
     EXPECT_EQ(Plugin().LoginToken(), "");
-    EXPECT_EQ(std::count(requests_.begin(), requests_.end(), ConnectWith("old")), 0);
+    const std::vector<std::string> requests = host_.Requests();
+    EXPECT_EQ(std::count(requests.begin(), requests.end(), ConnectWith("old")), 0);
+    EXPECT_EQ(std::count(requests.begin(), requests.end(), kDisconnect), 1);
 }
 
 TEST_F(LoginWatcher, UnloadUnsubscribesTheSession) {

@@ -4,7 +4,6 @@
 #include "plugin/host_plugin.h"
 #include "plugin/host_types.h"
 #include "tests/support/fake_host.h"
-#include "tests/support/host_answers.h"
 
 #include <gtest/gtest.h>
 
@@ -42,7 +41,8 @@ public:
 };
 
 // A plugin after handshake and init against a fake host that answers every
-// request with an error, so no watcher gets a synthetic first event.
+// request it was not told about with an error, so no watcher gets a synthetic
+// first event.
 class PluginEvents : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -51,13 +51,7 @@ protected:
         plugin_ = new EventPlugin;
         plugin_->Handshake(record, "vek-norv-messaging-service");
         callbacks_ = plugin_->Callbacks();
-        host_.SetRequestHandler([this](HostResponseRecord* response, const HostRequestRecord* request) {
-            requests_.push_back(Testing::DescribeRequest(*request));
-            Testing::HostAnswer answer = next_;
-            next_ = Testing::HostAnswer::Error(404, "Not found");
-            Testing::FillHostResponse(*response, answer);
-            return 0u;
-        });
+        host_.AnswerRequests();
         ASSERT_TRUE(callbacks_.init(plugin_, host_.Interface()));
         host_.ClearCalls();
     }
@@ -65,17 +59,8 @@ protected:
         if (plugin_ != nullptr) callbacks_.unload(plugin_);
     }
 
-    // Delivers through the callback the plugin subscribed the name with.
     void Deliver(const char* name, const BindingProperty& payload) {
-        const HostCall* subscription = nullptr;
-        for (const HostCall& call : subscriptions_) {
-            if (call.text == name) subscription = &call;
-        }
-        ASSERT_NE(subscription, nullptr) << name;
-        Testing::DeliverHostEvent(subscription->callback, subscription->context, name, payload);
-    }
-    void RememberSubscriptions() {
-        for (const HostCall& call : host_.CallsTo(3)) subscriptions_.push_back(call);
+        ASSERT_EQ(host_.DeliverEvent(name, payload), 1u) << name;
     }
     void DeliverResource(const char* name, const std::string& uri, const char* type, const BindingProperty& data) {
         Deliver(name, Testing::ResourceEventPayload(uri, type, data));
@@ -89,9 +74,6 @@ protected:
     FakeHost host_;
     EventPlugin* plugin_ = nullptr;
     PluginCallbacks callbacks_{};
-    std::vector<HostCall> subscriptions_;
-    std::vector<std::string> requests_;
-    Testing::HostAnswer next_ = Testing::HostAnswer::Error(404, "Not found");
 };
 
 BindingProperty SessionData(const char* state, const char* token) {
@@ -143,7 +125,6 @@ TEST_F(PluginEvents, ResourceEventsReachTheExactWatcherAndEveryMatchingPattern) 
     watch("/vek-login/v1/session", "exact");
     watch("/vek-login/*/session", "pattern");
     watch("/vek-login/v1/*x", "never");
-    RememberSubscriptions();
     // Without the leading '/' the uri still finds the watchers of the path.
     BindingProperty data;
     data.member("state") = "IN_PROGRESS";
@@ -157,7 +138,6 @@ TEST_F(PluginEvents, ADeleteReachesATypedWatcherWithEmptyDataAndBadDataIsDropped
     std::vector<ResourceEvent<Session>> seen;
     plugin_->WatchResource<Session>("/vek-login/v1/session",
                                     [&](const ResourceEvent<Session>& event) { seen.push_back(event); });
-    RememberSubscriptions();
     DeliverResource(kSessionEvent, "/vek-login/v1/session", "Update", SessionData("SUCCEEDED", "t1"));
     DeliverResource(kSessionEvent, "/vek-login/v1/session", "Update", BindingProperty());  // "state" is required
     DeliverResource(kSessionEvent, "/vek-login/v1/session", "Delete", BindingProperty());
@@ -171,15 +151,16 @@ TEST_F(PluginEvents, PayloadsThatDoNotConvertAndUnknownNamesAreIgnored) {
     int calls = 0;
     plugin_->WatchResource<BindingProperty>("/vek-login/v1/session",
                                             [&](const ResourceEvent<BindingProperty>&) { ++calls; });
-    RememberSubscriptions();
     BindingProperty bad;
     bad.member("uri") = "/vek-login/v1/session";
     bad.member("eventType") = "Rename";
     Deliver(kSessionEvent, bad);
     Deliver(kSessionEvent, BindingProperty());
-    const HostCall& subscription = subscriptions_.front();
-    Testing::DeliverHostEvent(subscription.callback, subscription.context, "OnSomethingElse",
-                              Testing::ResourceEventPayload("/vek-login/v1/session", "Update", {}));
+    const Testing::HostSubscription& subscription = host_.Subscriptions().front();
+    HostEventRecord unknown{};
+    unknown.eventName = "OnSomethingElse";
+    unknown.context = subscription.context;
+    subscription.callback(&unknown);
     subscription.callback(nullptr);
     HostEventRecord noContext{};
     noContext.eventName = kSessionEvent;
@@ -198,7 +179,6 @@ TEST_F(PluginEvents, AHandlerMayUnwatchReplaceAndShutDownWhileItRuns) {
     });
     plugin_->WatchResource<BindingProperty>(
         "/a/*/c", [&](const ResourceEvent<BindingProperty>&) { seen.push_back("removed pattern"); });
-    RememberSubscriptions();
     DeliverResource("OnJsonApiEvent_a_b_c", "/a/b/c", "Update", {});
     EXPECT_EQ(seen, std::vector<std::string>{"exact"});
     DeliverResource("OnJsonApiEvent_a_b_c", "/a/b/c", "Update", {});
@@ -223,7 +203,6 @@ TEST_F(PluginEvents, AnUnloadInsideAHandlerDestroysThePluginOnlyWhenTheHandlerRe
         stillAlive = plugin_->Names().shortName == "vek-norv-messaging-service";
         plugin_->Subscribe("/x/y/z");
     });
-    RememberSubscriptions();
     DeliverResource("OnJsonApiEvent_a_b_c", "/a/b/c", "Update", {});
     plugin_ = nullptr;
     EXPECT_TRUE(stillAlive);
@@ -233,27 +212,26 @@ TEST_F(PluginEvents, AnUnloadInsideAHandlerDestroysThePluginOnlyWhenTheHandlerRe
 }
 
 TEST_F(PluginEvents, AnEmptyHandlerIsCaughtAndLogged) {
-    plugin_->AddEventHandler("OnServiceProxyUuidEvent",
+    plugin_->AddEventHandler("OnServiceProxyTestEvent",
                              std::function<void(const Client::PluginServiceProxyResponse&)>());
-    RememberSubscriptions();
     BindingProperty payload;
     payload.member("uuid") = "u";
-    Deliver("OnServiceProxyUuidEvent", payload);
+    Deliver("OnServiceProxyTestEvent", payload);
     ASSERT_EQ(HostLog().size(), 1u);
     EXPECT_EQ(HostLog()[0].rfind("2 Exception in event callback: ", 0), 0u) << HostLog()[0];
 }
 
 TEST_F(PluginEvents, WatchingAPathFetchesItAndDeliversASyntheticCreate) {
     std::vector<std::string> seen;
-    next_ = Testing::HostAnswer::Ok(SessionData("SUCCEEDED", "t0"));
+    host_.SetAnswer(Testing::Answer(kMethodGet, "/vek-login/v1/session", 200, {}, SessionData("SUCCEEDED", "t0")));
     plugin_->WatchResource<Session>("/vek-login/v1/session", [&](const ResourceEvent<Session>& event) {
         seen.push_back(event.uri + " " + std::to_string(static_cast<int>(event.eventType)) + " " + event.data.idToken);
     });
-    EXPECT_EQ(requests_, std::vector<std::string>{"GET /vek-login/v1/session"});
+    EXPECT_EQ(host_.Requests(), std::vector<std::string>{"GET /vek-login/v1/session"});
     EXPECT_EQ(seen, std::vector<std::string>{"/vek-login/v1/session 0 t0"});
     // A pattern is not fetched.
     plugin_->WatchResource<Session>("/vek-login/*", [&](const ResourceEvent<Session>&) {});
-    EXPECT_EQ(requests_.size(), 1u);
+    EXPECT_EQ(host_.Requests().size(), 1u);
 }
 
 TEST(HostTypes, RegisteringTwiceChangesNothing) {

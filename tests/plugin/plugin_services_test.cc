@@ -5,7 +5,6 @@
 #include "plugin/plugin_log_target.h"
 #include "plugin/telemetry_sender.h"
 #include "tests/support/fake_host.h"
-#include "tests/support/host_answers.h"
 
 #include <gtest/gtest.h>
 
@@ -28,11 +27,7 @@ protected:
         plugin_ = new HostPlugin;
         plugin_->Handshake(record, "vek-norv-messaging-service");
         callbacks_ = plugin_->Callbacks();
-        host_.SetRequestHandler([this](HostResponseRecord* response, const HostRequestRecord* request) {
-            requests_.push_back(Testing::DescribeRequest(*request));
-            Testing::FillHostResponse(*response, answer_);
-            return 0u;
-        });
+        host_.AnswerRequests();
         ASSERT_TRUE(callbacks_.init(plugin_, host_.Interface()));
     }
     void TearDown() override { callbacks_.unload(plugin_); }
@@ -40,8 +35,6 @@ protected:
     FakeHost host_;
     HostPlugin* plugin_ = nullptr;
     PluginCallbacks callbacks_{};
-    std::vector<std::string> requests_;
-    Testing::HostAnswer answer_ = Testing::HostAnswer::Ok();
 };
 
 TEST_F(PluginServices, TheUserAgentNamesTheHostsVersionAndThePlugin) {
@@ -82,17 +75,18 @@ TEST_F(PluginServices, TelemetryPostsToTheEventsPathWithTheNameEncoded) {
     };
     for (const auto& c : cases) EXPECT_EQ(TelemetryPath(c.name), c.path) << c.name;
 
+    host_.SetAnswer(Testing::Answer(kMethodPost, "/telemetry/v1/events/foo"));
+    host_.SetAnswer(Testing::Answer(kMethodPost, "/telemetry/v1/events/bar", 500, "down"));
     BindingProperty value;
     value.member("count") = 3;
     std::future<std::optional<RemotingError>> sent = plugin_->Telemetry()->SendTelemetry("foo", value);
     ASSERT_EQ(sent.wait_for(std::chrono::seconds(0)), std::future_status::ready);
     EXPECT_FALSE(sent.get().has_value());
-    answer_ = Testing::HostAnswer::Error(500, "down");
     std::optional<RemotingError> failed = plugin_->Telemetry()->SendTelemetry("bar", BindingProperty()).get();
     ASSERT_TRUE(failed.has_value());
     EXPECT_EQ(failed->code(), 500);
-    EXPECT_EQ(requests_,
-              (std::vector<std::string>{"POST /telemetry/v1/events/foo count=3", "POST /telemetry/v1/events/bar "}));
+    EXPECT_EQ(host_.Requests(), (std::vector<std::string>{"POST /telemetry/v1/events/foo (count: 3)",
+                                                          "POST /telemetry/v1/events/bar (empty)"}));
     // A failed telemetry call logs nothing.
     EXPECT_TRUE(host_.CallsTo(9).empty());
 }

@@ -732,6 +732,36 @@ std::size_t FakeHost::DeliverEvent(const std::string& eventName, const BindingPr
     return delivered;
 }
 
+std::vector<std::string> FakeHost::Requests() const {
+    std::vector<std::string> requests;
+    for (const HostCall& call : calls_) {
+        if (call.slot != 0 || call.path.empty()) continue;
+        std::string request = std::string(MethodText(call.method)) + " " + call.path;
+        if (!call.arguments.empty()) request += " " + call.arguments;
+        requests.push_back(std::move(request));
+    }
+    return requests;
+}
+
+AnswerEntry Answer(std::int32_t method, std::string path, std::int32_t status, std::optional<std::string> error,
+                   BindingProperty body) {
+    AnswerEntry answer;
+    answer.method = method;
+    answer.path = std::move(path);
+    answer.status = status;
+    answer.error = std::move(error);
+    answer.body = std::move(body);
+    return answer;
+}
+
+BindingProperty ResourceEventPayload(const std::string& uri, const char* eventType, const BindingProperty& data) {
+    BindingProperty payload;
+    payload.member("uri") = uri;
+    payload.member("eventType") = std::string(eventType);
+    payload.member("data") = data;
+    return payload;
+}
+
 std::uint32_t FakeHost::LiveResponses() const {
     std::uint32_t live = 0;
     for (const std::unique_ptr<AnswerBlock>& block : answerBlocks_) live += block->responseLive ? 1 : 0;

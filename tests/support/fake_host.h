@@ -76,6 +76,13 @@ struct AnswerEntry {
     std::optional<std::string> streamText;
 };
 
+// An answer with a status, and optionally an error text and a body.
+AnswerEntry Answer(std::int32_t method, std::string path, std::int32_t status = 200,
+                   std::optional<std::string> error = std::nullopt, BindingProperty body = {});
+
+// A PluginResourceEvent payload as the host sends it.
+BindingProperty ResourceEventPayload(const std::string& uri, const char* eventType, const BindingProperty& data);
+
 // The answer to a request nobody told the host about.
 inline constexpr std::int32_t kUnansweredStatus = 404;
 inline constexpr const char* kUnansweredError = "No such resource";
@@ -149,6 +156,8 @@ public:
 
     const std::vector<HostSubscription>& Subscriptions() const { return subscriptions_; }
     const HostLedger& Ledger() const { return ledger_; }
+    // The requests answered so far: "METHOD path" and the arguments, if any.
+    std::vector<std::string> Requests() const;
     // Responses and streams handed out and not released yet.
     std::uint32_t LiveResponses() const;
     std::uint32_t LiveStreams() const;
