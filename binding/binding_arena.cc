@@ -158,11 +158,8 @@ std::size_t BindingArena::findBucket(std::string_view text, std::uint32_t tag, s
     }
 }
 
-const InternedString* BindingArena::intern(const HashedName& name) {
-    const std::string_view text = name.text();
-    if (text.empty()) return &InternedString::Empty();
+const InternedString* BindingArena::internTagged(std::string_view text, std::uint32_t tag) {
     if (text.size() > UINT32_MAX) throw std::length_error("string too long");
-    const std::uint32_t tag = TagOf(KeyedTextHash(text));
     const std::uint64_t prefix = TextPrefix(text);
     std::size_t bucket = findBucket(text, tag, prefix);
     if (buckets_[bucket].tag != 0) {
@@ -176,7 +173,7 @@ const InternedString* BindingArena::intern(const HashedName& name) {
     }
     const std::size_t size = InternedString::AllocationSize(text.size());
     void* block = size <= kMaxSlotSize ? allocateSlot(size) : allocateHeapBlock(size);
-    auto* entry = new (block) InternedString(name.hash(), static_cast<std::uint32_t>(text.size()));
+    auto* entry = new (block) InternedString(tag, static_cast<std::uint32_t>(text.size()));
     std::memcpy(entry->textBuffer(), text.data(), text.size());
     std::memset(entry->textBuffer() + text.size(), 0, size - sizeof(InternedString) - text.size());
     entry->refCount_ = 1;
@@ -189,7 +186,7 @@ void BindingArena::release(const InternedString* entry) noexcept {
     if (entry == nullptr || entry == &InternedString::Empty()) return;
     auto* counted = const_cast<InternedString*>(entry);
     if (--counted->refCount_ != 0) return;
-    const std::uint32_t tag = TagOf(KeyedTextHash(counted->text()));
+    const std::uint32_t tag = counted->tag_;
     const std::size_t mask = bucketCount_ - 1;
     std::size_t bucket = tag & mask;
     while (buckets_[bucket].entry != counted) bucket = (bucket + 1) & mask;

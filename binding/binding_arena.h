@@ -11,6 +11,7 @@
 
 #include "binding/hashed_name.h"
 #include "binding/interned_string.h"
+#include "binding/keyed_text_hash.h"
 #include "binding/slot_page.h"
 #include "binding/small_stack.h"
 
@@ -85,9 +86,15 @@ public:
 
     // Finds or adds the entry for a text and takes one reference on it. The
     // empty text gives the shared empty entry, which is never counted.
-    const InternedString* intern(const HashedName& name);
-    const InternedString* intern(std::string_view text) { return intern(HashedName(text)); }
-    const InternedString* intern(const char* text) { return intern(HashedName(text)); }
+    const InternedString* intern(std::string_view text) {
+        return text.empty() ? &InternedString::Empty() : internTagged(text, TagOf(KeyedTextHash(text)));
+    }
+    // An entry of this or another arena: the keyed hash is the same in every arena.
+    const InternedString* intern(const InternedString& entry) {
+        return entry.size() == 0 ? &InternedString::Empty() : internTagged(entry.text(), entry.tag_);
+    }
+    const InternedString* intern(const HashedName& name) { return intern(name.text()); }
+    const InternedString* intern(const char* text) { return intern(text == nullptr ? std::string_view() : text); }
     // Drops one reference; the last one erases and frees the entry.
     void release(const InternedString* entry) noexcept;
 
@@ -123,6 +130,7 @@ private:
     // Enough for the names and texts of a document of a few hundred bytes.
     static constexpr std::size_t kInitialBuckets = 32;
     static std::uint32_t TagOf(std::uint32_t hash) noexcept { return hash == 0 ? 1 : hash; }
+    const InternedString* internTagged(std::string_view text, std::uint32_t tag);
     std::size_t findBucket(std::string_view text, std::uint32_t tag, std::uint64_t prefix) const noexcept;
     void rehash(std::size_t bucketCount);
     void eraseBucket(std::size_t bucket) noexcept;

@@ -137,32 +137,32 @@ BindingProperty& BindingProperty::operator=(double value) {
     return *this;
 }
 
-void BindingProperty::assignText(const HashedName& text) {
+void BindingProperty::assignText(std::string_view text) {
     // Interned before the old payload goes, since the text may be that payload.
-    const InternedString* entry = text.text().empty() ? &InternedString::Empty() : ensureArena().intern(text);
+    const InternedString* entry = text.empty() ? &InternedString::Empty() : ensureArena().intern(text);
     releasePayload();
     payload_.string = entry;
     kind_ = BindingValueKind::String;
 }
 
 BindingProperty& BindingProperty::operator=(const char* text) {
-    assignText(HashedName(text));
+    assignText(text == nullptr ? std::string_view() : std::string_view(text));
     return *this;
 }
 
 BindingProperty& BindingProperty::operator=(std::string_view text) {
-    assignText(HashedName(text));
+    assignText(text);
     return *this;
 }
 
 BindingProperty& BindingProperty::operator=(const std::string& text) {
-    assignText(HashedName(std::string_view(text)));
+    assignText(text);
     return *this;
 }
 
 BindingProperty& BindingProperty::operator=(std::string&& text) {
     // The entry keeps its text beside its record, so the buffer is copied there.
-    assignText(HashedName(std::string_view(text)));
+    assignText(text);
     return *this;
 }
 
@@ -440,19 +440,19 @@ BindingProperty& BindingProperty::member(const char* name) {
 }
 
 BindingProperty& BindingProperty::member(std::string_view name) {
-    return insertMember(name, nullptr);
+    return insertMember(name);
 }
 
 BindingProperty& BindingProperty::member(const HashedName& name) {
-    return insertMember(name.text(), &name);
+    return insertMember(name.text());
 }
 
-BindingProperty& BindingProperty::insertMember(std::string_view name, const HashedName* hashed) {
+BindingProperty& BindingProperty::insertMember(std::string_view name) {
     makeStructure();
     detail::MemberMap& map = *payload_.structure;
     auto position = map.lower_bound(detail::MemberKey(name));
     if (position != map.end() && position->first->text() == name) return position->second;
-    const InternedString* key = arena_->intern(hashed != nullptr ? *hashed : HashedName(name));
+    const InternedString* key = arena_->intern(name);
     try {
         position = map.emplace_hint(position, std::piecewise_construct, std::forward_as_tuple(key),
                                     std::forward_as_tuple(InTree{arena_}));
@@ -536,8 +536,7 @@ void BindingProperty::copyPayloadInto(BindingProperty& target) const {
     switch (kind_) {
         case BindingValueKind::String: {
             const InternedString* entry = payload_.string;
-            target.payload_.string =
-                entry->size() == 0 ? entry : target.arena_->intern(HashedName(entry->text(), entry->hash()));
+            target.payload_.string = entry->size() == 0 ? entry : target.arena_->intern(*entry);
             target.kind_ = BindingValueKind::String;
             return;
         }
@@ -558,8 +557,7 @@ void BindingProperty::copyPayloadInto(BindingProperty& target) const {
             detail::MemberMap& map = *target.payload_.structure;
             for (const auto& [name, value] : *payload_.structure) {
                 // Source order is the target order, so each member goes at the end.
-                const InternedString* key =
-                    name->size() == 0 ? name : target.arena_->intern(HashedName(name->text(), name->hash()));
+                const InternedString* key = name->size() == 0 ? name : target.arena_->intern(*name);
                 detail::MemberMap::iterator position;
                 try {
                     position = map.emplace_hint(map.end(), std::piecewise_construct, std::forward_as_tuple(key),

@@ -213,7 +213,7 @@ private:
     void releasePayload() noexcept;
     // Frees the bytes of blobs; the arena is about to take everything else.
     void freeHeapParts() noexcept;
-    void assignText(const HashedName& text);
+    void assignText(std::string_view text);
     // Copies this payload into `target`, an Empty value that has the arena to use.
     void copyPayloadInto(BindingProperty& target) const;
     void takePayload(BindingProperty& source) noexcept;
@@ -221,7 +221,7 @@ private:
     bool needsStorage() const noexcept;
     template <class Bytes>
     void assignBlob(Bytes&& bytes);
-    BindingProperty& insertMember(std::string_view name, const HashedName* hashed);
+    BindingProperty& insertMember(std::string_view name);
     BindingProperty& appendUnchecked();
     void growTo(std::size_t capacity);
 

@@ -1,12 +1,10 @@
 #include "binding/interned_string.h"
 
-#include "binding/text_hash.h"
-
 namespace Norv {
 
 // The entry record followed by its text room, all NULs.
 struct EmptyInternedString {
-    InternedString entry{HashText(""), 0};
+    InternedString entry{0, 0};
     char room[8] = {};
 };
 

@@ -9,6 +9,8 @@
 #include <cstring>
 #include <string_view>
 
+#include "binding/text_hash.h"
+
 namespace Norv {
 
 // A text's first eight bytes as one number, zero-padded, so that comparing two
@@ -64,7 +66,9 @@ public:
     std::string_view text() const noexcept { return {c_str(), length_}; }
     const char* c_str() const noexcept { return reinterpret_cast<const char*>(this) + sizeof(InternedString); }
     std::size_t size() const noexcept { return length_; }
-    std::uint32_t hash() const noexcept { return hash_; }
+    // The text's FNV-1a hash, worked out when asked: the string table keys its
+    // entries by the keyed tag, so interning never pays for this serial hash.
+    std::uint32_t hash() const noexcept { return HashText(text()); }
     std::uint32_t refCount() const noexcept { return refCount_; }
 
     // Every entry has at least eight bytes of text room, so this reads no further than its own allocation.
@@ -87,10 +91,10 @@ private:
     friend class BindingArena;
     friend struct EmptyInternedString;
 
-    constexpr InternedString(std::uint32_t hash, std::uint32_t length) noexcept : hash_(hash), length_(length) {}
+    constexpr InternedString(std::uint32_t tag, std::uint32_t length) noexcept : tag_(tag), length_(length) {}
     char* textBuffer() noexcept { return reinterpret_cast<char*>(this) + sizeof(InternedString); }
 
-    std::uint32_t hash_;
+    std::uint32_t tag_;  // the string table's keyed tag, so releasing an entry does not hash it again
     std::uint32_t refCount_ = 0;
     std::uint32_t length_;
 };
