@@ -23,6 +23,9 @@ constexpr bool EveryClassFitsItsBuiltinPage() {
     return true;
 }
 static_assert(EveryClassFitsItsBuiltinPage(), "each size class needs a slot in its built-in page");
+static_assert(std::has_single_bit(BindingArena::kOwnPageSize) &&
+                  UsableSlotCount(BindingArena::kOwnPageSize, BindingArena::kMaxSlotSize) > 1,
+              "an own page is a power of two that holds slots of every class");
 
 }  // namespace
 
@@ -126,6 +129,8 @@ SlotPageHeader* BindingArena::addPage(SizeClass& sizeClass, std::size_t size) {
     if ((builtinFormatted_ & builtinBit) == 0) {
         page = FormatSlotPage(sizeClass.builtinPage, kBuiltinSlotPageSize, size);
         builtinFormatted_ |= builtinBit;
+    } else if (ownPagesTaken_ < kOwnPageCount) {
+        page = FormatSlotPage(ownPages_[ownPagesTaken_++], kOwnPageSize, size);
     } else {
         reserveWindow();
         void* taken = BindingPagePool::Instance().acquirePage();

@@ -44,12 +44,20 @@ public:
         size = RoundToSlotSize(size);
         SizeClass& sizeClass = sizeClassFor(size);
         const auto address = reinterpret_cast<std::uintptr_t>(slot);
-        const bool builtin = address - reinterpret_cast<std::uintptr_t>(sizeClass.builtinPage) < kBuiltinSlotPageSize;
-        auto* page = builtin ? reinterpret_cast<SlotPageHeader*>(sizeClass.builtinPage)
-                             : reinterpret_cast<SlotPageHeader*>(address & ~(std::uintptr_t{kSlotPageSize} - 1));
+        const std::uintptr_t ownOffset = address - reinterpret_cast<std::uintptr_t>(ownPages_);
+        SlotPageHeader* page;
+        bool pooled = false;
+        if (address - reinterpret_cast<std::uintptr_t>(sizeClass.builtinPage) < kBuiltinSlotPageSize) {
+            page = reinterpret_cast<SlotPageHeader*>(sizeClass.builtinPage);
+        } else if (ownOffset < sizeof(ownPages_)) {
+            page = reinterpret_cast<SlotPageHeader*>(ownPages_[ownOffset / kOwnPageSize]);
+        } else {
+            page = reinterpret_cast<SlotPageHeader*>(address & ~(std::uintptr_t{kSlotPageSize} - 1));
+            pooled = true;
+        }
         const SlotReturned returned = PushSlot(page, slot, size);
         if (returned.pageWasFull) Move(page, sizeClass.full, sizeClass.withFree);
-        if (returned.pageEmpty && !builtin) returnPage(sizeClass, page);
+        if (returned.pageEmpty && pooled) returnPage(sizeClass, page);
     }
 
     // A slot when `size` fits a class, the general heap otherwise.
@@ -105,6 +113,13 @@ public:
     // Over all entries, their distance from the bucket their hash names: the
     // probes that finding each entry once takes beyond the first.
     std::size_t stringDisplacement() const noexcept;
+
+    // Past its built-in page, a class takes pages of this size from the arena's
+    // own room, as long as some are left, before it takes any from the pool:
+    // a small tree's nodes and texts outgrow the built-in pages at once, and a
+    // pool page costs a lock and its bookkeeping twice per tree.
+    static constexpr std::size_t kOwnPageSize = 512;
+    static constexpr std::size_t kOwnPageCount = 8;
 
     // Pool pages this arena holds right now, over all classes.
     std::size_t pagesHeld() const noexcept { return pagesHeld_; }
@@ -177,7 +192,10 @@ private:
     std::size_t stringCount_ = 0;
     std::size_t pagesHeld_ = 0;
     std::uint32_t builtinFormatted_ = 0;  // one bit per class
+    std::size_t ownPagesTaken_ = 0;
     Bucket initialBuckets_[kInitialBuckets] = {};
+    // Never written before a class takes a page of it.
+    alignas(8) unsigned char ownPages_[kOwnPageCount][kOwnPageSize];
 };
 
 // Standard allocator over an arena, for the structure maps of a tree.

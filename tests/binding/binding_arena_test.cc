@@ -33,6 +33,19 @@ std::size_t PagesInUse() {
 // 4096-byte pool page.
 constexpr bool kWidePointers = sizeof(void*) == 8;
 
+// Slots of one class the arena's own pages hold when that class takes them all.
+std::size_t OwnRoomSlots(std::size_t size) {
+    const std::size_t rounded = (size + 3) / 4 * 4;
+    return BindingArena::kOwnPageCount * UsableSlotCount(BindingArena::kOwnPageSize, rounded);
+}
+
+// Takes every slot of the class that the arena can give without a pool page.
+std::vector<void*> FillOwnRoom(BindingArena& arena, std::size_t size, std::size_t builtinSlots) {
+    std::vector<void*> slots;
+    for (std::size_t i = 0; i < builtinSlots + OwnRoomSlots(size); ++i) slots.push_back(arena.allocateSlot(size));
+    return slots;
+}
+
 TEST(BindingArena, SmallRequestsAreServedFromTheBuiltinPageUntilItIsFull) {
     struct Case {
         std::size_t size;
@@ -57,6 +70,11 @@ TEST(BindingArena, SmallRequestsAreServedFromTheBuiltinPageUntilItIsFull) {
             EXPECT_EQ(Address(slots.back()) % alignof(std::uint32_t), 0u);
         }
         EXPECT_EQ(arena->pagesHeld(), 0u);
+        for (std::size_t i = 0; i < OwnRoomSlots(size); ++i) {
+            slots.push_back(arena->allocateSlot(size));
+            ASSERT_TRUE(InsideArena(*arena, slots.back()));
+        }
+        EXPECT_EQ(arena->pagesHeld(), 0u);
 
         void* fromPage = arena->allocateSlot(size);
         EXPECT_FALSE(InsideArena(*arena, fromPage));
@@ -73,8 +91,8 @@ TEST(BindingArena, SmallRequestsAreServedFromTheBuiltinPageUntilItIsFull) {
 TEST(BindingArena, PageSlotsAreHandedOutInAscendingOrderAndReusedLastInFirstOut) {
     BindingArena arena;
     constexpr std::size_t kSize = 40;
-    std::vector<void*> slots;
-    for (std::size_t i = 0; i < 2; ++i) slots.push_back(arena.allocateSlot(kSize));  // the built-in page's two
+    std::vector<void*> slots = FillOwnRoom(arena, kSize, 2);  // the built-in page holds two
+    EXPECT_EQ(arena.pagesHeld(), 0u);
     void* first = arena.allocateSlot(kSize);
     void* second = arena.allocateSlot(kSize);
     EXPECT_EQ(Address(second), Address(first) + kSize);
@@ -91,10 +109,10 @@ TEST(BindingArena, APageGoesBackWhenItsLastSlotIsReleasedAndAFullPageRejoinsTheL
     BindingArena arena;
     constexpr std::size_t kSize = 72;
     const std::size_t before = PagesInUse();
-    const std::size_t perPage = 55;  // 56 slots of 72 bytes, the first under the header
-    const std::size_t builtin = 1;
-    std::vector<void*> slots;
-    for (std::size_t i = 0; i < builtin + 2 * perPage; ++i) slots.push_back(arena.allocateSlot(kSize));
+    const std::size_t perPage = 55;                           // 56 slots of 72 bytes, the first under the header
+    std::vector<void*> slots = FillOwnRoom(arena, kSize, 1);  // the built-in page holds one
+    const std::size_t builtin = slots.size();
+    for (std::size_t i = 0; i < 2 * perPage; ++i) slots.push_back(arena.allocateSlot(kSize));
     EXPECT_EQ(arena.pagesHeld(), 2u);
     EXPECT_EQ(PagesInUse(), before + 2);
 

@@ -102,6 +102,8 @@ std::size_t AllocationsOf(Parse parse) {
     const std::size_t taken = gAllocations - before;
     EXPECT_TRUE(result.ok()) << result.error();
     EXPECT_EQ(ValueText(result.value), kSessionText);
+    // Nor does the tree take a page from the pool: its nodes and texts fit the arena's own pages.
+    EXPECT_EQ(result.value.arena()->pagesHeld(), 0u);
     return taken;
 }
 
