@@ -103,6 +103,11 @@ public:
     }
     const InternedString* intern(const HashedName& name) { return intern(name.text()); }
     const InternedString* intern(const char* text) { return intern(text == nullptr ? std::string_view() : text); }
+    // Takes one more reference on an entry of this arena.
+    const InternedString* retain(const InternedString* entry) noexcept {
+        if (entry->size() != 0) ++const_cast<InternedString*>(entry)->refCount_;
+        return entry;
+    }
     // Drops one reference; the last one erases and frees the entry.
     void release(const InternedString* entry) noexcept;
 

@@ -447,20 +447,32 @@ BindingProperty& BindingProperty::member(const HashedName& name) {
     return insertMember(name.text());
 }
 
+BindingProperty& BindingProperty::memberInterned(const InternedString& name) {
+    makeStructure();
+    detail::MemberMap& map = *payload_.structure;
+    auto position = map.lower_bound(detail::MemberKey(name.text()));
+    // A text has one entry per arena, so the entry itself tells the member.
+    if (position != map.end() && position->first == &name) return position->second;
+    return emplaceMember(map, position, arena_->retain(&name))->second;
+}
+
 BindingProperty& BindingProperty::insertMember(std::string_view name) {
     makeStructure();
     detail::MemberMap& map = *payload_.structure;
     auto position = map.lower_bound(detail::MemberKey(name));
     if (position != map.end() && position->first->text() == name) return position->second;
-    const InternedString* key = arena_->intern(name);
+    return emplaceMember(map, position, arena_->intern(name))->second;
+}
+
+detail::MemberMap::iterator BindingProperty::emplaceMember(detail::MemberMap& map, detail::MemberMap::iterator hint,
+                                                           const InternedString* key) {
     try {
-        position = map.emplace_hint(position, std::piecewise_construct, std::forward_as_tuple(key),
-                                    std::forward_as_tuple(InTree{arena_}));
+        return map.emplace_hint(hint, std::piecewise_construct, std::forward_as_tuple(key),
+                                std::forward_as_tuple(InTree{arena_}));
     } catch (...) {
         arena_->release(key);
         throw;
     }
-    return position->second;
 }
 
 void BindingProperty::reset() noexcept {
@@ -558,15 +570,7 @@ void BindingProperty::copyPayloadInto(BindingProperty& target) const {
             for (const auto& [name, value] : *payload_.structure) {
                 // Source order is the target order, so each member goes at the end.
                 const InternedString* key = name->size() == 0 ? name : target.arena_->intern(*name);
-                detail::MemberMap::iterator position;
-                try {
-                    position = map.emplace_hint(map.end(), std::piecewise_construct, std::forward_as_tuple(key),
-                                                std::forward_as_tuple(InTree{target.arena_}));
-                } catch (...) {
-                    target.arena_->release(key);
-                    throw;
-                }
-                value.copyPayloadInto(position->second);
+                value.copyPayloadInto(target.emplaceMember(map, map.end(), key)->second);
             }
             return;
         }

@@ -169,6 +169,9 @@ public:
     BindingProperty& member(const std::string& name) { return member(std::string_view(name)); }
     BindingProperty& member(std::string_view name);
     BindingProperty& member(const HashedName& name);
+    // The same by an entry of this tree's arena, which the caller keeps alive
+    // (a reader's cache of the names it saw last): no hash, no table probe.
+    BindingProperty& memberInterned(const InternedString& name);
 
     // Releases the payload and becomes Empty; the arena stays.
     void reset() noexcept;
@@ -222,6 +225,9 @@ private:
     template <class Bytes>
     void assignBlob(Bytes&& bytes);
     BindingProperty& insertMember(std::string_view name);
+    // Inserts an Empty member under `key`, whose reference it takes; gives the reference back if that throws.
+    detail::MemberMap::iterator emplaceMember(detail::MemberMap& map, detail::MemberMap::iterator hint,
+                                              const InternedString* key);
     BindingProperty& appendUnchecked();
     void growTo(std::size_t capacity);
 

@@ -11,6 +11,7 @@
 #include "binding/small_stack.h"
 #include "diagnostics/format.h"
 #include "formats/element_stack.h"
+#include "formats/recent_names.h"
 
 namespace Norv {
 namespace {
@@ -97,7 +98,14 @@ public:
 
     bool StartObject() { return open(false); }
     bool Key(const char* name, rapidjson::SizeType length, bool) {
-        current_ = &containers_.back().value->member(upToNul(name, length));
+        Container& innermost = containers_.back();
+        BindingProperty& object = *innermost.value;
+        const std::string_view text = upToNul(name, length);
+        // Only the rows of a list are likely to repeat the keys of the object before.
+        const InternedString* entry =
+            innermost.row ? recentNames_.find(*object.tree().arena, text, containers_.size(), innermost.keys++)
+                          : nullptr;
+        current_ = entry != nullptr ? &object.memberInterned(*entry) : &object.member(text);
         return true;
     }
     bool EndObject(rapidjson::SizeType) { return close(); }
@@ -108,7 +116,9 @@ private:
     struct Container {
         BindingProperty* value;
         std::size_t firstElement;  // in elements_, for a Collection
+        std::size_t keys;          // read so far, for a Structure
         bool collection;
+        bool row;  // an element of a Collection
     };
 
     // Texts and names end at their first NUL (a "\u0000" escape included).
@@ -138,13 +148,14 @@ private:
             tooDeep_ = true;
             return false;
         }
+        const bool row = !containers_.empty() && containers_.back().collection;
         BindingProperty& value = target();
         if (collection) {
             value.makeCollection();
         } else {
             value.makeStructure();
         }
-        containers_.push_back({&value, elements_.size(), collection});
+        containers_.push_back({&value, elements_.size(), 0, collection, row});
         return true;
     }
 
@@ -158,6 +169,7 @@ private:
     BindingProperty* current_;
     SmallStack<Container, 16> containers_;
     ElementStack elements_;
+    RecentNames recentNames_;
     bool mayHoldNul_;
     bool tooDeep_ = false;
 };

@@ -10,6 +10,7 @@
 #include "binding/small_stack.h"
 #include "diagnostics/format.h"
 #include "formats/element_stack.h"
+#include "formats/recent_names.h"
 
 namespace Norv {
 namespace {
@@ -152,6 +153,7 @@ private:
         std::size_t start = 0;         // where the items begin
         bool map = false;
         bool elementsAside = false;
+        bool row = false;  // an element of an array
     };
 
     // Chooses the value the next item fills, or says that a key comes next;
@@ -170,7 +172,12 @@ private:
             } else if (!frame.map) {
                 slot = &frame.target->element(static_cast<std::size_t>(frame.index - 1));
             } else if (frame.index % 2 == 0) {
-                slot = &frame.target->member(frame.key);
+                BindingProperty& map = *frame.target;
+                // Only the rows of a list are likely to repeat the keys of the map before.
+                const InternedString* entry =
+                    frame.row ? recentNames_.find(*map.tree().arena, frame.key, frames_.size(), frame.index / 2 - 1)
+                              : nullptr;
+                slot = entry != nullptr ? &map.memberInterned(*entry) : &map.member(frame.key);
             } else {
                 keyExpected = true;
             }
@@ -298,7 +305,9 @@ private:
         }
         std::uint64_t count = 0;
         if (!readLength(byte, format, 0x0F, count)) return;
+        const bool row = !frames_.empty() && !frames_.back().map;
         Frame& frame = frames_.push_back({});
+        frame.row = row;
         frame.target = &target;
         frame.map = format.action == Action::Map;
         frame.start = position_;
@@ -321,6 +330,7 @@ private:
     BindingResult& result_;
     SmallStack<Frame, 16> frames_;
     ElementStack elements_;
+    RecentNames recentNames_;
 };
 
 }  // namespace

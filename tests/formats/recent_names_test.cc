@@ -1,0 +1,74 @@
+#include "formats/recent_names.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "formats/json_reader.h"
+#include "formats/msgpack_reader.h"
+#include "tests/formats/value_text.h"
+
+namespace Norv {
+namespace {
+
+using Testing::ValueText;
+
+TEST(RecentNamesTest, HoldsOneReferencePerPlaceAndGivesEveryOneBack) {
+    BindingArena arena;
+    {
+        RecentNames names;
+        const InternedString* alpha = names.find(arena, "alpha", 1, 0);
+        ASSERT_NE(alpha, nullptr);
+        EXPECT_EQ(alpha->text(), "alpha");
+        EXPECT_EQ(names.find(arena, "alpha", 1, 0), alpha);
+        EXPECT_EQ(alpha->refCount(), 1u);
+        // Same length, other bytes: the place takes the new name and lets the old one go.
+        EXPECT_EQ(names.find(arena, "alphb", 1, 0)->text(), "alphb");
+        EXPECT_EQ(arena.findString("alpha"), nullptr);
+        // Another place keeps its own.
+        EXPECT_EQ(names.find(arena, "alphb", 2, 3), arena.findString("alphb"));
+        EXPECT_EQ(arena.findString("alphb")->refCount(), 2u);
+        EXPECT_EQ(names.find(arena, "", 1, 1), &InternedString::Empty());
+        EXPECT_EQ(names.find(arena, "deep", 5, 0), nullptr);
+        EXPECT_EQ(names.find(arena, "wide", 1, 16), nullptr);
+    }
+    EXPECT_EQ(arena.stringCount(), 0u);
+}
+
+// Rows whose keys change length, bytes, order and count from one to the next,
+// repeat within a row, and nest: each must read as if no name were remembered.
+TEST(RecentNamesTest, RowsReadTheSameWhateverTheRowBeforeThemHeld) {
+    struct Case {
+        const char* json;
+        const char* expected;
+    };
+    const Case cases[] = {
+        {R"([{"a":1,"bb":2},{"a":3,"bc":4},{"ab":5},{"":6,"a":7}])",
+         "[{a=u:1,bb=u:2},{a=u:3,bc=u:4},{ab=u:5},{=u:6,a=u:7}]"},
+        {R"([{"k":1,"k":2},{"k":[1],"k":[2]},{"k":{"x":1},"k":{"y":2}}])", "[{k=u:2},{k=[u:1,u:2]},{k={x=u:1,y=u:2}}]"},
+        {R"([[{"a":{"b":1}}],[{"a":{"c":2}}],[{"b":{"b":3}}]])", "[[{a={b=u:1}}],[{a={c=u:2}}],[{b={b=u:3}}]]"},
+        {R"([{"name":"a\u0000b"},{"name\u0000x":1}])", "[{name='a'},{name=u:1}]"},
+    };
+    for (const Case& c : cases) {
+        BindingResult result = ParseJson(std::string(c.json));
+        ASSERT_TRUE(result.ok()) << c.json << ": " << result.error();
+        EXPECT_EQ(ValueText(result.value), c.expected) << c.json;
+        // Every reference the reader took is the tree's now.
+        result.value.reset();
+        EXPECT_EQ(result.value.arena()->stringCount(), 0u) << c.json;
+    }
+
+    const std::vector<std::uint8_t> rows = {0x93, 0x81, 0xA1, 'a', 0x01, 0x81, 0xA1, 'b',
+                                            0x02, 0x82, 0xA1, 'a', 0x03, 0xA1, 'a',  0x04};
+    std::size_t position = 0;
+    BindingResult result = ParseMessagePack(rows.data(), rows.size(), position);
+    ASSERT_TRUE(result.ok()) << result.error();
+    EXPECT_EQ(ValueText(result.value), "[{a=i:1},{b=i:2},{a=i:4}]");
+    result.value.reset();
+    EXPECT_EQ(result.value.arena()->stringCount(), 0u);
+}
+
+}  // namespace
+}  // namespace Norv
