@@ -60,7 +60,7 @@ BindingProperty::BindingProperty(BindingProperty&& other) {
     *this = std::move(other);
 }
 
-BindingProperty::~BindingProperty() {
+void BindingProperty::destroy() noexcept {
     if (ownsArena_ && arena_ != nullptr) {
         // Records, nodes, texts and element arrays go with the arena, not one
         // by one; only the bytes of blobs need a walk of the tree.
@@ -411,6 +411,21 @@ BindingProperty& BindingProperty::appendTaken(BindingProperty& source) {
     BindingProperty& element = appendUnchecked();
     element.takePayload(taken);
     return element;
+}
+
+void BindingProperty::appendTaken(BindingProperty* first, std::size_t count) {
+    makeCollection();
+    reserve(size() + count);
+    detail::ElementArray& array = *payload_.collection;
+    for (BindingProperty* source = first; source != first + count; ++source) {
+        if (source->arena_ == arena_ && !source->ownsArena_) {
+            // Room is reserved, so this cannot throw.
+            new (array.end) BindingProperty(InTree{arena_});
+            (array.end++)->takePayload(*source);
+        } else {
+            appendTaken(*source);
+        }
+    }
 }
 
 BindingProperty& BindingProperty::element(std::size_t index) {

@@ -90,7 +90,11 @@ public:
     BindingProperty(const BindingProperty& other);
     // Takes a root's payload and arena in constant time; a value inside a tree is deep-copied.
     BindingProperty(BindingProperty&& other);
-    ~BindingProperty();
+    // Inline for the common case of a value inside a tree that holds nothing
+    // (an element or member already taken, or never set).
+    ~BindingProperty() {
+        if (kind_ != BindingValueKind::Empty || ownsArena_) destroy();
+    }
 
     // Deep copy: never shares storage with `other`, which may live in another arena.
     BindingProperty& operator=(const BindingProperty& other);
@@ -196,6 +200,9 @@ public:
     // Appends `source` to this Collection: in constant time when it belongs to
     // this tree (it is left Empty), as a deep copy otherwise.
     BindingProperty& appendTaken(BindingProperty& source);
+    // The same for `count` values from `first` on, none of them this value or
+    // one of its elements; room is made once for all of them.
+    void appendTaken(BindingProperty* first, std::size_t count);
 
 private:
     friend class BindingMemberRange;
@@ -212,6 +219,7 @@ private:
         detail::MemberMap* structure;
     };
 
+    void destroy() noexcept;
     BindingArena& ensureArena();
     void releasePayload() noexcept;
     // Frees the bytes of blobs; the arena is about to take everything else.

@@ -36,7 +36,14 @@ public:
     void moveInto(BindingProperty& collection, std::size_t first) {
         collection.makeCollection();
         collection.reserve(collection.size() + (size_ - first));
-        for (std::size_t index = first; index < size_; ++index) collection.appendTaken(*slot(index));
+        // A run at a time: the elements lie in runs of consecutive slots.
+        for (std::size_t index = first; index < size_;) {
+            const std::size_t runEnd =
+                index < kLocalSize ? kLocalSize : index + kBlockSize - (index - kLocalSize) % kBlockSize;
+            const std::size_t end = runEnd < size_ ? runEnd : size_;
+            collection.appendTaken(slot(index), end - index);
+            index = end;
+        }
         popTo(first);
     }
 
