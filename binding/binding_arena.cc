@@ -23,6 +23,9 @@ constexpr bool EveryClassFitsItsBuiltinPage() {
     return true;
 }
 static_assert(EveryClassFitsItsBuiltinPage(), "each size class needs a slot in its built-in page");
+static_assert(BindingArena::kMaxSlotSize < 128 && BindingArena::kMaxChunkedArray == 128 << 4 &&
+                  BindingArena::kArrayChunkSize % BindingArena::kMaxChunkedArray == 0,
+              "chunked arrays start past the slot classes, in five classes that tile a chunk");
 static_assert(std::has_single_bit(BindingArena::kOwnPageSize) &&
                   UsableSlotCount(BindingArena::kOwnPageSize, BindingArena::kMaxSlotSize) > 1,
               "an own page is a power of two that holds slots of every class");
@@ -92,6 +95,23 @@ void* BindingArena::allocateHeapBlock(std::size_t bytes) {
     if (heapBlocks_ != nullptr) heapBlocks_->previous = link;
     heapBlocks_ = link;
     return link + 1;
+}
+
+void* BindingArena::allocateChunkedArray(std::size_t bytes) {
+    const std::size_t sizeClass = ArrayClassOf(bytes);
+    if (FreeArray* reused = freeArrays_[sizeClass]) {
+        freeArrays_[sizeClass] = reused->next;
+        return reused;
+    }
+    const std::size_t size = kSmallestChunkedArray << sizeClass;
+    if (static_cast<std::size_t>(chunkEnd_ - chunkNext_) < size) {
+        // The old chunk's rest, less than one array, stays unused.
+        chunkNext_ = static_cast<unsigned char*>(allocateHeapBlock(kArrayChunkSize));
+        chunkEnd_ = chunkNext_ + kArrayChunkSize;
+    }
+    void* block = chunkNext_;
+    chunkNext_ += size;
+    return block;
 }
 
 void BindingArena::freeHeapBlock(void* block) noexcept {

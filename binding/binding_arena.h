@@ -4,8 +4,10 @@
 // every member name and string value once per tree.
 #pragma once
 
+#include <bit>
 #include <cstddef>
 #include <cstdint>
+#include <new>
 #include <string_view>
 #include <vector>
 
@@ -75,19 +77,31 @@ public:
     // arena frees them without walking the tree. Null for zero bytes.
     void* allocateHeapBlock(std::size_t bytes);
     void freeHeapBlock(void* block) noexcept;
-    // An element array: a slot when it fits one, else a heap block.
+    // An element array: a slot when it fits one, a block of an array chunk up
+    // to kMaxChunkedArray bytes, else a heap block of its own.
     void* allocateArray(std::size_t bytes) {
         if (bytes == 0) return nullptr;
-        return bytes <= kMaxSlotSize ? allocateSlot(bytes) : allocateHeapBlock(bytes);
+        if (bytes <= kMaxSlotSize) return allocateSlot(bytes);
+        return bytes <= kMaxChunkedArray ? allocateChunkedArray(bytes) : allocateHeapBlock(bytes);
     }
     void freeArray(void* block, std::size_t bytes) noexcept {
         if (block == nullptr) return;
         if (bytes <= kMaxSlotSize) {
             releaseSlot(block, bytes);
+        } else if (bytes <= kMaxChunkedArray) {
+            // The block waits for the next array of its size class.
+            FreeArray*& head = freeArrays_[ArrayClassOf(bytes)];
+            head = new (block) FreeArray{head};
         } else {
             freeHeapBlock(block);
         }
     }
+
+    // Arrays past the slot classes and up to this size come in power-of-two
+    // sizes from chunks of kArrayChunkSize: a document of many mid-sized lists
+    // takes a heap block per chunk instead of one per list.
+    static constexpr std::size_t kMaxChunkedArray = 2048;
+    static constexpr std::size_t kArrayChunkSize = 16384;
     // Blobs alive in the tree: their bytes can only be freed by a walk.
     void countBlob(int change) noexcept { blobCount_ += static_cast<std::size_t>(change); }
     std::size_t blobCount() const noexcept { return blobCount_; }
@@ -179,6 +193,16 @@ private:
     void recordPage(void* page, bool held) noexcept;
     void returnPage(SizeClass& sizeClass, SlotPageHeader* page) noexcept;
 
+    struct FreeArray {
+        FreeArray* next;
+    };
+    static constexpr std::size_t kSmallestChunkedArray = 128;
+    static constexpr std::size_t kArrayClassCount = 5;  // 128 to 2048 bytes
+    static std::size_t ArrayClassOf(std::size_t bytes) noexcept {
+        return static_cast<std::size_t>(std::bit_width(bytes - 1)) - std::bit_width(kSmallestChunkedArray - 1);
+    }
+    void* allocateChunkedArray(std::size_t bytes);
+
     struct alignas(8) HeapLink {
         HeapLink* previous;
         HeapLink* next;
@@ -186,6 +210,9 @@ private:
 
     SizeClass classes_[kSizeClassCount];
     HeapLink* heapBlocks_ = nullptr;
+    FreeArray* freeArrays_[kArrayClassCount] = {};
+    unsigned char* chunkNext_ = nullptr;  // the unused rest of the newest array chunk
+    unsigned char* chunkEnd_ = nullptr;
     // A small tree's pages lie in a window or two.
     // Four inline: the pool's chunks are not window-aligned, so even a small
     // tree's few pages can lie in up to four windows, and a spill would make

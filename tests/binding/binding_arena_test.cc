@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <cstring>
 #include <map>
 #include <memory>
 #include <random>
@@ -130,6 +131,31 @@ TEST(BindingArena, APageGoesBackWhenItsLastSlotIsReleasedAndAFullPageRejoinsTheL
     EXPECT_EQ(arena.pagesHeld(), 0u);
     EXPECT_EQ(PagesInUse(), before);
     for (std::size_t i = 0; i < builtin; ++i) arena.releaseSlot(slots[i], kSize);
+}
+
+TEST(BindingArena, MidSizedArraysShareChunksAndReuseBlocksOfTheirOwnClassOnly) {
+    BindingArena arena;
+    struct Case {
+        std::size_t bytes;
+        std::size_t nextClassBytes;  // the smallest request of the class above
+    };
+    const Case cases[] = {{73, 129}, {128, 129}, {129, 257}, {480, 513}, {1024, 1025}, {2047, 2048 + 1}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.bytes);
+        void* block = arena.allocateArray(c.bytes);
+        std::memset(block, 0xAB, c.bytes);
+        void* neighbour = arena.allocateArray(c.bytes);
+        EXPECT_GE(Address(neighbour) > Address(block) ? Address(neighbour) - Address(block)
+                                                      : Address(block) - Address(neighbour),
+                  c.bytes);
+        arena.freeArray(block, c.bytes);
+        void* other = arena.allocateArray(c.nextClassBytes);
+        EXPECT_NE(other, block);
+        EXPECT_EQ(arena.allocateArray(c.bytes), block);
+        arena.freeArray(other, c.nextClassBytes);
+        arena.freeArray(block, c.bytes);
+        arena.freeArray(neighbour, c.bytes);
+    }
 }
 
 TEST(BindingPagePool, HandsOutANewChunkInAscendingOrderAndKeepsItAsASpareWhenAllSixteenPagesAreBack) {

@@ -122,6 +122,25 @@ TEST(ReaderAllocationsTest, ASmallDocumentTakesOnlyItsArena) {
     EXPECT_EQ(position, bytes.size());
 }
 
+// Lists too long for a slot come from the arena's array chunks, many to a
+// heap block, not one heap block each.
+TEST(ReaderAllocationsTest, ManyMidSizedListsShareHeapBlocks) {
+    std::string json = "[";
+    for (int row = 0; row < 200; ++row) {
+        json += row == 0 ? "[" : ",[";
+        for (int i = 0; i < 20; ++i) json += (i == 0 ? "" : ",") + std::to_string(row * 20 + i);
+        json += "]";
+    }
+    json += "]";
+    ParseJson(json);
+    const std::size_t before = gAllocations;
+    const BindingResult result = ParseJson(json);
+    ASSERT_TRUE(result.ok()) << result.error();
+    EXPECT_EQ(result.value.at(199).at(19).getUnsigned(), 3999u);
+    // The arena, its scratch for the text, the outer list and a chunk per 16 KiB of lists.
+    EXPECT_LE(gAllocations - before, 3 + 200 * 20 * sizeof(BindingProperty) * 2 / 16384 + 1);
+}
+
 // Maps of one key "a" holding an array of `width` numbers and then the next
 // level: deeper than the readers' stacks on the stack, with more elements
 // waiting at once than their first block of elements holds.
