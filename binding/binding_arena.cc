@@ -197,8 +197,7 @@ const InternedString* BindingArena::internTagged(std::string_view text, std::uin
         bucket = findBucket(text, tag, prefix);
     }
     const std::size_t size = InternedString::AllocationSize(text.size());
-    void* block = size <= kMaxSlotSize ? allocateSlot(size) : allocateHeapBlock(size);
-    auto* entry = new (block) InternedString(tag, static_cast<std::uint32_t>(text.size()));
+    auto* entry = new (allocateArray(size)) InternedString(tag, static_cast<std::uint32_t>(text.size()));
     std::memcpy(entry->textBuffer(), text.data(), text.size());
     std::memset(entry->textBuffer() + text.size(), 0, size - sizeof(InternedString) - text.size());
     entry->refCount_ = 1;
@@ -217,12 +216,7 @@ void BindingArena::release(const InternedString* entry) noexcept {
     while (buckets_[bucket].entry != counted) bucket = (bucket + 1) & mask;
     eraseBucket(bucket);
     --stringCount_;
-    const std::size_t size = InternedString::AllocationSize(counted->length_);
-    if (size <= kMaxSlotSize) {
-        releaseSlot(counted, size);
-    } else {
-        freeHeapBlock(counted);
-    }
+    freeArray(counted, InternedString::AllocationSize(counted->length_));
 }
 
 // Backward-shift deletion: later entries of the probe run move up so that no

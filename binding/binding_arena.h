@@ -77,8 +77,9 @@ public:
     // arena frees them without walking the tree. Null for zero bytes.
     void* allocateHeapBlock(std::size_t bytes);
     void freeHeapBlock(void* block) noexcept;
-    // An element array: a slot when it fits one, a block of an array chunk up
-    // to kMaxChunkedArray bytes, else a heap block of its own.
+    // An element array or an entry of the string table: a slot when it fits
+    // one, a block of an array chunk up to kMaxChunkedArray bytes, else a heap
+    // block of its own.
     void* allocateArray(std::size_t bytes) {
         if (bytes == 0) return nullptr;
         if (bytes <= kMaxSlotSize) return allocateSlot(bytes);
@@ -97,9 +98,9 @@ public:
         }
     }
 
-    // Arrays past the slot classes and up to this size come in power-of-two
-    // sizes from chunks of kArrayChunkSize: a document of many mid-sized lists
-    // takes a heap block per chunk instead of one per list.
+    // Arrays and texts past the slot classes and up to this size come in
+    // power-of-two sizes from chunks of kArrayChunkSize: a document of many
+    // mid-sized lists or long texts takes a heap block per chunk, not one each.
     static constexpr std::size_t kMaxChunkedArray = 2048;
     static constexpr std::size_t kArrayChunkSize = 16384;
     // Blobs alive in the tree: their bytes can only be freed by a walk.

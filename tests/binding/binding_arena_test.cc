@@ -260,7 +260,7 @@ TEST(BindingArena, TheEmptyTextIsTheSharedUncountedEntry) {
 TEST(BindingArena, TheStringTableGrowsAndKeepsEveryEntryFindable) {
     BindingArena arena;
     std::vector<const InternedString*> entries;
-    // Short texts live in slots, long ones on the general heap.
+    // Short texts live in slots, long ones in the arena's chunks.
     for (int i = 0; i < 2000; ++i) {
         const std::string text = (i % 2 == 0 ? "k" : std::string(100, 'x')) + std::to_string(i);
         entries.push_back(arena.intern(text));

@@ -122,13 +122,14 @@ TEST(ReaderAllocationsTest, ASmallDocumentTakesOnlyItsArena) {
     EXPECT_EQ(position, bytes.size());
 }
 
-// Lists too long for a slot come from the arena's array chunks, many to a
+// Lists and texts too long for a slot come from the arena's chunks, many to a
 // heap block, not one heap block each.
-TEST(ReaderAllocationsTest, ManyMidSizedListsShareHeapBlocks) {
+TEST(ReaderAllocationsTest, ManyMidSizedListsAndTextsShareHeapBlocks) {
+    const std::string longText(100, 'x');
     std::string json = "[";
     for (int row = 0; row < 200; ++row) {
-        json += row == 0 ? "[" : ",[";
-        for (int i = 0; i < 20; ++i) json += (i == 0 ? "" : ",") + std::to_string(row * 20 + i);
+        json += (row == 0 ? "[\"" : ",[\"") + longText + std::to_string(row) + '"';
+        for (int i = 0; i < 20; ++i) json += "," + std::to_string(row * 20 + i);
         json += "]";
     }
     json += "]";
@@ -136,9 +137,12 @@ TEST(ReaderAllocationsTest, ManyMidSizedListsShareHeapBlocks) {
     const std::size_t before = gAllocations;
     const BindingResult result = ParseJson(json);
     ASSERT_TRUE(result.ok()) << result.error();
-    EXPECT_EQ(result.value.at(199).at(19).getUnsigned(), 3999u);
-    // The arena, its scratch for the text, the outer list and a chunk per 16 KiB of lists.
-    EXPECT_LE(gAllocations - before, 3 + 200 * 20 * sizeof(BindingProperty) * 2 / 16384 + 1);
+    EXPECT_EQ(result.value.at(199).at(20).getUnsigned(), 3999u);
+    EXPECT_EQ(result.value.at(199).at(0).getString(), longText + "199");
+    // The arena, its scratch for the text, the outer list, the string table's
+    // four doublings, and a chunk per 16 KiB of lists (at twice their size) and texts.
+    const std::size_t chunked = 200 * (21 * sizeof(BindingProperty) * 2 + 128);
+    EXPECT_LE(gAllocations - before, 3 + 4 + chunked / 16384 + 1);
 }
 
 // Maps of one key "a" holding an array of `width` numbers and then the next
