@@ -101,7 +101,7 @@ public:
         Container& innermost = containers_.back();
         BindingProperty& object = *innermost.value;
         const std::string_view text = upToNul(name, length);
-        // Only the rows of a list are likely to repeat the keys of the object before.
+        // Only within the rows of a list are keys likely to repeat those read before at their place.
         const InternedString* entry =
             innermost.row ? recentNames_.find(*object.tree().arena, text, containers_.size(), innermost.keys++)
                           : nullptr;
@@ -118,7 +118,7 @@ private:
         std::size_t firstElement;  // in elements_, for a Collection
         std::size_t keys;          // read so far, for a Structure
         bool collection;
-        bool row;  // an element of a Collection
+        bool row;  // an element of a Collection, or inside one
     };
 
     // Texts and names end at their first NUL (a "\u0000" escape included).
@@ -148,7 +148,7 @@ private:
             tooDeep_ = true;
             return false;
         }
-        const bool row = !containers_.empty() && containers_.back().collection;
+        const bool row = !containers_.empty() && (containers_.back().collection || containers_.back().row);
         BindingProperty& value = target();
         if (collection) {
             value.makeCollection();

@@ -153,7 +153,7 @@ private:
         std::size_t start = 0;         // where the items begin
         bool map = false;
         bool elementsAside = false;
-        bool row = false;  // an element of an array
+        bool row = false;  // an element of an array, or inside one
     };
 
     // Chooses the value the next item fills, or says that a key comes next;
@@ -173,7 +173,7 @@ private:
                 slot = &frame.target->element(static_cast<std::size_t>(frame.index - 1));
             } else if (frame.index % 2 == 0) {
                 BindingProperty& map = *frame.target;
-                // Only the rows of a list are likely to repeat the keys of the map before.
+                // Only within the rows of a list are keys likely to repeat those read before at their place.
                 const InternedString* entry =
                     frame.row ? recentNames_.find(*map.tree().arena, frame.key, frames_.size(), frame.index / 2 - 1)
                               : nullptr;
@@ -305,7 +305,7 @@ private:
         }
         std::uint64_t count = 0;
         if (!readLength(byte, format, 0x0F, count)) return;
-        const bool row = !frames_.empty() && !frames_.back().map;
+        const bool row = !frames_.empty() && (!frames_.back().map || frames_.back().row);
         Frame& frame = frames_.push_back({});
         frame.row = row;
         frame.target = &target;

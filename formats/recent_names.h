@@ -1,7 +1,7 @@
 // Member names a reader saw last at each depth and place of its objects. The
-// rows of a list repeat their keys in the same order, so a name that matches
-// the one last seen at its place is found by its length and bytes, without
-// hashing it or probing the string table.
+// rows of a list, and the objects inside them, repeat their keys in the same
+// order, so a name that matches the one last seen at its place is found by its
+// length and bytes, without hashing it or probing the string table.
 #pragma once
 
 #include <cstddef>
@@ -43,7 +43,7 @@ public:
     }
 
 private:
-    static constexpr std::size_t kDepths = 4;
+    static constexpr std::size_t kDepths = 6;
     static constexpr std::size_t kPlaces = 16;
 
     BindingArena* arena_ = nullptr;

@@ -31,7 +31,7 @@ TEST(RecentNamesTest, HoldsOneReferencePerPlaceAndGivesEveryOneBack) {
         EXPECT_EQ(names.find(arena, "alphb", 2, 3), arena.findString("alphb"));
         EXPECT_EQ(arena.findString("alphb")->refCount(), 2u);
         EXPECT_EQ(names.find(arena, "", 1, 1), &InternedString::Empty());
-        EXPECT_EQ(names.find(arena, "deep", 5, 0), nullptr);
+        EXPECT_EQ(names.find(arena, "deep", 7, 0), nullptr);
         EXPECT_EQ(names.find(arena, "wide", 1, 16), nullptr);
     }
     EXPECT_EQ(arena.stringCount(), 0u);
