@@ -10,6 +10,7 @@
 #include <benchmark/benchmark.h>
 #include <rapidjson/document.h>
 
+#include <bit>
 #include <cstdint>
 #include <cstdlib>
 #include <msgpack.hpp>
@@ -20,6 +21,7 @@
 #include <vector>
 
 #include "bench/libyaml_events.h"
+#include "bench/tree_steps.h"
 #include "binding/assign_value.h"
 #include "binding/binding_registry.h"
 #include "binding/binding_type_builder.h"
@@ -63,6 +65,10 @@ bool gCounting = false;
 }
 
 namespace Bench {
+
+using Norv::Bench::BuildTree;
+using Norv::Bench::ListTreeSteps;
+using Norv::Bench::TreeStep;
 
 struct Session {
     static constexpr Norv::FixedText kStaticTypeText{"struct Bench::Session"};
@@ -235,6 +241,16 @@ void YamlLibyamlEvents(benchmark::State& state, int which) {
     Run(state, text.size(), [&] { benchmark::DoNotOptimize(Norv::Bench::ReadLibyamlEvents(text)); });
 }
 
+void TreeOnly(benchmark::State& state, int which) {
+    static const nlohmann::json sources[] = {SessionDocument(), ServiceAnswerDocument(), FunctionArgumentsDocument()};
+    const std::vector<TreeStep> steps = ListTreeSteps(sources[which]);
+    Run(state, Documents(which).json.size(), [&] {
+        Norv::BindingProperty root;
+        BuildTree(steps, root);
+        benchmark::DoNotOptimize(root.kind());
+    });
+}
+
 // The event path: the host's record of the session read into a value, then
 // converted to the native struct.
 void EventNorv(benchmark::State& state) {
@@ -276,11 +292,13 @@ void EventNlohmann(benchmark::State& state) {
     });
 }
 
-#define NORV_SMALL_BENCH(Case, index)                                                         \
-    BENCHMARK_CAPTURE(JsonNorv, index, index)->Name("BM_" #Case "Json/Norv");                 \
-    BENCHMARK_CAPTURE(JsonRapidJsonDom, index, index)->Name("BM_" #Case "Json/RapidJsonDom"); \
-    BENCHMARK_CAPTURE(MsgpackNorv, index, index)->Name("BM_" #Case "MessagePack/Norv");       \
-    BENCHMARK_CAPTURE(MsgpackMsgpackC, index, index)->Name("BM_" #Case "MessagePack/MsgpackC");
+#define NORV_SMALL_BENCH(Case, index)                                                           \
+    BENCHMARK_CAPTURE(JsonNorv, index, index)->Name("BM_" #Case "Json/Norv");                   \
+    BENCHMARK_CAPTURE(JsonRapidJsonDom, index, index)->Name("BM_" #Case "Json/RapidJsonDom");   \
+    BENCHMARK_CAPTURE(MsgpackNorv, index, index)->Name("BM_" #Case "MessagePack/Norv");         \
+    BENCHMARK_CAPTURE(MsgpackMsgpackC, index, index)->Name("BM_" #Case "MessagePack/MsgpackC"); \
+    BENCHMARK_CAPTURE(TreeOnly, index, index)->Name("BM_" #Case "Json/TreeOnly");               \
+    BENCHMARK_CAPTURE(TreeOnly, index, index)->Name("BM_" #Case "MessagePack/TreeOnly");
 
 NORV_SMALL_BENCH(Session, 0)
 NORV_SMALL_BENCH(ServiceAnswer, 1)
