@@ -8,6 +8,7 @@
 #include "binding/binding_limits.h"
 #include "diagnostics/format.h"
 #include "formats/element_stack.h"
+#include "formats/recent_names.h"
 #include "formats/yaml_library.h"
 #include "formats/yaml_scalar.h"
 
@@ -66,12 +67,13 @@ void Measure(const BindingProperty& value, std::uint64_t& nodes, std::size_t& he
     }
 }
 
-// One step of the way from the root to a value.
+// One step of the way from the root to a value. A name is the member's key
+// entry, which the member holds as long as the step's frame is open.
 struct PathStep {
     enum class Kind : std::uint8_t { Root, Index, Name };
     Kind kind = Kind::Root;
     std::uint32_t index = 0;
-    std::string name;
+    const InternedString* name = nullptr;
 };
 
 constexpr std::uint32_t kNoNode = UINT32_MAX;
@@ -112,6 +114,9 @@ public:
         frames_[0].value = &result_.value;
         depth_ = 1;
     }
+    ~YamlValueBuilder() { dropPendingKey(); }
+    YamlValueBuilder(const YamlValueBuilder&) = delete;
+    YamlValueBuilder& operator=(const YamlValueBuilder&) = delete;
 
     void handle(const yaml_event_t& event) {
         // Only a message reads the position; copying it from every event as
@@ -150,6 +155,8 @@ private:
         std::size_t firstElement = 0;    // of an open sequence: where its new elements wait in elements_
         std::uint64_t serial = 0;        // of an open sequence or mapping, unique in the parse
         std::uint32_t node = kNoNode;    // its path node, once an anchor needed one
+        std::uint32_t keys = 0;          // of an open mapping: the keys read so far
+        bool row = false;                // of an open mapping: inside a sequence, where keys repeat by place
     };
 
     void fail(const std::string& message) { result_.setError(message); }
@@ -206,7 +213,7 @@ private:
         ++decodedNodes_;
         const FrameKind parentKind = top().kind;
         BindingProperty& parent = *top().value;
-        if (parentKind == FrameKind::Mapping && !hasPendingKey_) {
+        if (parentKind == FrameKind::Mapping && pendingKey_ == nullptr) {
             handleKey(event);
             return;
         }
@@ -216,11 +223,11 @@ private:
             frame.step.kind = PathStep::Kind::Index;
             frame.step.index = index;
         } else if (parentKind == FrameKind::Mapping) {
-            BindingProperty& member = parent.member(std::string_view(pendingKey_));
+            BindingProperty& member = parent.memberInterned(*pendingKey_);
             Frame& frame = push(member);
             frame.step.kind = PathStep::Kind::Name;
             frame.step.name = pendingKey_;
-            hasPendingKey_ = false;
+            dropPendingKey();
         }
         Frame& target = top();
         switch (event.type) {
@@ -254,6 +261,8 @@ private:
     // A node where a mapping key is expected: only a string scalar (or an
     // alias to one) may stand there.
     void handleKey(const yaml_event_t& event) {
+        Frame& mapping = top();
+        const std::uint32_t place = mapping.keys++;
         switch (event.type) {
             case YAML_SCALAR_EVENT: {
                 const auto& scalar = event.data.scalar;
@@ -261,9 +270,15 @@ private:
                     fail(located(kInvalidKey));
                     return;
                 }
-                // A flag, not the text, marks the key as taken: an empty key is a key too.
-                pendingKey_.assign(reinterpret_cast<const char*>(scalar.value), scalar.length);
-                hasPendingKey_ = true;
+                const std::string_view text(reinterpret_cast<const char*>(scalar.value), scalar.length);
+                BindingArena& arena = *mapping.value->tree().arena;
+                const InternedString* recent =
+                    mapping.row ? recentNames_.find(arena, text, containerDepth_, place) : nullptr;
+                if (recent != nullptr) {
+                    setPendingKey(arena, recent, false);
+                } else {
+                    setPendingKey(arena, arena.intern(text), true);
+                }
                 const std::string_view anchor = Text(scalar.anchor);
                 if (anchor.empty()) return;
                 if (anchors_.contains(std::string(anchor))) {
@@ -272,7 +287,7 @@ private:
                 }
                 AnchoredItem& item = anchors_[std::string(anchor)];
                 item.isKey = true;
-                item.keyText = pendingKey_;
+                item.keyText = text;
                 return;
             }
             case YAML_SEQUENCE_START_EVENT:
@@ -293,17 +308,29 @@ private:
             fail(located(kUndefinedAlias, name));
             return;
         }
+        BindingArena& arena = *top().value->tree().arena;
         if (found->second.isKey) {
-            pendingKey_ = found->second.keyText;
+            setPendingKey(arena, arena.intern(found->second.keyText), true);
         } else {
             const BindingProperty& value = walk(found->second.node);
             if (value.kind() != BindingValueKind::String) {
                 fail(located(kInvalidKey));
                 return;
             }
-            pendingKey_.assign(value.getString());
+            setPendingKey(arena, arena.intern(value.getString()), true);
         }
-        hasPendingKey_ = true;
+    }
+
+    // The key of the member whose value comes next. An empty key is a key
+    // too: only null means none is waiting.
+    void setPendingKey(BindingArena& arena, const InternedString* key, bool owned) noexcept {
+        pendingKey_ = key;
+        pendingKeyArena_ = owned ? &arena : nullptr;
+    }
+    void dropPendingKey() noexcept {
+        if (pendingKeyArena_ != nullptr) pendingKeyArena_->release(pendingKey_);
+        pendingKey_ = nullptr;
+        pendingKeyArena_ = nullptr;
     }
 
     // Path nodes for the open frames that have none yet; they always form a
@@ -323,7 +350,7 @@ private:
             // Where the value lives now: an element waits aside while its sequence is open.
             if (node.kind == PathStep::Kind::Name) {
                 node.name = static_cast<std::uint32_t>(names_.size());
-                names_.push_back(frame.step.name);
+                names_.emplace_back(frame.step.name->text());
                 node.place = frame.value;
                 node.serial = overwrites_;
             } else if (node.kind == PathStep::Kind::Index) {
@@ -340,7 +367,9 @@ private:
 
     // Records the anchor of the value on top as the last node of its path.
     bool anchorValue(std::string_view anchor, AnchoredItem** anchored = nullptr) {
-        if (anchor.empty()) return true;
+        return anchor.empty() || addAnchor(anchor, anchored);
+    }
+    bool addAnchor(std::string_view anchor, AnchoredItem** anchored) {
         std::string name(anchor);
         if (anchors_.contains(name)) {
             fail(located(kDuplicateAnchor, anchor));
@@ -368,6 +397,8 @@ private:
         if (!anchorValue(anchor, &frame.anchor)) return;
         if (frame.anchor != nullptr) frame.anchor->open = true;
         frame.kind = kind;
+        frame.keys = 0;
+        frame.row = depth_ > 1 && (frames_[depth_ - 2].kind == FrameKind::Sequence || frames_[depth_ - 2].row);
         frame.firstElement = elements_.size();
         frame.serial = ++sequenceSerials_;
         ++containerDepth_;
@@ -487,8 +518,9 @@ private:
     std::uint64_t overwrites_ = 0;
     std::uint64_t sequenceSerials_ = 0;
     std::size_t containerDepth_ = 0;
-    std::string pendingKey_;
-    bool hasPendingKey_ = false;
+    const InternedString* pendingKey_ = nullptr;
+    BindingArena* pendingKeyArena_ = nullptr;  // set while this builder holds a reference on the key
+    RecentNames recentNames_;
     bool documentSeen_ = false;
     std::unordered_map<std::string, AnchoredItem> anchors_;
     ElementStack elements_;
