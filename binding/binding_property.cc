@@ -465,6 +465,10 @@ BindingProperty& BindingProperty::member(const HashedName& name) {
 BindingProperty& BindingProperty::memberInterned(const InternedString& name) {
     makeStructure();
     detail::MemberMap& map = *payload_.structure;
+    // Writers often give members in order: a name past the last one is new and goes last.
+    if (!map.empty() && map.key_comp()(std::prev(map.end())->first, &name)) {
+        return emplaceMember(map, map.end(), arena_->retain(&name))->second;
+    }
     auto position = map.lower_bound(detail::MemberKey(name.text()));
     // A text has one entry per arena, so the entry itself tells the member.
     if (position != map.end() && position->first == &name) return position->second;
@@ -474,7 +478,11 @@ BindingProperty& BindingProperty::memberInterned(const InternedString& name) {
 BindingProperty& BindingProperty::insertMember(std::string_view name) {
     makeStructure();
     detail::MemberMap& map = *payload_.structure;
-    auto position = map.lower_bound(detail::MemberKey(name));
+    const detail::MemberKey key(name);
+    if (!map.empty() && map.key_comp()(std::prev(map.end())->first, key)) {
+        return emplaceMember(map, map.end(), arena_->intern(name))->second;
+    }
+    auto position = map.lower_bound(key);
     if (position != map.end() && position->first->text() == name) return position->second;
     return emplaceMember(map, position, arena_->intern(name))->second;
 }
