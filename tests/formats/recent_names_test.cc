@@ -8,6 +8,8 @@
 
 #include "formats/json_reader.h"
 #include "formats/msgpack_reader.h"
+#include "formats/yaml_library.h"
+#include "formats/yaml_reader.h"
 #include "tests/formats/value_text.h"
 
 namespace Norv {
@@ -68,6 +70,32 @@ TEST(RecentNamesTest, RowsReadTheSameWhateverTheRowBeforeThemHeld) {
     EXPECT_EQ(ValueText(result.value), "[{a=i:1},{b=i:2},{a=i:4}]");
     result.value.reset();
     EXPECT_EQ(result.value.arena()->stringCount(), 0u);
+}
+
+// YAML keys are held as entries from the key to its value: every way out,
+// failures between a key and its value included, gives each reference back.
+TEST(RecentNamesTest, YamlRowsAndFailuresKeepNoReference) {
+    if (LoadYamlLibrary() == nullptr) GTEST_SKIP() << YamlLibraryName() << " is not present";
+    struct Case {
+        const char* yaml;
+        const char* expected;  // the value text, or the error message
+    };
+    const Case cases[] = {
+        {"- {a: 1, bb: 2}\n- {a: 3, bc: 4}\n- {ab: 5}\n- {'': 6, a: 7}\n",
+         "[{a=u:1,bb=u:2},{a=u:3,bc=u:4},{ab=u:5},{=u:6,a=u:7}]"},
+        {"- {k: 1, k: 2}\n- {k: [1], k: [2]}\n- {k: {x: 1}, k: {y: 2}}\n", "[{k=u:2},{k=[u:1,u:2]},{k={x=u:1,y=u:2}}]"},
+        {"- &n {a: &k key, *k : 1}\n- {key: 2, *k : 3}\n- *n\n", "[{a='key',key=u:1},{key=u:3},{a='key',key=u:1}]"},
+        {"- - {a: {b: 1}}\n- - {a: {c: 2}}\n- - {b: {b: 3}}\n", "[[{a={b=u:1}}],[{a={c=u:2}}],[{b={b=u:3}}]]"},
+        {"{a: *nope}", "Undefined alias encountered: \"nope\". At line: 1 col: 5"},
+        {"- {a: *nope}", "Undefined alias encountered: \"nope\". At line: 1 col: 7"},
+        {"a: 'x", "YAML parser error: found unexpected end of stream. At line: 0 col: 5"},
+    };
+    for (const Case& c : cases) {
+        BindingResult result = ParseYaml(c.yaml);
+        EXPECT_EQ(result.ok() ? ValueText(result.value) : std::string(result.error()), c.expected) << c.yaml;
+        result.value.reset();
+        EXPECT_EQ(result.value.arena()->stringCount(), 0u) << c.yaml;
+    }
 }
 
 }  // namespace
