@@ -217,6 +217,18 @@ private:
             handleKey(event);
             return;
         }
+        // A scalar with no anchor is never on an anchor's path: it needs no frame.
+        if (event.type == YAML_SCALAR_EVENT && event.data.scalar.anchor == nullptr && parentKind != FrameKind::Slot) {
+            BindingProperty* slot;
+            if (parentKind == FrameKind::Sequence) {
+                slot = &elements_.push(parent.tree());
+            } else {
+                slot = &parent.memberInterned(*pendingKey_);
+                dropPendingKey();
+            }
+            typeScalar(*slot, event.data.scalar);
+            return;
+        }
         if (parentKind == FrameKind::Sequence) {
             const auto index = static_cast<std::uint32_t>(elementCount(top()));
             Frame& frame = push(elements_.push(parent.tree()));
@@ -231,21 +243,11 @@ private:
         }
         Frame& target = top();
         switch (event.type) {
-            case YAML_SCALAR_EVENT: {
-                const auto& scalar = event.data.scalar;
-                const bool quoted =
-                    scalar.style == YAML_SINGLE_QUOTED_SCALAR_STYLE || scalar.style == YAML_DOUBLE_QUOTED_SCALAR_STYLE;
-                const std::string_view text(reinterpret_cast<const char*>(scalar.value), scalar.length);
-                std::string error;
-                overwriting(*target.value);
-                if (!TypeYamlScalar(*target.value, reinterpret_cast<const char*>(scalar.tag), text, quoted, error)) {
-                    fail(error);
-                    return;
-                }
-                if (!anchorValue(Text(scalar.anchor))) return;
+            case YAML_SCALAR_EVENT:
+                if (!typeScalar(*target.value, event.data.scalar)) return;
+                if (!anchorValue(Text(event.data.scalar.anchor))) return;
                 pop();
                 return;
-            }
             case YAML_SEQUENCE_START_EVENT:
                 openContainer(FrameKind::Sequence, Text(event.data.sequence_start.anchor));
                 return;
@@ -256,6 +258,19 @@ private:
                 resolveAlias(Text(event.data.alias.anchor));
                 return;
         }
+    }
+
+    bool typeScalar(BindingProperty& target, const decltype(yaml_event_t::data.scalar)& scalar) {
+        const bool quoted =
+            scalar.style == YAML_SINGLE_QUOTED_SCALAR_STYLE || scalar.style == YAML_DOUBLE_QUOTED_SCALAR_STYLE;
+        const std::string_view text(reinterpret_cast<const char*>(scalar.value), scalar.length);
+        std::string error;
+        overwriting(target);
+        if (!TypeYamlScalar(target, reinterpret_cast<const char*>(scalar.tag), text, quoted, error)) {
+            fail(error);
+            return false;
+        }
+        return true;
     }
 
     // A node where a mapping key is expected: only a string scalar (or an
