@@ -156,7 +156,6 @@ private:
         std::uint64_t serial = 0;        // of an open sequence or mapping, unique in the parse
         std::uint32_t node = kNoNode;    // its path node, once an anchor needed one
         std::uint32_t keys = 0;          // of an open mapping: the keys read so far
-        bool row = false;                // of an open mapping: inside a sequence, where keys repeat by place
     };
 
     void fail(const std::string& message) { result_.setError(message); }
@@ -287,8 +286,10 @@ private:
                 }
                 const std::string_view text(reinterpret_cast<const char*>(scalar.value), scalar.length);
                 BindingArena& arena = *mapping.value->tree().arena;
-                const InternedString* recent =
-                    mapping.row ? recentNames_.find(arena, text, containerDepth_, place) : nullptr;
+                // Unlike JSON, every mapping asks: siblings, not only rows, repeat
+                // their keys by place (configuration trees do), and beside
+                // libyaml's own work a miss costs next to nothing.
+                const InternedString* recent = recentNames_.find(arena, text, containerDepth_, place);
                 if (recent != nullptr) {
                     setPendingKey(arena, recent, false);
                 } else {
@@ -413,7 +414,6 @@ private:
         if (frame.anchor != nullptr) frame.anchor->open = true;
         frame.kind = kind;
         frame.keys = 0;
-        frame.row = depth_ > 1 && (frames_[depth_ - 2].kind == FrameKind::Sequence || frames_[depth_ - 2].row);
         frame.firstElement = elements_.size();
         frame.serial = ++sequenceSerials_;
         ++containerDepth_;

@@ -74,7 +74,7 @@ TEST(RecentNamesTest, RowsReadTheSameWhateverTheRowBeforeThemHeld) {
 
 // YAML keys are held as entries from the key to its value: every way out,
 // failures between a key and its value included, gives each reference back.
-TEST(RecentNamesTest, YamlRowsAndFailuresKeepNoReference) {
+TEST(RecentNamesTest, YamlMappingsAndFailuresKeepNoReference) {
     if (LoadYamlLibrary() == nullptr) GTEST_SKIP() << YamlLibraryName() << " is not present";
     struct Case {
         const char* yaml;
@@ -86,6 +86,9 @@ TEST(RecentNamesTest, YamlRowsAndFailuresKeepNoReference) {
         {"- {k: 1, k: 2}\n- {k: [1], k: [2]}\n- {k: {x: 1}, k: {y: 2}}\n", "[{k=u:2},{k=[u:1,u:2]},{k={x=u:1,y=u:2}}]"},
         {"- &n {a: &k key, *k : 1}\n- {key: 2, *k : 3}\n- *n\n", "[{a='key',key=u:1},{key=u:3},{a='key',key=u:1}]"},
         {"- - {a: {b: 1}}\n- - {a: {c: 2}}\n- - {b: {b: 3}}\n", "[[{a={b=u:1}}],[{a={c=u:2}}],[{b={b=u:3}}]]"},
+        // Sibling mappings outside any row remember their keys by place too.
+        {"a: {x: 1, y: 2}\nb: {x: 3, z: 4}\nc: {yy: 5, x: 6, y: 7}\nd: {x: {y: 8}}\n",
+         "{a={x=u:1,y=u:2},b={x=u:3,z=u:4},c={x=u:6,y=u:7,yy=u:5},d={x={y=u:8}}}"},
         {"{a: *nope}", "Undefined alias encountered: \"nope\". At line: 1 col: 5"},
         {"- {a: *nope}", "Undefined alias encountered: \"nope\". At line: 1 col: 7"},
         {"a: 'x", "YAML parser error: found unexpected end of stream. At line: 0 col: 5"},
