@@ -62,14 +62,27 @@ public:
     Ch Take() noexcept { return *source_++; }
     std::size_t Tell() const noexcept { return static_cast<std::size_t>(source_ - begin_); }
 
-    Ch* PutBegin() noexcept { return output_ = scratch_; }
+    Ch* PutBegin() noexcept {
+        stringSource_ = source_;
+        return output_ = scratch_;
+    }
     void Put(Ch c) noexcept { *output_++ = c; }
     void Flush() noexcept {}
     std::size_t PutEnd(Ch* begin) noexcept { return static_cast<std::size_t>(output_ - begin); }
 
+    // The string just read, `length` bytes decoded at `decoded`: its own
+    // bytes in the text when it held no escape (every escape decodes
+    // shorter), since reading back a copy just written a byte at a time
+    // waits for those stores on every name compared or text hashed.
+    const char* settled(const char* decoded, std::size_t length) const noexcept {
+        // The reader has taken the closing quote.
+        return static_cast<std::size_t>(source_ - 1 - stringSource_) == length ? stringSource_ : decoded;
+    }
+
 private:
     const char* begin_;
     const char* source_;
+    const char* stringSource_ = nullptr;  // just past the opening quote of the string being read
     char* scratch_;
     char* output_ = nullptr;
 };
@@ -79,7 +92,8 @@ class JsonValueBuilder {
 public:
     // `mayHoldNul`: whether a string of the text can decode to one holding a
     // NUL; only the escape "\u0000" makes one, and most texts have none.
-    JsonValueBuilder(BindingProperty& root, bool mayHoldNul) : current_(&root), mayHoldNul_(mayHoldNul) {}
+    JsonValueBuilder(BindingProperty& root, const DecodingStream& stream, bool mayHoldNul)
+        : current_(&root), stream_(stream), mayHoldNul_(mayHoldNul) {}
 
     bool tooDeep() const { return tooDeep_; }
 
@@ -121,8 +135,10 @@ private:
         bool row;  // an element of a Collection, or inside one
     };
 
-    // Texts and names end at their first NUL (a "\u0000" escape included).
-    std::string_view upToNul(const char* text, rapidjson::SizeType length) const {
+    // A string as read, taken from the text where it can be; texts and names
+    // end at their first NUL (a "\u0000" escape included).
+    std::string_view upToNul(const char* decoded, rapidjson::SizeType length) const {
+        const char* text = stream_.settled(decoded, length);
         if (!mayHoldNul_) return {text, length};
         const void* nul = std::memchr(text, '\0', length);
         return {text, nul == nullptr ? length : static_cast<std::size_t>(static_cast<const char*>(nul) - text)};
@@ -167,6 +183,7 @@ private:
     }
 
     BindingProperty* current_;
+    const DecodingStream& stream_;
     SmallStack<Container, 16> containers_;
     ElementStack elements_;
     RecentNames recentNames_;
@@ -178,7 +195,6 @@ private:
 // reader stops at the first either way.
 BindingResult ParseText(std::string_view input) {
     BindingResult result;
-    JsonValueBuilder builder(result.value, input.find("\\u0000") != std::string_view::npos);
     // A small document's strings decode on the stack.
     char localScratch[4096];
     std::unique_ptr<char[]> heapScratch;
@@ -187,8 +203,9 @@ BindingResult ParseText(std::string_view input) {
         heapScratch.reset(new char[input.size() + 1]);
         scratch = heapScratch.get();
     }
-    rapidjson::Reader reader;
     DecodingStream stream(input.data(), scratch);
+    JsonValueBuilder builder(result.value, stream, input.find("\\u0000") != std::string_view::npos);
+    rapidjson::Reader reader;
     const rapidjson::ParseResult parsed = reader.Parse<kParseFlags>(stream, builder);
     if (!parsed) {
         const rapidjson::ParseErrorCode code = parsed.Code();

@@ -43,6 +43,9 @@ TEST(JsonReaderTest, BuildsValuesAndMapsNumbersToKinds) {
         {R"("a\u0000b")", "'a'"},
         {R"(["x\ty\u0041z", "\/"])", "['x\tyAz','/']"},
         {R"({"k\u0000x":1})", "{k=u:1}"},
+        // Names and texts read the same with escapes and without.
+        {R"([{"ab":"x\/y"},{"a\u0062":"\u0078/y"},{"ab":"x/y"},{"\\":"\\\""}])",
+         "[{ab='x/y'},{ab='x/y'},{ab='x/y'},{\\='\\\"'}]"},
         {std::string("[1]\0[2", 6), "[u:1]"},
         {R"({"a":[1],"a":2})", "{a=u:2}"},
         {R"({"a":[1],"a":[2]})", "{a=[u:1,u:2]}"},
