@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "bench/reader_documents.h"
+#include "bench/tree_steps.h"
 #include "formats/msgpack_reader.h"
 
 namespace {
@@ -44,9 +45,23 @@ void MsgpackC(benchmark::State& state, int which) {
     });
 }
 
-#define NORV_READER_BENCH(Case, index)                                \
-    BENCHMARK_CAPTURE(Norv, index, index)->Name("BM_" #Case "/Norv"); \
-    BENCHMARK_CAPTURE(MsgpackC, index, index)->Name("BM_" #Case "/MsgpackC");
+// The value model's own share: the same tree built from its steps listed
+// beforehand, through the value's interface, with no reading.
+void TreeOnly(benchmark::State& state, int which) {
+    static const nlohmann::json sources[] = {Norv::Bench::JsonApiDocument(), Norv::Bench::NumbersDocument(),
+                                             Norv::Bench::ConfigurationDocument()};
+    const std::vector<Norv::Bench::TreeStep> steps = Norv::Bench::ListTreeSteps(sources[which]);
+    Run(state, which, [&](const std::vector<std::uint8_t>&) {
+        Norv::BindingProperty root;
+        Norv::Bench::BuildTree(steps, root);
+        benchmark::DoNotOptimize(root.kind());
+    });
+}
+
+#define NORV_READER_BENCH(Case, index)                                        \
+    BENCHMARK_CAPTURE(Norv, index, index)->Name("BM_" #Case "/Norv");         \
+    BENCHMARK_CAPTURE(MsgpackC, index, index)->Name("BM_" #Case "/MsgpackC"); \
+    BENCHMARK_CAPTURE(TreeOnly, index, index)->Name("BM_" #Case "/TreeOnly");
 
 NORV_READER_BENCH(JsonApi, 0)
 NORV_READER_BENCH(Numbers, 1)
