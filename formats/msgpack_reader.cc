@@ -153,7 +153,8 @@ private:
         std::size_t start = 0;         // where the items begin
         bool map = false;
         bool elementsAside = false;
-        bool row = false;  // an element of an array, or inside one
+        bool countReserved = false;  // of an array allocated at its count when opened
+        bool row = false;            // an element of an array, or inside one
     };
 
     // Chooses the value the next item fills, or says that a key comes next;
@@ -189,6 +190,8 @@ private:
     void closeFrame(Frame& frame) {
         if (frame.elementsAside) elements_.moveInto(*frame.target, frame.firstElement);
         frame.elementsAside = false;
+        if (frame.countReserved) countsReserved_ -= frame.count;
+        frame.countReserved = false;
     }
 
     void fail(const std::string& message) { result_.setError(message); }
@@ -317,10 +320,20 @@ private:
         } else {
             target.makeCollection();
             frame.count = count;
-            // A new array is filled aside and allocated once when complete; one
-            // that a repeated key already filled is overwritten in place.
-            frame.elementsAside = target.size() == 0;
-            frame.firstElement = elements_.size();
+            if (target.size() != 0) return;  // a repeated key's array: overwritten in place
+            // Every element takes a byte at least. A new array whose count the
+            // bytes left can hold, beside the counts of the arrays so opened
+            // before it, is allocated at once and filled in place, so the room
+            // counts reserve stays within the input. Otherwise its elements
+            // wait aside and it is allocated once complete.
+            if (countsReserved_ + count <= length_ - position_) {
+                target.reserve(static_cast<std::size_t>(count));
+                countsReserved_ += count;
+                frame.countReserved = true;
+            } else {
+                frame.elementsAside = true;
+                frame.firstElement = elements_.size();
+            }
         }
     }
 
@@ -330,6 +343,7 @@ private:
     BindingResult& result_;
     SmallStack<Frame, 16> frames_;
     ElementStack elements_;
+    std::uint64_t countsReserved_ = 0;  // the counts of the open arrays allocated at their count
     RecentNames recentNames_;
 };
 

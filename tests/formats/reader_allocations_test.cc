@@ -145,6 +145,27 @@ TEST(ReaderAllocationsTest, ManyMidSizedListsAndTextsShareHeapBlocks) {
     EXPECT_LT(gAllocations - before, 40u);
 }
 
+// Arrays within arrays, each claiming as many elements as bytes are left: a
+// count may reserve room only as far as the input can fill it, however deep
+// such claims nest.
+TEST(ReaderAllocationsTest, ArrayCountsReserveNoMoreThanTheInputCanFill) {
+    constexpr std::size_t kSize = 8192;
+    Bytes bytes;
+    for (int level = 0; level < 100; ++level) {
+        const auto left = static_cast<std::uint32_t>(kSize - bytes.size() - 5);
+        bytes.insert(bytes.end(), {0xDD, static_cast<std::uint8_t>(left >> 24), static_cast<std::uint8_t>(left >> 16),
+                                   static_cast<std::uint8_t>(left >> 8), static_cast<std::uint8_t>(left)});
+    }
+    bytes.resize(kSize, 0xC0);  // nils for the innermost array
+    const std::size_t before = gAllocatedBytes;
+    std::size_t position = 0;
+    const BindingResult result = ParseMessagePack(bytes.data(), bytes.size(), position);
+    EXPECT_EQ(result.error(), "Invalid MessagePack data. Array of size 7697 at position 495 is truncated.");
+    // The outer array's room, the innermost's elements aside and then in their
+    // array: some 50 bytes per input byte. Room for every claim is 2,300.
+    EXPECT_LT(gAllocatedBytes - before, 64 * kSize);
+}
+
 // Maps of one key "a" holding an array of `width` numbers and then the next
 // level: deeper than the readers' stacks on the stack, with more elements
 // waiting at once than their first block of elements holds.
