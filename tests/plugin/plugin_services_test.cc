@@ -28,6 +28,12 @@ protected:
         plugin_->Handshake(record, "vek-norv-messaging-service");
         callbacks_ = plugin_->Callbacks();
         host_.AnswerRequests();
+        // Every console target attached (once), for init to detach.
+        const LogApi& log = GetLogApi();
+        for (LogTargetInterface* console : {log.StdOutTarget(), log.StdErrTarget(), log.DebuggerTarget()}) {
+            log.DetachTarget(console);
+            log.AttachTarget(console);
+        }
         ASSERT_TRUE(callbacks_.init(plugin_, host_.Interface()));
     }
     void TearDown() override { callbacks_.unload(plugin_); }
@@ -44,6 +50,8 @@ TEST_F(PluginServices, TheUserAgentNamesTheHostsVersionAndThePlugin) {
 TEST_F(PluginServices, LogLinesReachTheHostAsLevelAndBareMessageWithExtraGroupMuted) {
     const LogApi& log = GetLogApi();
     EXPECT_NE(log.FindTarget(kPluginLogTargetName), nullptr);
+    for (const char* console : {"StdOutLogTarget", "StdErrLogTarget", "DebuggerConsoleLogTarget"})
+        EXPECT_EQ(log.FindTarget(console), nullptr) << console;
     EXPECT_EQ(log.GetMinimumLevel(), 0);
     EXPECT_EQ(log.GetMutedGroups(), kLogGroupXtr);
     host_.ClearCalls();
