@@ -176,13 +176,21 @@ TEST_F(PluginEvents, AHandlerMayUnwatchReplaceAndShutDownWhileItRuns) {
         plugin_->UnwatchResource("/a/*/c");
         plugin_->WatchResource<BindingProperty>(
             "/a/b/c", [&](const ResourceEvent<BindingProperty>&) { seen.push_back("replacement"); });
+        plugin_->WatchResource<BindingProperty>(
+            "/a/b/*", [&](const ResourceEvent<BindingProperty>&) { seen.push_back("new pattern"); });
     });
     plugin_->WatchResource<BindingProperty>(
         "/a/*/c", [&](const ResourceEvent<BindingProperty>&) { seen.push_back("removed pattern"); });
+    plugin_->WatchResource<BindingProperty>(
+        "/a/b/*", [&](const ResourceEvent<BindingProperty>&) { seen.push_back("replaced pattern"); });
     DeliverResource("OnJsonApiEvent_a_b_c", "/a/b/c", "Update", {});
     EXPECT_EQ(seen, std::vector<std::string>{"exact"});
     DeliverResource("OnJsonApiEvent_a_b_c", "/a/b/c", "Update", {});
-    EXPECT_EQ(seen, (std::vector<std::string>{"exact", "replacement"}));
+    EXPECT_EQ(seen, (std::vector<std::string>{"exact", "replacement", "new pattern"}));
+    // Unwatching a replaced watch gives back its whole subscription.
+    EXPECT_TRUE(plugin_->UnwatchResource("/a/b/c"));
+    EXPECT_TRUE(plugin_->UnwatchResource("/a/b/*"));
+    EXPECT_EQ(plugin_->subscriptionCounts_["OnJsonApiEvent_a_b_c"], 0);
 
     plugin_->WatchResource<BindingProperty>("/a/b/c", [&](const ResourceEvent<BindingProperty>&) {
         seen.push_back("shutting down");
