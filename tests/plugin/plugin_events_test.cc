@@ -167,6 +167,15 @@ TEST_F(PluginEvents, PayloadsThatDoNotConvertAndUnknownNamesAreIgnored) {
     subscription.callback(&noContext);
     EXPECT_EQ(calls, 0);
     EXPECT_TRUE(HostLog().empty());
+
+    // A handler of the other form, registered under the name since, is not
+    // reached through the earlier subscription: only through its own.
+    int answers = 0;
+    plugin_->AddEventHandler(kSessionEvent, [&](const Client::PluginServiceProxyResponse&) { ++answers; });
+    BindingProperty answer;
+    answer.member("uuid") = "u1";
+    EXPECT_EQ(host_.DeliverEvent(kSessionEvent, answer), 2u);
+    EXPECT_EQ(answers, 1);
 }
 
 TEST_F(PluginEvents, AHandlerMayUnwatchReplaceAndShutDownWhileItRuns) {
