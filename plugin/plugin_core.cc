@@ -10,6 +10,7 @@
 #include "plugin/telemetry_sender.h"
 
 #include <algorithm>
+#include <optional>
 #include <utility>
 #include <vector>
 
@@ -78,34 +79,39 @@ std::string ServiceProxyMethodKey(const Client::PluginServiceProxyResponse& mess
 
 namespace {
 
-void StoreAnswer(std::vector<std::pair<std::string, Client::PluginServiceProxyResponse>>& answers, std::string key,
-                 const Client::PluginServiceProxyResponse& answer) {
-    for (auto& entry : answers) {
-        if (entry.first == key) {
-            entry.second = answer;
-            return;
-        }
+// Stores the answer as the newest, replacing one under the same key; returns
+// the key of the oldest answer when the bound made room by dropping it.
+std::optional<std::string> StoreAnswer(std::vector<std::pair<std::string, Client::PluginServiceProxyResponse>>& answers,
+                                       std::string key, const Client::PluginServiceProxyResponse& answer) {
+    std::optional<std::string> dropped;
+    auto same = std::find_if(answers.begin(), answers.end(), [&](const auto& entry) { return entry.first == key; });
+    if (same != answers.end()) {
+        answers.erase(same);
+    } else if (answers.size() >= kReceivedAnswerLimit) {
+        dropped = std::move(answers.front().first);
+        answers.erase(answers.begin());
     }
-    if (answers.size() >= kReceivedAnswerLimit) answers.erase(answers.begin());
     answers.emplace_back(std::move(key), answer);
+    return dropped;
 }
 
 }  // namespace
 
 void PluginCore::OnServiceProxyUuid(const Client::PluginServiceProxyResponse& answer) {
-    {
-        std::lock_guard<std::mutex> guard(coreMutex_);
-        StoreAnswer(receivedAnswers_, answer.uuid, answer);
-    }
-    FulfilPendingRequest();
+    ReceiveAnswer(answer.uuid, answer);
 }
 
 void PluginCore::OnServiceProxyMethod(const Client::PluginServiceProxyResponse& answer) {
-    std::string key = ServiceProxyMethodKey(answer);
+    ReceiveAnswer(ServiceProxyMethodKey(answer), answer);
+}
+
+void PluginCore::ReceiveAnswer(std::string key, const Client::PluginServiceProxyResponse& answer) {
+    std::optional<std::string> dropped;
     {
         std::lock_guard<std::mutex> guard(coreMutex_);
-        StoreAnswer(receivedAnswers_, std::move(key), answer);
+        dropped = StoreAnswer(receivedAnswers_, std::move(key), answer);
     }
+    if (dropped) Log(kLogLevelError, kLogGroupDbg, kDroppedAnswerMessage, dropped->c_str());
     FulfilPendingRequest();
 }
 

@@ -49,7 +49,9 @@ inline constexpr const char* kPayloadConversionTrace = "Couldn't convert payload
 inline constexpr const char* kNoAsyncHandlerMessage =
     "Could not find registered handler for async service proxy event %s";
 inline constexpr const char* kFulfilledRequestMessage = "Fulfilled service proxy request: %s";
-// Answers no request has claimed yet; beyond this many keys the oldest goes.
+inline constexpr const char* kDroppedAnswerMessage = "Dropped unclaimed service proxy answer: %s";
+// Answers no request has claimed yet; beyond this many keys the one that
+// arrived (or was refreshed) longest ago goes, with a message.
 inline constexpr std::size_t kReceivedAnswerLimit = 256;
 
 using ServiceProxyHandler = std::function<void(const Client::PluginServiceProxyResponse&)>;
@@ -108,6 +110,9 @@ public:
 
     // The service proxy: answers are paired with pending requests by key (a
     // uuid, or the method key), async messages go to the handler of their key.
+    // Handlers run without the core mutex, so one may register the next
+    // request; handlers called on different threads therefore do not exclude
+    // each other and must guard what they share themselves.
     void OnServiceProxyUuid(const Client::PluginServiceProxyResponse& answer);
     void OnServiceProxyMethod(const Client::PluginServiceProxyResponse& answer);
     void OnServiceProxyAsync(const Client::PluginServiceProxyResponse& message);
@@ -166,6 +171,8 @@ protected:
     std::mutex coreMutex_;
 
 private:
+    void ReceiveAnswer(std::string key, const Client::PluginServiceProxyResponse& answer);
+
     class RequestClient final : public RemotingTransport {
     public:
         explicit RequestClient(PluginCore& core) : core_(core) {}

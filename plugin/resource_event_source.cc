@@ -10,11 +10,13 @@ RemotingTransport* ResourceEventSource::ResourceTransport() {
     return nullptr;
 }
 
-std::shared_ptr<ResourceWatch> ResourceEventSource::StoreWatch(const std::string& path, ResourceEventHandler handler) {
+std::shared_ptr<ResourceWatch> ResourceEventSource::StoreWatch(const std::string& path, ResourceEventHandler handler,
+                                                               bool& replaced) {
     auto& table = path.find('*') == std::string::npos ? exactPathHandlers_ : wildcardHandlers_;
     auto watch = std::make_shared<ResourceWatch>(std::move(handler));
     std::shared_ptr<ResourceWatch>& slot = table[path];
-    if (slot != nullptr) slot->active = false;
+    replaced = slot != nullptr;
+    if (replaced) slot->active = false;
     slot = watch;
     return watch;
 }

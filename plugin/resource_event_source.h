@@ -92,14 +92,17 @@ protected:
     std::unordered_map<std::string, std::shared_ptr<ResourceWatch>> wildcardHandlers_;
 
 private:
-    std::shared_ptr<ResourceWatch> StoreWatch(const std::string& path, ResourceEventHandler handler);
+    // `replaced` tells whether the path had a watch, whose subscription the new one takes over.
+    std::shared_ptr<ResourceWatch> StoreWatch(const std::string& path, ResourceEventHandler handler, bool& replaced);
 };
 
 template <class T>
 void ResourceEventSource::WatchResource(const std::string& path, std::function<void(const ResourceEvent<T>&)> handler) {
     auto typedHandler = std::make_shared<const std::function<void(const ResourceEvent<T>&)>>(std::move(handler));
-    std::shared_ptr<ResourceWatch> watch =
-        StoreWatch(path, [this, typedHandler](const Client::PluginResourceEvent& event) {
+    bool replaced = false;
+    std::shared_ptr<ResourceWatch> watch = StoreWatch(
+        path,
+        [this, typedHandler](const Client::PluginResourceEvent& event) {
             ResourceEvent<T> typed;
             typed.uri = event.uri;
             typed.eventType = event.eventType;
@@ -112,8 +115,10 @@ void ResourceEventSource::WatchResource(const std::string& path, std::function<v
                 }
             }
             (*typedHandler)(typed);
-        });
-    Subscribe(path);
+        },
+        replaced);
+    // One subscription per watched path, so that unwatching it gives back all it took.
+    if (!replaced) Subscribe(path);
     if (path.find('*') != std::string::npos) return;
 
     RemotingTransport* transport = ResourceTransport();

@@ -33,9 +33,8 @@ private:
     RemotingTransport& client_;
 };
 
-// The path of an event: the prefix and the name, every byte outside the
-// unreserved set (letters, digits, "-._~") percent-encoded, so a name can
-// neither leave the endpoint nor add a query.
+// The path of an event: the prefix and the name as it stands. Names come from
+// plugin code, never from the host, so they are not encoded.
 std::string TelemetryPath(std::string_view eventName);
 
 }  // namespace Norv

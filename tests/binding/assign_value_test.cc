@@ -310,6 +310,7 @@ TEST_F(AssignValueTest, StringBlobAndObjectTargets) {
         {K::String, AsyncState(9), "9 is not a valid enumeration value for '<value>'."},
         {K::Blob, {}, kRequired},
         {K::Blob, Of("YWJj"), "=abc"},
+        {K::Blob, Of("QA=="), "=@"},
         {K::Blob, Of(""), "="},
         {K::Blob, Of("YW Jj"),
          "Couldn't assign string value to '<value>' of type blob because the input has invalid base64 characters."},

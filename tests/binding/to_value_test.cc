@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -206,6 +207,24 @@ TEST_F(ToValueTest, StructureWithoutFieldsIsAnEmptyStructure) {
     ASSERT_TRUE(result.ok());
     EXPECT_EQ(result.value.kind(), Kind::Structure);
     EXPECT_EQ(result.value.size(), 0u);
+}
+
+TEST_F(ToValueTest, AStructureOrEnumerationWithoutDescriptorFailsAndYieldsNoValue) {
+    const Late late;
+    const Shade shade = Shade::Light;
+    const std::function<void(BindingResult&)> conversions[] = {
+        [&](BindingResult& result) { structToValue(result, &late, nullptr); },
+        [&](BindingResult& result) { toValue(result, late); },
+        [&](BindingResult& result) { toValue(result, &late, {BindingTypeKind::Struct}); },
+        [&](BindingResult& result) { toValue(result, &shade, {BindingTypeKind::Enum}); },
+    };
+    for (std::size_t i = 0; i < std::size(conversions); ++i) {
+        BindingResult result;
+        conversions[i](result);
+        EXPECT_FALSE(result.ok()) << i;
+        EXPECT_EQ(result.error(), "Couldn't convert native value because it's an unregistered structure.") << i;
+        EXPECT_EQ(MemberNames(result.value), std::vector<std::string>{"error"}) << i;
+    }
 }
 
 TEST_F(ToValueTest, UnregisteredNestedStructureLeavesOnlyTheError) {

@@ -103,7 +103,7 @@ TEST(Format, AppliesPrintfConversions) {
     ExpectAll({
         {"width", Format("%1$5d", 42), "   42"},
         {"hex", Format("%1$x", 255), "ff"},
-        {"upper hex", Format("%1$X", 255), "FF"},
+        {"upper hex", Format("%1$X", 0xFA), "FA"},
         {"s on int becomes d", Format("%1$s", 7), "7"},
         {"u default for unsigned", Format("%1$s", 7u), "7"},
         {"octal alternate", Format("%1$#o", 8), "010"},
@@ -290,7 +290,7 @@ TEST(FormatPrintfInto, RendersAsTheCLibraryDoes) {
     const char unterminated[3] = {'a', 'b', 'c'};
     EXPECT_SAME_AS_C("plain, no conversions");
     EXPECT_SAME_AS_C("%d|%i|%5d|%-5d|%05d|%+d|% d", 42, -7, 42, 42, -42, 3, 3);
-    EXPECT_SAME_AS_C("%u|%x|%X|%#x|%o|%#o", 4000000000u, 255u, 255u, 255u, 8u, 8u);
+    EXPECT_SAME_AS_C("%u|%x|%X|%#x|%o|%#o", 4000000000u, 255u, 0xABCDEFu, 255u, 8u, 8u);
     EXPECT_SAME_AS_C("%hhd|%hd|%hhu|%hu", 300, 70000, 300, 70000);
     EXPECT_SAME_AS_C("%ld|%lu|%lld|%llu|%llx", -5L, 5UL, -5000000000LL, 18446744073709551615ULL, 0x1234567890ULL);
     EXPECT_SAME_AS_C("%zu|%zd|%td|%jd", std::size_t{123}, std::size_t{9}, std::ptrdiff_t{-4}, std::intmax_t{-1});

@@ -88,6 +88,8 @@ TEST(ApiViewDemo, ListsAndCallsTheDemoFunctions) {
         {"GET", "/demo/v1/add/40", {{"b", "2"}}, "", ""},
         {"GET", "/demo/v1/add/forty?b=2", {}, "", ""},
         {"GET", "/demo/v1/add/40?c=2", {}, "", ""},
+        {"GET", "/demo/v1/add/2147483647?b=1", {}, "", ""},
+        {"GET", "/demo/v1/add/-2147483648?b=-1", {}, "", ""},
         {"POST", "/demo/v1/mirror", {}, "{\"x\": 1, \"y\": 2}", "application/json"},
         {"POST", "/demo/v1/mirror", {}, "x: 3\ny: 4\n", "application/x-yaml"},
         {"GET", "/demo/v1/greet/Ada", {}, "", ""},

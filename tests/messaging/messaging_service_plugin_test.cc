@@ -79,9 +79,9 @@ public:
 class LoginWatcher : public ::testing::Test, public Driver {};
 
 TEST(LoginWatcherTable, ReactsToEachSessionEventAsTheTableSays) {
-    const std::string changed = std::string("3 ") + kLoginTokenChanged;
-    const std::string missing = std::string("2 ") + kLoginTokenMissing;
-    const std::string gone = std::string("1 ") + kLoginSessionGone;
+    const std::string changed = "3 vek-norv-messaging-service: Login token has changed.";
+    const std::string missing = "2 vek-norv-messaging-service: Login session is missing token.";
+    const std::string gone = "1 vek-norv-messaging-service: Login session has gone away.";
     const struct Row {
         const char* name;
         const char* storedBefore;

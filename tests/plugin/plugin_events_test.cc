@@ -167,6 +167,15 @@ TEST_F(PluginEvents, PayloadsThatDoNotConvertAndUnknownNamesAreIgnored) {
     subscription.callback(&noContext);
     EXPECT_EQ(calls, 0);
     EXPECT_TRUE(HostLog().empty());
+
+    // A handler of the other form, registered under the name since, is not
+    // reached through the earlier subscription: only through its own.
+    int answers = 0;
+    plugin_->AddEventHandler(kSessionEvent, [&](const Client::PluginServiceProxyResponse&) { ++answers; });
+    BindingProperty answer;
+    answer.member("uuid") = "u1";
+    EXPECT_EQ(host_.DeliverEvent(kSessionEvent, answer), 2u);
+    EXPECT_EQ(answers, 1);
 }
 
 TEST_F(PluginEvents, AHandlerMayUnwatchReplaceAndShutDownWhileItRuns) {
@@ -176,13 +185,21 @@ TEST_F(PluginEvents, AHandlerMayUnwatchReplaceAndShutDownWhileItRuns) {
         plugin_->UnwatchResource("/a/*/c");
         plugin_->WatchResource<BindingProperty>(
             "/a/b/c", [&](const ResourceEvent<BindingProperty>&) { seen.push_back("replacement"); });
+        plugin_->WatchResource<BindingProperty>(
+            "/a/b/*", [&](const ResourceEvent<BindingProperty>&) { seen.push_back("new pattern"); });
     });
     plugin_->WatchResource<BindingProperty>(
         "/a/*/c", [&](const ResourceEvent<BindingProperty>&) { seen.push_back("removed pattern"); });
+    plugin_->WatchResource<BindingProperty>(
+        "/a/b/*", [&](const ResourceEvent<BindingProperty>&) { seen.push_back("replaced pattern"); });
     DeliverResource("OnJsonApiEvent_a_b_c", "/a/b/c", "Update", {});
     EXPECT_EQ(seen, std::vector<std::string>{"exact"});
     DeliverResource("OnJsonApiEvent_a_b_c", "/a/b/c", "Update", {});
-    EXPECT_EQ(seen, (std::vector<std::string>{"exact", "replacement"}));
+    EXPECT_EQ(seen, (std::vector<std::string>{"exact", "replacement", "new pattern"}));
+    // Unwatching a replaced watch gives back its whole subscription.
+    EXPECT_TRUE(plugin_->UnwatchResource("/a/b/c"));
+    EXPECT_TRUE(plugin_->UnwatchResource("/a/b/*"));
+    EXPECT_EQ(plugin_->subscriptionCounts_["OnJsonApiEvent_a_b_c"], 0);
 
     plugin_->WatchResource<BindingProperty>("/a/b/c", [&](const ResourceEvent<BindingProperty>&) {
         seen.push_back("shutting down");

@@ -28,6 +28,12 @@ protected:
         plugin_->Handshake(record, "vek-norv-messaging-service");
         callbacks_ = plugin_->Callbacks();
         host_.AnswerRequests();
+        // Every console target attached (once), for init to detach.
+        const LogApi& log = GetLogApi();
+        for (LogTargetInterface* console : {log.StdOutTarget(), log.StdErrTarget(), log.DebuggerTarget()}) {
+            log.DetachTarget(console);
+            log.AttachTarget(console);
+        }
         ASSERT_TRUE(callbacks_.init(plugin_, host_.Interface()));
     }
     void TearDown() override { callbacks_.unload(plugin_); }
@@ -44,6 +50,8 @@ TEST_F(PluginServices, TheUserAgentNamesTheHostsVersionAndThePlugin) {
 TEST_F(PluginServices, LogLinesReachTheHostAsLevelAndBareMessageWithExtraGroupMuted) {
     const LogApi& log = GetLogApi();
     EXPECT_NE(log.FindTarget(kPluginLogTargetName), nullptr);
+    for (const char* console : {"StdOutLogTarget", "StdErrLogTarget", "DebuggerConsoleLogTarget"})
+        EXPECT_EQ(log.FindTarget(console), nullptr) << console;
     EXPECT_EQ(log.GetMinimumLevel(), 0);
     EXPECT_EQ(log.GetMutedGroups(), kLogGroupXtr);
     host_.ClearCalls();
@@ -62,15 +70,14 @@ TEST_F(PluginServices, LogLinesReachTheHostAsLevelAndBareMessageWithExtraGroupMu
     EXPECT_EQ(host_.CallsTo(9).size(), 1u);
 }
 
-TEST_F(PluginServices, TelemetryPostsToTheEventsPathWithTheNameEncoded) {
+TEST_F(PluginServices, TelemetryPostsToTheEventsPathWithTheNameAsItStands) {
     const struct {
         const char* name;
         const char* path;
     } cases[] = {
         {"foo", "/telemetry/v1/events/foo"},
         {"A-z_0.9~", "/telemetry/v1/events/A-z_0.9~"},
-        {"a b/c?d=%", "/telemetry/v1/events/a%20b%2Fc%3Fd%3D%25"},
-        {"\xC3\xA9", "/telemetry/v1/events/%C3%A9"},
+        {"a/b?c=%", "/telemetry/v1/events/a/b?c=%"},
         {"", "/telemetry/v1/events/"},
     };
     for (const auto& c : cases) EXPECT_EQ(TelemetryPath(c.name), c.path) << c.name;

@@ -25,12 +25,10 @@ PluginServiceProxyResponse Answer(const char* uuid, const char* service = "", co
 
 class ServiceProxy : public ::testing::Test {
 protected:
+    // Group, level and message of each line.
     std::vector<std::string> Messages() {
-        std::vector<std::string> lines;
-        const auto& messages = log_.Target().Messages();
-        const auto& levels = log_.Target().Levels();
-        for (std::size_t i = 0; i < messages.size(); ++i)
-            lines.push_back(std::to_string(levels[i]) + " " + messages[i]);
+        std::vector<std::string> lines = log_.Lines();
+        for (std::string& line : lines) line.pop_back();
         return lines;
     }
     ServiceProxyHandler Record(const char* tag) {
@@ -51,8 +49,8 @@ TEST_F(ServiceProxy, AnAnswerMeetsItsRequestWhicheverComesFirst) {
     EXPECT_EQ(calls_, std::vector<std::string>{"first:a"});
     plugin_.AddPendingRequest("u2", Record("second"));
     EXPECT_EQ(calls_, (std::vector<std::string>{"first:a", "second:b"}));
-    EXPECT_EQ(Messages(), (std::vector<std::string>{"3 Fulfilled service proxy request: u1",
-                                                    "3 Fulfilled service proxy request: u2"}));
+    EXPECT_EQ(Messages(), (std::vector<std::string>{"DBG|ALWAYS|Fulfilled service proxy request: u1",
+                                                    "DBG|ALWAYS|Fulfilled service proxy request: u2"}));
     EXPECT_EQ(plugin_.PendingRequestCount(), 0u);
     EXPECT_EQ(plugin_.ReceivedAnswerCount(), 0u);
 }
@@ -65,7 +63,7 @@ TEST_F(ServiceProxy, OneAnswerFulfilsOneRequestAndALaterAnswerReplacesAnEarlierO
     plugin_.AddPendingRequest("s.m", Record("r2"));
     EXPECT_EQ(calls_, std::vector<std::string>{"r1:new"});
     EXPECT_EQ(plugin_.PendingRequestCount(), 1u);
-    EXPECT_EQ(Messages(), std::vector<std::string>{"3 Fulfilled service proxy request: s.m"});
+    EXPECT_EQ(Messages(), std::vector<std::string>{"DBG|ALWAYS|Fulfilled service proxy request: s.m"});
 }
 
 TEST_F(ServiceProxy, AnAsyncMessageWithoutAHandlerIsLoggedWithItsKeyNotAsAFormat) {
@@ -73,8 +71,8 @@ TEST_F(ServiceProxy, AnAsyncMessageWithoutAHandlerIsLoggedWithItsKeyNotAsAFormat
     plugin_.OnServiceProxyAsync(Answer("", "chat", "send", "hi"));
     plugin_.OnServiceProxyAsync(Answer("", "%s%n", "x", "lost"));
     EXPECT_EQ(calls_, std::vector<std::string>{"async:hi"});
-    EXPECT_EQ(Messages(),
-              std::vector<std::string>{"2 Could not find registered handler for async service proxy event %s%n.x"});
+    EXPECT_EQ(Messages(), std::vector<std::string>{
+                              "DBG| ERROR|Could not find registered handler for async service proxy event %s%n.x"});
 }
 
 TEST_F(ServiceProxy, HandlersMayRegisterAnswerAndShutDownWithoutDeadlock) {
@@ -95,14 +93,21 @@ TEST_F(ServiceProxy, HandlersMayRegisterAnswerAndShutDownWithoutDeadlock) {
     EXPECT_EQ(plugin_.PendingRequestCount(), 0u);
 }
 
-TEST_F(ServiceProxy, UnclaimedAnswersAreBoundedOldestFirst) {
-    for (std::size_t i = 0; i < kReceivedAnswerLimit + 10; ++i) {
+TEST_F(ServiceProxy, UnclaimedAnswersAreBoundedOldestFirstWithAMessageAndShutdownForgetsThem) {
+    for (std::size_t i = 0; i < kReceivedAnswerLimit; ++i) {
         plugin_.OnServiceProxyUuid(Answer(std::to_string(i).c_str(), "", "", "x"));
     }
+    // A refreshed answer counts as the newest.
+    plugin_.OnServiceProxyUuid(Answer("0", "", "", "y"));
+    plugin_.OnServiceProxyUuid(Answer("new", "", "", "z"));
     EXPECT_EQ(plugin_.ReceivedAnswerCount(), kReceivedAnswerLimit);
-    plugin_.AddPendingRequest("0", Record("evicted"));
-    plugin_.AddPendingRequest("10", Record("kept"));
-    EXPECT_EQ(calls_, std::vector<std::string>{"kept:x"});
+    EXPECT_EQ(Messages(), std::vector<std::string>{"DBG| ERROR|Dropped unclaimed service proxy answer: 1"});
+    plugin_.AddPendingRequest("1", Record("evicted"));
+    plugin_.AddPendingRequest("0", Record("refreshed"));
+    EXPECT_EQ(calls_, std::vector<std::string>{"refreshed:y"});
+    plugin_.Shutdown();
+    EXPECT_EQ(plugin_.PendingRequestCount(), 0u);
+    EXPECT_EQ(plugin_.ReceivedAnswerCount(), 0u);
 }
 
 TEST_F(ServiceProxy, RequestsFromAnotherThreadMeetAnswersFromTheHostThread) {

@@ -61,6 +61,7 @@ struct Answer {
     FakeStream* stream = nullptr;
     std::uint32_t sizeHint = 0;
     bool release = true;
+    std::uint8_t hasError = UINT8_MAX;  // a presence byte to force, apart from the error text
 };
 
 // A request as the host saw it, read back from the record.
@@ -95,7 +96,7 @@ public:
         if (!answer.sent) return false;
         response.status = answer.status;
         if (answer.error) response.error = Memory::DuplicateString(answer.error);
-        response.hasError = answer.error ? 1 : 0;
+        response.hasError = answer.hasError != UINT8_MAX ? answer.hasError : (answer.error ? 1 : 0);
         writeHostValue(response.body, answer.body);
         if (answer.bodyTag != UINT32_MAX) response.body.tag = answer.bodyTag;
         if (answer.stream) {

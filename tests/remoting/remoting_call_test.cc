@@ -120,9 +120,10 @@ TEST_F(RemotingCallTest, AnswersOfOtherTypes) {
     EXPECT_EQ(FakeTransport::recordReleases, 4);
 }
 
-// The error text alone marks a failure: a 404 without one is success.
+// The error text alone marks a failure: a 404 without one is success, even
+// with the presence byte set.
 TEST_F(RemotingCallTest, AnErrorStatusWithoutErrorTextIsSuccess) {
-    answer().status = 404;
+    answer() = {.status = 404, .hasError = 1};
     EXPECT_FALSE(RemotingCall(host_, kMethodGet, "/ulm-auth/v1/authorization/access-token").has_value());
     answer().status = 404;
     auto empty = RemotingCallFor<BindingProperty>(host_, kMethodGet, "/ulm-auth/v1/authorization/access-token");
@@ -141,6 +142,12 @@ TEST_F(RemotingCallTest, EveryFailureIsAnErrorWithItsMessageAndTheRecordIsReleas
         int releases;
     } cases[] = {
         {"host error", {.error = "boom", .status = 500}, {}, 500, "Error response for GET /p: boom", 1},
+        {"host error without presence byte",
+         {.error = "boom", .status = 500, .hasError = 0},
+         {},
+         500,
+         "Error response for GET /p: boom",
+         1},
         {"host error with success status",
          {.error = "odd", .status = 200},
          {},

@@ -12,9 +12,13 @@
 #include "remoting/function_registration.h"
 
 #include <cstdint>
+#include <limits>
+#include <stdexcept>
 #include <string>
 
 namespace Norv::Demo {
+
+inline constexpr const char* kSumOutOfRange = "The sum of a and b is out of range for int32.";
 
 struct Point {
     static constexpr FixedText kStaticTypeText{"struct Norv::Demo::Point"};
@@ -33,7 +37,13 @@ public:
 
         FunctionDeclaration add{"Add", "/demo/v1/add/{a}", kMethodGet, {{"a", kLocationPath}, {"b", kLocationQuery}}};
         add.description = "Adds b to a.";
-        RegisterFunction(registry, add, [](std::int32_t a, std::int32_t b) { return a + b; });
+        RegisterFunction(registry, add, [](std::int32_t a, std::int32_t b) {
+            // Both come from the request: a sum beyond int32 must be an error, not a wrapped number.
+            const std::int64_t sum = std::int64_t{a} + b;
+            if (sum < std::numeric_limits<std::int32_t>::min() || sum > std::numeric_limits<std::int32_t>::max())
+                throw std::out_of_range(kSumOutOfRange);
+            return static_cast<std::int32_t>(sum);
+        });
 
         FunctionDeclaration mirror{"Mirror", "/demo/v1/mirror", kMethodPost, {{"point", kLocationBody}}};
         mirror.description = "Swaps a point's coordinates.";
