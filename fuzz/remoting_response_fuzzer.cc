@@ -230,8 +230,9 @@ public:
         if (waiting) __builtin_trap();
         waiting = true;
     }
-    void yieldToHost() override {
+    bool yieldToHost() override {
         if (!waiting) __builtin_trap();
+        return true;
     }
     void endWait() override {
         if (!waiting) __builtin_trap();

@@ -287,8 +287,10 @@ void PluginCore::RequestClient::beginWait(const char* label, std::uint32_t flags
     core_.BeginWait(label, flags);
 }
 
-void PluginCore::RequestClient::yieldToHost() {
+bool PluginCore::RequestClient::yieldToHost() {
     core_.YieldToHost();
+    const PluginCore* client = core_.requestClient_;
+    return client != nullptr && client->CanSendRequest();
 }
 
 void PluginCore::RequestClient::endWait() {

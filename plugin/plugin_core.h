@@ -178,7 +178,7 @@ private:
         explicit RequestClient(PluginCore& core) : core_(core) {}
         bool send(HostResponseRecord& response, const HostRequestRecord& request) override;
         void beginWait(const char* label, std::uint32_t flags) override;
-        void yieldToHost() override;
+        bool yieldToHost() override;
         void endWait() override;
         std::uint32_t callerContext() const override { return core_.hostHandle_; }
         const BindingRegistry* registry() const override { return core_.registry_; }

@@ -196,7 +196,7 @@ BindingResult ReadStreamedBody(RemotingTransport& transport, const HostResponseR
             text.append(reinterpret_cast<const char*>(buffer), count);
             if (count < kStreamChunk) {
                 if (more == 0) break;
-                WaitYield(transport);
+                if (!WaitYield(transport)) return BindingResult::Failure(Message::kStreamReadError);
             }
         } while (more != 0);
         return ParseJson(text);
@@ -205,10 +205,11 @@ BindingResult ReadStreamedBody(RemotingTransport& transport, const HostResponseR
     }
 }
 
-void WaitYield(RemotingTransport& transport) {
+bool WaitYield(RemotingTransport& transport) {
     transport.beginWait(Message::kWaitYieldLabel, 0);
-    transport.yieldToHost();
+    const bool hosted = transport.yieldToHost();
     transport.endWait();
+    return hosted;
 }
 
 }  // namespace Norv

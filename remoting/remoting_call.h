@@ -35,7 +35,9 @@ public:
     // the call then fails without a response.
     virtual bool send(HostResponseRecord& response, const HostRequestRecord& request) = 0;
     virtual void beginWait(const char* label, std::uint32_t flags) = 0;
-    virtual void yieldToHost() = 0;
+    // False once no host is left to yield to (it unloaded the plugin): a loop
+    // that waits for the host to produce more must end then.
+    virtual bool yieldToHost() = 0;
     virtual void endWait() = 0;
     virtual std::uint32_t callerContext() const = 0;
     virtual const BindingRegistry* registry() const = 0;
@@ -188,6 +190,6 @@ RemotingResult<T> RemotingCallFor(RemotingTransport& transport, std::int32_t met
 BindingResult ReadStreamedBody(RemotingTransport& transport, const HostResponseRecord& response);
 
 // BeginWait("Wait: yield", 0), YieldToHost, EndWait.
-void WaitYield(RemotingTransport& transport);
+bool WaitYield(RemotingTransport& transport);
 
 }  // namespace Norv

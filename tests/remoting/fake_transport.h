@@ -112,7 +112,10 @@ public:
     void beginWait(const char* label, std::uint32_t flags) override {
         trace.push_back(std::string("BeginWait ") + label + " " + std::to_string(flags));
     }
-    void yieldToHost() override { trace.push_back("YieldToHost"); }
+    bool yieldToHost() override {
+        trace.push_back("YieldToHost");
+        return hosted;
+    }
     void endWait() override { trace.push_back("EndWait"); }
     std::uint32_t callerContext() const override { return 0x5eed; }
     const BindingRegistry* registry() const override { return registry_; }
@@ -122,6 +125,7 @@ public:
     std::deque<Answer> answers;
     std::vector<SeenRequest> requests;
     std::vector<std::string> trace;
+    bool hosted = true;  // false: the host unloads the plugin in its first yield
 
 private:
     static void NORV_CALL ReleaseRecord(HostResponseRecord* response) {

@@ -279,6 +279,7 @@ struct StreamCase {
     std::uint32_t sizeHint;
     std::vector<std::string> trace;
     const char* result;  // the value's text, or the error
+    bool unloadInYield = false;
 };
 
 std::string Chunk(char fill) {
@@ -305,9 +306,16 @@ TEST_F(RemotingCallTest, ReadsStreamsInChunksYieldingWhileTheHostHasNoMoreYet) {
          {"send 2 /s", "read 4096", "release stream"},
          "Stream read error"},
         {"a huge size hint", {{"[3]", 0}}, 0xFFFFFFFFu, {"send 2 /s", "read 4096", "release stream"}, "[u:3]"},
+        {"an unload inside the yield ends the read",
+         {{"[1", 1}, {"", 1}, {"]", 0}},
+         0,
+         {"send 2 /s", "read 4096", "BeginWait Wait: yield 0", "YieldToHost", "EndWait", "release stream"},
+         "Stream read error",
+         true},
     };
     for (const auto& c : cases) {
         host_ = FakeTransport();
+        host_.hosted = !c.unloadInYield;
         FakeTransport::recordReleases = 0;
         FakeStream stream{c.pieces};
         Answer& next = answer();
