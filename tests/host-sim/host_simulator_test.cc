@@ -357,17 +357,28 @@ TEST(HostSimulatorModule, DefaultScenarioMatchesTheGoldenTranscript) {
     ExpectGolden("default_scenario.txt", Masked(session.transcript));
 }
 
+Scenario ScenarioFile(const char* name) {
+    std::string path = std::string(NORV_HOST_SIM_SCENARIO_DIR) + "/" + name;
+    if (Platform::IsWindows() && path.front() == '/') path = "Z:" + path;
+    ScenarioReadResult read = ReadScenarioFile(path);
+    EXPECT_TRUE(read.ok) << read.error;
+    return read.scenario;
+}
+
+TEST(HostSimulatorModule, UnloadInAStreamedReadMatchesTheGoldenTranscript) {
+    Session session = Play(Options{}, ScenarioFile("unload_in_stream.yaml"));
+    EXPECT_EQ(session.exitCode, kExitOk);
+    ExpectGolden("unload_in_stream.txt", Masked(session.transcript));
+}
+
 TEST(HostSimulatorModule, ServiceProxyScenarioOnTheDemoPluginMatchesTheGoldenTranscript) {
-    std::string scenarioPath = std::string(NORV_HOST_SIM_SCENARIO_DIR) + "/service_proxy.yaml";
-    if (Platform::IsWindows() && scenarioPath.front() == '/') scenarioPath = "Z:" + scenarioPath;
-    ScenarioReadResult read = ReadScenarioFile(scenarioPath);
-    ASSERT_TRUE(read.ok) << read.error;
+    Scenario scenario = ScenarioFile("service_proxy.yaml");
     std::string shipping = Testing::PluginModulePathBesideExecutable();
     std::string name = Testing::PluginModuleFileName();
     Options options;
     options.modulePath =
         shipping.substr(0, shipping.size() - name.size()) + "hxp-be-norv-demo" + name.substr(name.find_last_of('.'));
-    Session session = Play(options, read.scenario);
+    Session session = Play(options, scenario);
     EXPECT_EQ(session.exitCode, kExitOk);
     ExpectGolden("service_proxy_demo.txt", Masked(session.transcript));
 }

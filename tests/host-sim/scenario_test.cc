@@ -108,7 +108,8 @@ TEST(Scenario, FaultyFilesAreToldWhereAndWhat) {
          "answer 1: key 'stream' must be a whole number from 1 to 2147483647"},
         {R"({"answers": [{"method": "GET", "path": "/a", "error": ["x"]}]})", "answer 1: key 'error' must be a text"},
         {R"({"steps": [{}, {"answers": [{"method": "GET", "path": "/a", "bdy": 1}]}]})",
-         "step 2, answer 1: unknown key 'bdy' (known: method, path, status, error, body, stream, streamText)"},
+         "step 2, answer 1: unknown key 'bdy' (known: method, path, status, error, body, stream, streamText, "
+         "streamOnYield)"},
         {R"({"steps": [{"event": {"eventType": "Update"}}]})", "step 1, event: give the event's 'path' or its 'name'"},
         {R"({"steps": [{"event": {"path": "/a"}}]})", "step 1, event: missing key 'eventType'"},
         {R"({"steps": [{"event": {"path": "/a", "eventType": "Upsert"}}]})",
@@ -119,6 +120,8 @@ TEST(Scenario, FaultyFilesAreToldWhereAndWhat) {
          "step 1, yieldEvents 2: key 'path' must be a text"},
         {R"({"steps": [{"expectRequests": ["GET /a", 2]}]})", "step 1: key 'expectRequests' must be a text"},
         {R"({"steps": [{"unloadInYield": 1}]})", "step 1: key 'unloadInYield' must be true or false"},
+        {R"({"answers": [{"method": "GET", "path": "/a", "streamOnYield": "yes"}]})",
+         "answer 1: key 'streamOnYield' must be true or false"},
     };
     for (const Case& c : cases) {
         ScenarioReadResult read = ReadScenario(c.text, ScenarioSyntax::Guess);

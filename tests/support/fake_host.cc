@@ -313,6 +313,7 @@ private:
 };
 
 constexpr std::uint32_t kAnswerMagic = 0x48535741;  // "AWSH"
+constexpr std::uint32_t kReadsWithoutYieldBound = 16;
 
 }  // namespace
 
@@ -329,6 +330,9 @@ struct FakeHost::AnswerBlock {
     std::uint32_t streamChunk;
     std::size_t streamPosition;
     std::string* streamText;
+    bool streamOnYield;
+    std::uint32_t yieldsAtLastData;
+    std::uint32_t readsWithoutYield;
     std::string* error;
     HostTree* body;
 };
@@ -599,6 +603,9 @@ void FakeHost::FillAnswer(HostCall& call, HostResponseRecord& response) {
         block.streamText = new std::string(answer.streamText ? *answer.streamText : JsonText(answer.body));
         block.streamChunk = answer.streamChunk;
         block.streamPosition = 0;
+        block.streamOnYield = answer.streamOnYield;
+        block.yieldsAtLastData = ledger_.yields;
+        block.readsWithoutYield = 0;
         block.streamLive = true;
         ++ledger_.streams;
         response.readStream = &FakeHost::ReadStream;
@@ -655,6 +662,20 @@ std::uint8_t NORV_CALL FakeHost::ReadStream(void* stream, std::uint8_t* buffer, 
         return 0;
     }
     std::size_t left = block->streamText->size() - block->streamPosition;
+    if (block->streamOnYield && block->streamPosition != 0 && host.ledger_.yields == block->yieldsAtLastData) {
+        // The host has not run since it last produced: nothing new yet. A
+        // reader that never yields would spin here, so the host gives up.
+        left = 0;
+        if (++block->readsWithoutYield > kReadsWithoutYieldBound) {
+            ++host.ledger_.spinningReads;
+            call.text = "failed: read again and again without yielding";
+            host.Record(std::move(call));
+            return 0;
+        }
+    } else {
+        block->yieldsAtLastData = host.ledger_.yields;
+        block->readsWithoutYield = 0;
+    }
     std::uint32_t delivered = static_cast<std::uint32_t>(std::min<std::size_t>({*count, block->streamChunk, left}));
     if (delivered != 0 && buffer == nullptr) {
         call.text = "failed: no buffer";
@@ -791,6 +812,7 @@ std::vector<std::string> FakeHost::Imbalances() const {
     if (ledger_.unmatchedUnsubscribes != 0) {
         faults.push_back(std::to_string(ledger_.unmatchedUnsubscribes) + " unsubscribe(s) without a subscription");
     }
+    if (ledger_.spinningReads != 0) faults.push_back("a stream was read again and again without a yield between");
     if (ledger_.waitsBegun != ledger_.waitsEnded) {
         faults.push_back("BeginWait called " + std::to_string(ledger_.waitsBegun) + " time(s), EndWait " +
                          std::to_string(ledger_.waitsEnded));

@@ -74,6 +74,9 @@ struct AnswerEntry {
     std::uint32_t streamChunk = 0;
     // Set: streamed as it stands instead of the body's JSON text.
     std::optional<std::string> streamText;
+    // Set: the stream has its next chunk only after the host ran (a yield
+    // since the last read); until then a read gives 0 bytes, more to follow.
+    bool streamOnYield = false;
 };
 
 // An answer with a status, and optionally an error text and a body.
@@ -105,6 +108,7 @@ struct HostLedger {
     std::uint32_t streamReleases = 0;
     std::uint32_t repeatedStreamReleases = 0;
     std::uint32_t streamReads = 0;
+    std::uint32_t spinningReads = 0;  // reads past the bound with no yield since the last data
     std::uint32_t subscribes = 0;
     std::uint32_t unsubscribes = 0;
     std::uint32_t unmatchedUnsubscribes = 0;  // no live subscription of that name and handle

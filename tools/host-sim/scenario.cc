@@ -117,7 +117,10 @@ private:
     }
 
     bool Answer(const BindingProperty& value, const std::string& where, Testing::AnswerEntry& answer) {
-        if (!Keys(value, where, {"method", "path", "status", "error", "body", "stream", "streamText"})) return false;
+        if (!Keys(value, where,
+                  {"method", "path", "status", "error", "body", "stream", "streamText", "streamOnYield"})) {
+            return false;
+        }
         std::string method;
         if (!Text(value, where, "method", method, true)) return false;
         answer.method = kMethodNone;
@@ -144,6 +147,13 @@ private:
             answer.streamText = std::move(text);
             if (answer.streamChunk == 0) answer.streamChunk = 4096;
         }
+        return Flag(value, where, "streamOnYield", answer.streamOnYield);
+    }
+
+    bool Flag(const BindingProperty& value, const std::string& where, const char* key, bool& flag) {
+        const BindingProperty& given = value.get(key);
+        if (!given.isEmpty() && given.kind() != BindingValueKind::Bool) return Fail(Format(kNotAFlag, where, key));
+        flag = given.getBool();
         return true;
     }
 
@@ -210,11 +220,7 @@ private:
         }
         if (!Events(value, where, "events", step.events)) return false;
         if (!Events(value, where, "yieldEvents", step.yieldEvents)) return false;
-        const BindingProperty& unload = value.get("unloadInYield");
-        if (!unload.isEmpty() && unload.kind() != BindingValueKind::Bool) {
-            return Fail(Format(kNotAFlag, where, "unloadInYield"));
-        }
-        step.unloadInYield = unload.getBool();
+        if (!Flag(value, where, "unloadInYield", step.unloadInYield)) return false;
         const BindingProperty& expected = value.get("expectRequests");
         if (!List(expected, where, "expectRequests")) return false;
         step.expectsRequests = !expected.isEmpty();
