@@ -3,7 +3,6 @@
 #include <cstring>
 #include <new>
 #include <string>
-#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -45,25 +44,10 @@ void ReleaseFields(HostResponseRecord& response) {
     std::memset(static_cast<void*>(&response), 0, sizeof(HostResponseRecord));
 }
 
-// The result's headers with each name once, at its first position, holding
-// its last value.
-std::vector<std::pair<std::string_view, std::string_view>> DistinctHeaders(const CallResult& result) {
-    std::vector<std::pair<std::string_view, std::string_view>> distinct;
-    std::unordered_map<std::string_view, std::size_t> position;
-    distinct.reserve(result.headers.size());
-    for (const auto& [name, value] : result.headers) {
-        const auto [at, added] = position.try_emplace(name, distinct.size());
-        if (added) {
-            distinct.emplace_back(name, value);
-        } else {
-            distinct[at->second].second = value;
-        }
-    }
-    return distinct;
-}
-
+// Every pair as it stands and in order: a repeated name (Set-Cookie, Link,
+// Vary) is a header of its own, not a value to overwrite.
 void CopyHeaders(HostResponseRecord& response, const CallResult& result) {
-    const auto headers = DistinctHeaders(result);
+    const auto& headers = result.headers;
     if (headers.empty()) return;
     auto* pairs = static_cast<HostHeaderEntry*>(Memory::Allocate(headers.size() * sizeof(HostHeaderEntry)));
     if (pairs == nullptr) throw std::bad_alloc();
