@@ -3,8 +3,6 @@
 #include <cstring>
 #include <new>
 #include <string>
-#include <utility>
-#include <vector>
 
 #include "binding/host_value.h"
 #include "diagnostics/allocation_statistics.h"
