@@ -17,7 +17,8 @@ ExternalProject_Add(libyaml_dll
     -DCMAKE_BUILD_TYPE=Release
     -DBUILD_SHARED_LIBS=ON
     -DBUILD_TESTING=OFF
-    -DCMAKE_SHARED_LINKER_FLAGS=-static
+    "-DCMAKE_C_FLAGS=-ffile-prefix-map=${NORV_LIBYAML_SOURCE_DIR}=libyaml -ffile-prefix-map=${CMAKE_BINARY_DIR}=build"
+    "-DCMAKE_SHARED_LINKER_FLAGS=-static -Wl,--no-insert-timestamp"
     -DCMAKE_PROJECT_yaml_INCLUDE=${PROJECT_SOURCE_DIR}/cmake/libyaml_no_prefix.cmake
   INSTALL_COMMAND ""
   BUILD_BYPRODUCTS ${NORV_YAML_DLL})
