@@ -1,0 +1,37 @@
+#!/usr/bin/env bash
+# Builds the shipping binaries a second time in other folders and fails unless
+# they match the first build byte for byte; reads the DLL's version back too.
+#   scripts/check_release.sh [preset...]   windows-x86 and/or linux-x64 (default both)
+set -euo pipefail
+cd "$(dirname "$0")/.."
+presets=("$@")
+[ ${#presets[@]} -gt 0 ] || presets=(windows-x86 linux-x64)
+version=$(sed -n 's/^project([a-z_]* VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
+
+for preset in "${presets[@]}"; do
+  if [ "$preset" = windows-x86 ]; then
+    files=(plugin/hxp-be-vek-norv-messaging-service.dll libyaml/yaml.dll)
+    targets=(norv_plugin libyaml_dll)
+  else
+    files=(plugin/hxp-be-vek-norv-messaging-service.so)
+    targets=(norv_plugin)
+  fi
+  for dir in "build/$preset" "build/repro-$preset"; do
+    [ -f "$dir/CMakeCache.txt" ] || cmake --preset "$preset" -B "$dir" >/dev/null
+    cmake --build "$dir" --target "${targets[@]}" -j2 >/dev/null
+  done
+  for f in "${files[@]}"; do
+    a=$(sha256sum <"build/$preset/$f" | cut -d' ' -f1)
+    b=$(sha256sum <"build/repro-$preset/$f" | cut -d' ' -f1)
+    [ "$a" = "$b" ] || { echo "$preset: $f differs between two builds ($a, $b)" >&2; exit 1; }
+    echo "$preset: $(basename "$f") reproducible, sha256 $a"
+  done
+  if [ "$preset" = windows-x86 ]; then
+    dll="build/$preset/${files[0]}"
+    for key in FileVersion ProductVersion; do
+      got=$(strings -el "$dll" | grep -A1 -x "$key" | sed -n 2p)
+      [ "$got" = "$version" ] || { echo "$dll: $key is '$got', expected $version" >&2; exit 1; }
+    done
+    echo "$preset: version resource $version"
+  fi
+done
