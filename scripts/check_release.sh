@@ -35,3 +35,8 @@ for preset in "${presets[@]}"; do
     echo "$preset: version resource $version"
   fi
 done
+sim=build/linux-x64/tools/host-sim/host_sim
+if [ -x "$sim" ]; then
+  [ "$("$sim" --version)" = "host_sim $version" ] || { echo "$sim --version does not say $version" >&2; exit 1; }
+  echo "host_sim --version: $version"
+fi
