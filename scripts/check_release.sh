@@ -33,6 +33,15 @@ for preset in "${presets[@]}"; do
       [ "$got" = "$version" ] || { echo "$dll: $key is '$got', expected $version" >&2; exit 1; }
     done
     echo "$preset: version resource $version"
+    zip=$(bash scripts/release.sh "build/$preset")
+    listing=$(unzip -Z1 "$zip" | grep -v '/$' | sed 's|^[^/]*/||' | LC_ALL=C sort | tr '\n' ' ')
+    expected="README.md SHA256SUMS hxp-be-vek-norv-messaging-service.dll include/norv_plugin.h licenses/libyaml.txt \
+licenses/mingw-gcc-runtime.txt licenses/mingw-w64-runtime.txt licenses/rapidjson.txt \
+symbols/hxp-be-vek-norv-messaging-service.debug symbols/yaml.debug yaml.dll "
+    [ "$listing" = "$expected" ] || { echo "$zip holds: $listing" >&2; exit 1; }
+    (cd "${zip%.zip}" && sha256sum -c --quiet SHA256SUMS)
+    strings -el "${zip%.zip}/hxp-be-vek-norv-messaging-service.dll" | grep -qx "$version"
+    echo "$preset: bundle $(basename "$zip") listing and sums checked"
   fi
 done
 sim=build/linux-x64/tools/host-sim/host_sim
