@@ -24,8 +24,7 @@ for bin in "$build/plugin/hxp-be-vek-norv-messaging-service.dll" "$build/libyaml
 done
 cp include/*.h "$out/include/"
 cp docs/host-vendor-readme.md "$out/README.md"
-cp ~/.cache/vek-norv/libyaml-src/License "$out/licenses/libyaml.txt" 2>/dev/null ||
-  cp /usr/share/doc/libyaml-dev/copyright "$out/licenses/libyaml.txt"
+cp /usr/share/doc/libyaml-dev/copyright "$out/licenses/libyaml.txt"
 cp /usr/share/doc/rapidjson-dev/copyright "$out/licenses/rapidjson.txt"
 cp /usr/share/doc/gcc-mingw-w64-i686-posix-runtime/copyright "$out/licenses/mingw-gcc-runtime.txt"
 cp /usr/share/doc/mingw-w64-i686-dev/copyright "$out/licenses/mingw-w64-runtime.txt"
