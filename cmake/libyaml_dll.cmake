@@ -5,7 +5,7 @@ set(NORV_LIBYAML_SOURCE_DIR "$ENV{HOME}/.cache/vek-norv/libyaml-src" CACHE PATH 
 if(NOT EXISTS ${NORV_LIBYAML_SOURCE_DIR}/include/yaml.h)
   message(FATAL_ERROR "libyaml source not found in ${NORV_LIBYAML_SOURCE_DIR}; run scripts/setup.sh all")
 endif()
-target_include_directories(norv_runtime SYSTEM PUBLIC ${NORV_LIBYAML_SOURCE_DIR}/include)
+target_include_directories(norv_runtime SYSTEM PUBLIC $<BUILD_INTERFACE:${NORV_LIBYAML_SOURCE_DIR}/include>)
 
 include(ExternalProject)
 set(NORV_RC_DESCRIPTION "libyaml, built for vek-norv-messaging-service")
