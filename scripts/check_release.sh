@@ -49,3 +49,20 @@ if [ -x "$sim" ]; then
   [ "$("$sim" --version)" = "host_sim $version" ] || { echo "$sim --version does not say $version" >&2; exit 1; }
   echo "host_sim --version: $version"
 fi
+
+# The runtime as an installed package: the demo plugin's folder configured on
+# its own against it, out of this tree, and the result loaded by host_sim.
+for preset in "${presets[@]}"; do
+  [ "$preset" = linux-x64 ] || continue
+  prefix=$PWD/build/prefix-$preset
+  out=$(mktemp -d)
+  cmake --build "build/$preset" --target norv_runtime host_sim -j2 >/dev/null
+  rm -rf "$prefix"
+  cmake --install "build/$preset" --prefix "$prefix" >/dev/null
+  cmake -S tools/demo-plugin -B "$out" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_PREFIX_PATH="$prefix" >/dev/null
+  cmake --build "$out" -j2 >/dev/null
+  "$prefix/bin/host_sim" "$out/hxp-be-norv-demo.so" --api | grep -q '^\[api\] 4 functions'
+  "$prefix/bin/host_sim" "$out/hxp-be-norv-demo.so" --call GET '/demo/v1/add/40?b=2' | grep -q 'function *: Add'
+  rm -rf "$out"
+  echo "$preset: demo plugin built out of tree against the installed NorvRuntime, loaded by host_sim"
+done
