@@ -58,6 +58,20 @@ for preset in "${presets[@]}"; do
   fi
 done
 
+release_presets=()
+for preset in "${presets[@]}"; do
+  case $preset in windows-x86 | linux-x64) release_presets+=("$preset") ;; esac
+done
+if [ ${#release_presets[@]} -gt 0 ]; then
+  echo "=== reproducible shipping binaries"
+  t0=$SECONDS
+  if bash scripts/check_release.sh "${release_presets[@]}"; then
+    summary+=("reproducibility: ${release_presets[*]} rebuilt identically ($((SECONDS - t0)) s)")
+  else
+    failed=1; summary+=("reproducibility: FAILED")
+  fi
+fi
+
 echo "=== boundary header under the Microsoft x86 ABI"
 bash scripts/check_header_abi.sh || { failed=1; summary+=("header ABI check: FAILED"); }
 

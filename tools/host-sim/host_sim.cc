@@ -26,6 +26,7 @@ constexpr const char* kUsage =
     "  --scenario FILE          play FILE (JSON, or YAML: .yaml/.yml) instead of\n"
     "                           the default scenario; see --print-default-scenario\n"
     "  --print-default-scenario print the default scenario, an example of the format\n"
+    "  --version                print the release version of this build\n"
     "  --soak N                 play N sessions of load, init, scenario, unload in\n"
     "                           this process and report the plugin's counters and\n"
     "                           the process's resident memory\n"
@@ -100,6 +101,10 @@ int main(int argc, char** argv) {
         std::string_view argument = argv[i];
         if (argument == "--help" || argument == "-h") {
             std::fputs(kUsage, stdout);
+            return 0;
+        }
+        if (argument == "--version") {
+            std::fputs("host_sim " NORV_VERSION "\n", stdout);
             return 0;
         }
         if (argument == "--print-default-scenario") {

@@ -1,0 +1,15 @@
+# norv_version_resource(target description): stamps a Windows binary with the
+# project's version, so Explorer and crash reports can tell which build it is.
+function(norv_version_resource target description)
+  if(NOT WIN32)
+    return()
+  endif()
+  set(NORV_RC_DESCRIPTION "${description}")
+  get_target_property(NORV_RC_NAME ${target} OUTPUT_NAME)
+  if(NOT NORV_RC_NAME)
+    set(NORV_RC_NAME ${target})
+  endif()
+  set(rc ${CMAKE_CURRENT_BINARY_DIR}/${target}_version.rc)
+  configure_file(${PROJECT_SOURCE_DIR}/cmake/version.rc.in ${rc} @ONLY)
+  target_sources(${target} PRIVATE ${rc})
+endfunction()
