@@ -21,7 +21,15 @@
 extern "C" {
 #else
 #include <stdbool.h>
+#if defined(__STDC_VERSION__) && __STDC_VERSION__ >= 201112L
 #define NORV_STATIC_ASSERT(condition, message) _Static_assert(condition, message)
+#else
+/* C99 has no static assertion: an array of negative size stops the build, and
+ * the line number keeps each typedef's name unique. */
+#define NORV_STATIC_ASSERT_NAME2(line) norv_static_assert_##line
+#define NORV_STATIC_ASSERT_NAME(line) NORV_STATIC_ASSERT_NAME2(line)
+#define NORV_STATIC_ASSERT(condition, message) typedef char NORV_STATIC_ASSERT_NAME(__LINE__)[(condition) ? 1 : -1]
+#endif
 #endif
 
 /* Name of the one exported entry. */
@@ -29,7 +37,7 @@ extern "C" {
 
 typedef struct PluginFunctionRecord PluginFunctionRecord;
 
-/* ---- HostValue: one value crossing the boundary (conversions section) -----
+/* ---- HostValue: one value crossing the boundary ---------------------------
  * A tagged record, little-endian, byte-packed. Tags 6, 8, 9 and 10 and members
  * with ownsKey set own what they point to; it is allocated and released through
  * the plugin's counting allocator. Tags 5 and 7 borrow their text or bytes. */
