@@ -35,6 +35,53 @@ extern "C" {
 /* Name of the one exported entry. */
 #define NORV_PLUGIN_ENTRY_NAME "load_vek_norv_messaging_service"
 
+/* The plugin API version. A host whose major version differs from
+ * NORV_PLUGIN_API_VERSION_MAJOR makes the plugin fail its load; minor and
+ * patch may differ either way. */
+#define NORV_PLUGIN_API_VERSION_MAJOR 18
+#define NORV_PLUGIN_API_VERSION_MINOR 0
+#define NORV_PLUGIN_API_VERSION_PATCH 0
+
+/* Lifetime and threading: the host interface and the function table the host
+ * hands over must stay valid until unload returns. Events arrive on the thread
+ * that calls init and unload; function handlers may be called on any thread. */
+
+/* Type codes of the API table's records; 0 for any other kind. */
+enum {
+    NORV_TYPE_NONE = 0,
+    NORV_TYPE_BOOL = 1,
+    NORV_TYPE_INT8 = 2,
+    NORV_TYPE_UINT8 = 3,
+    NORV_TYPE_INT16 = 4,
+    NORV_TYPE_UINT16 = 5,
+    NORV_TYPE_INT32 = 6,
+    NORV_TYPE_UINT32 = 7,
+    NORV_TYPE_INT64 = 8,
+    NORV_TYPE_UINT64 = 9,
+    NORV_TYPE_FLOAT = 10,
+    NORV_TYPE_DOUBLE = 11,
+    NORV_TYPE_STRING = 12,
+    NORV_TYPE_OBJECT = 13,
+    NORV_TYPE_BLOB = 14,
+    NORV_TYPE_VECTOR = 15,
+    NORV_TYPE_ENUM = 16,
+    NORV_TYPE_STRUCT = 17,
+    NORV_TYPE_CALLBACK = 18,
+    NORV_TYPE_MAP = 19
+};
+
+/* Request methods; NORV_METHOD_NAMED names its method by text (methodName). */
+enum {
+    NORV_METHOD_DELETE = 1,
+    NORV_METHOD_GET = 2,
+    NORV_METHOD_HEAD = 3,
+    NORV_METHOD_OPTIONS = 4,
+    NORV_METHOD_PATCH = 5,
+    NORV_METHOD_POST = 6,
+    NORV_METHOD_PUT = 7,
+    NORV_METHOD_NAMED = 8
+};
+
 typedef struct PluginFunctionRecord PluginFunctionRecord;
 
 /* ---- HostValue: one value crossing the boundary ---------------------------
