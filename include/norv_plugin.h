@@ -21,15 +21,70 @@
 extern "C" {
 #else
 #include <stdbool.h>
+#if defined(__STDC_VERSION__) && __STDC_VERSION__ >= 201112L
 #define NORV_STATIC_ASSERT(condition, message) _Static_assert(condition, message)
+#else
+/* C99 has no static assertion: an array of negative size stops the build, and
+ * the line number keeps each typedef's name unique. */
+#define NORV_STATIC_ASSERT_NAME2(line) norv_static_assert_##line
+#define NORV_STATIC_ASSERT_NAME(line) NORV_STATIC_ASSERT_NAME2(line)
+#define NORV_STATIC_ASSERT(condition, message) typedef char NORV_STATIC_ASSERT_NAME(__LINE__)[(condition) ? 1 : -1]
+#endif
 #endif
 
 /* Name of the one exported entry. */
 #define NORV_PLUGIN_ENTRY_NAME "load_vek_norv_messaging_service"
 
+/* The plugin API version. A host whose major version differs from
+ * NORV_PLUGIN_API_VERSION_MAJOR makes the plugin fail its load; minor and
+ * patch may differ either way. */
+#define NORV_PLUGIN_API_VERSION_MAJOR 18
+#define NORV_PLUGIN_API_VERSION_MINOR 0
+#define NORV_PLUGIN_API_VERSION_PATCH 0
+
+/* Lifetime and threading: the host interface and the function table the host
+ * hands over must stay valid until unload returns. Events arrive on the thread
+ * that calls init and unload; function handlers may be called on any thread. */
+
+/* Type codes of the API table's records; 0 for any other kind. */
+enum {
+    NORV_TYPE_NONE = 0,
+    NORV_TYPE_BOOL = 1,
+    NORV_TYPE_INT8 = 2,
+    NORV_TYPE_UINT8 = 3,
+    NORV_TYPE_INT16 = 4,
+    NORV_TYPE_UINT16 = 5,
+    NORV_TYPE_INT32 = 6,
+    NORV_TYPE_UINT32 = 7,
+    NORV_TYPE_INT64 = 8,
+    NORV_TYPE_UINT64 = 9,
+    NORV_TYPE_FLOAT = 10,
+    NORV_TYPE_DOUBLE = 11,
+    NORV_TYPE_STRING = 12,
+    NORV_TYPE_OBJECT = 13,
+    NORV_TYPE_BLOB = 14,
+    NORV_TYPE_VECTOR = 15,
+    NORV_TYPE_ENUM = 16,
+    NORV_TYPE_STRUCT = 17,
+    NORV_TYPE_CALLBACK = 18,
+    NORV_TYPE_MAP = 19
+};
+
+/* Request methods; NORV_METHOD_NAMED names its method by text (methodName). */
+enum {
+    NORV_METHOD_DELETE = 1,
+    NORV_METHOD_GET = 2,
+    NORV_METHOD_HEAD = 3,
+    NORV_METHOD_OPTIONS = 4,
+    NORV_METHOD_PATCH = 5,
+    NORV_METHOD_POST = 6,
+    NORV_METHOD_PUT = 7,
+    NORV_METHOD_NAMED = 8
+};
+
 typedef struct PluginFunctionRecord PluginFunctionRecord;
 
-/* ---- HostValue: one value crossing the boundary (conversions section) -----
+/* ---- HostValue: one value crossing the boundary ---------------------------
  * A tagged record, little-endian, byte-packed. Tags 6, 8, 9 and 10 and members
  * with ownsKey set own what they point to; it is allocated and released through
  * the plugin's counting allocator. Tags 5 and 7 borrow their text or bytes. */

@@ -1,8 +1,9 @@
 // The table the host reads to learn what a plugin offers: its exposed
 // functions with the handler and context each is called through, its types and
 // its events, as the chained packed records of norv_plugin.h. The table owns
-// every record and a copy of every text it publishes, so nothing the host
-// holds moves or dies when the registry changes afterwards.
+// every record and a copy of every text it publishes, but a function's context
+// points at the function the registry owns: the table holds only while the
+// registry is unchanged, and removing a function leaves its context dangling.
 #pragma once
 
 #include <deque>

@@ -4,6 +4,7 @@
 #include "plugin/host_plugin.h"
 #include "plugin/host_types.h"
 #include "remoting/function_registration.h"
+#include "remoting/request_method.h"
 #include "remoting/response_record.h"
 
 #include <gtest/gtest.h>
@@ -378,3 +379,27 @@ TEST_F(ApiTableFunctions, EachRecordsHandlerReachesItsOwnFunction) {
 
 }  // namespace
 }  // namespace Norv
+
+// A host in C reads the codes by the header's names, so they must not drift.
+TEST(ApiTableCodes, HeaderEnumerationsMatchTheNativeValues) {
+    const std::pair<std::uint32_t, Norv::BindingTypeKind> kinds[] = {
+        {NORV_TYPE_NONE, Norv::BindingTypeKind::None},         {NORV_TYPE_BOOL, Norv::BindingTypeKind::Bool},
+        {NORV_TYPE_INT8, Norv::BindingTypeKind::Int8},         {NORV_TYPE_UINT8, Norv::BindingTypeKind::UInt8},
+        {NORV_TYPE_INT16, Norv::BindingTypeKind::Int16},       {NORV_TYPE_UINT16, Norv::BindingTypeKind::UInt16},
+        {NORV_TYPE_INT32, Norv::BindingTypeKind::Int32},       {NORV_TYPE_UINT32, Norv::BindingTypeKind::UInt32},
+        {NORV_TYPE_INT64, Norv::BindingTypeKind::Int64},       {NORV_TYPE_UINT64, Norv::BindingTypeKind::UInt64},
+        {NORV_TYPE_FLOAT, Norv::BindingTypeKind::Float},       {NORV_TYPE_DOUBLE, Norv::BindingTypeKind::Double},
+        {NORV_TYPE_STRING, Norv::BindingTypeKind::String},     {NORV_TYPE_OBJECT, Norv::BindingTypeKind::Object},
+        {NORV_TYPE_BLOB, Norv::BindingTypeKind::Blob},         {NORV_TYPE_VECTOR, Norv::BindingTypeKind::Vector},
+        {NORV_TYPE_ENUM, Norv::BindingTypeKind::Enum},         {NORV_TYPE_STRUCT, Norv::BindingTypeKind::Struct},
+        {NORV_TYPE_CALLBACK, Norv::BindingTypeKind::Callback}, {NORV_TYPE_MAP, Norv::BindingTypeKind::Map},
+    };
+    for (const auto& [code, kind] : kinds) EXPECT_EQ(code, static_cast<std::uint32_t>(kind));
+    const std::pair<std::int32_t, Norv::RequestMethod> methods[] = {
+        {NORV_METHOD_DELETE, Norv::kMethodDelete}, {NORV_METHOD_GET, Norv::kMethodGet},
+        {NORV_METHOD_HEAD, Norv::kMethodHead},     {NORV_METHOD_OPTIONS, Norv::kMethodOptions},
+        {NORV_METHOD_PATCH, Norv::kMethodPatch},   {NORV_METHOD_POST, Norv::kMethodPost},
+        {NORV_METHOD_PUT, Norv::kMethodPut},       {NORV_METHOD_NAMED, Norv::kMethodNamed},
+    };
+    for (const auto& [code, method] : methods) EXPECT_EQ(code, static_cast<std::int32_t>(method));
+}
