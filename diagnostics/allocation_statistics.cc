@@ -19,25 +19,29 @@ void Add(Counter counter, std::uint64_t amount) {
     g_counters[counter].fetch_add(amount, std::memory_order_relaxed);
 }
 
+// What is live now, each in one counter of its own: a value worked out from
+// two counters read apart can be off by another thread's update, or wrap.
+constinit std::atomic<std::uint64_t> g_liveBytes = 0;
+constinit std::atomic<std::uint64_t> g_liveBlocks = 0;
+
 void CountAllocation(void* block) {
-    Add(kBytesAllocated, Platform::HeapBlockUsableSize(block));
+    const std::uint64_t bytes = Platform::HeapBlockUsableSize(block);
+    Add(kBytesAllocated, bytes);
     Add(kAllocations, 1);
-    // The counters move independently; a peak taken mid-update of another
-    // thread may be off by that thread's block, which the host tolerates.
-    std::uint64_t live = g_counters[kBytesAllocated].load(std::memory_order_relaxed) -
-                         g_counters[kBytesFreed].load(std::memory_order_relaxed);
+    const std::uint64_t live = g_liveBytes.fetch_add(bytes, std::memory_order_relaxed) + bytes;
+    const std::uint64_t blocks = g_liveBlocks.fetch_add(1, std::memory_order_relaxed) + 1;
     std::uint64_t peak = g_counters[kPeak].load(std::memory_order_relaxed);
     while (live > peak) {
         if (g_counters[kPeak].compare_exchange_weak(peak, live, std::memory_order_relaxed)) {
-            g_counters[kBlocksAtPeak].store(g_counters[kAllocations].load(std::memory_order_relaxed) -
-                                                g_counters[kReleases].load(std::memory_order_relaxed),
-                                            std::memory_order_relaxed);
+            g_counters[kBlocksAtPeak].store(blocks, std::memory_order_relaxed);
             break;
         }
     }
 }
 
 void CountRelease(std::size_t usableSize) {
+    g_liveBytes.fetch_sub(usableSize, std::memory_order_relaxed);
+    g_liveBlocks.fetch_sub(1, std::memory_order_relaxed);
     Add(kBytesFreed, usableSize);
     Add(kReleases, 1);
 }
