@@ -58,10 +58,18 @@ public:
         for (std::size_t depth = 1;; ++depth) {
             const std::size_t end = path.find('.');
             const std::string_view segment = path.substr(0, end);
-            if (depth > kMaxNestingDepth) return fail(Format(DispatchMessage::kIndexRange, segment));
+            if (depth > kMaxNestingDepth)
+                return fail(Format(DispatchMessage::kNestedTooDeep, parameterName, function_.name, kMaxNestingDepth));
             if (!segment.empty() && segment[0] >= '0' && segment[0] <= '9') {
                 std::uint32_t element = 0;
                 if (!parseIndex(segment, element)) return;
+                const std::size_t have = target->kind() == BindingValueKind::Collection ? target->size() : 0;
+                if (element >= have) {
+                    elementsCreated_ += element + 1 - have;
+                    if (elementsCreated_ > kMaxArgumentElements)
+                        return fail(Format(DispatchMessage::kTooManyElements, parameterName, function_.name,
+                                           kMaxArgumentElements));
+                }
                 target = &target->element(element);
             } else {
                 target = &target->member(segment);
@@ -222,6 +230,7 @@ private:
     const BindingFunctionDescriptor& function_;
     CallResult& result_;
     std::vector<BindingProperty> values_;
+    std::size_t elementsCreated_ = 0;
 };
 
 // Destroys a function's result handle however the call ends.

@@ -29,6 +29,8 @@ inline constexpr const char* kInvalidLocation = "Argument '%1' for '%2' was spec
 inline constexpr const char* kExpectedValue = "Expected value for argument '%1'.";
 inline constexpr const char* kIndexFormat = "Index %1 is in an incorrect format";
 inline constexpr const char* kIndexRange = "Index %1 is out of range";
+inline constexpr const char* kTooManyElements = "Argument '%1' for '%2' would create more than %3 elements.";
+inline constexpr const char* kNestedTooDeep = "Argument '%1' for '%2' is nested more than %3 levels deep.";
 inline constexpr const char* kJsonArgument = "Couldn't deserialize JSON value for parameter '%1' of '%2': %3";
 inline constexpr const char* kYamlArgument = "Couldn't deserialize YAML value for parameter '%1' of '%2': %3";
 inline constexpr const char* kMessagePackArgument =
@@ -56,6 +58,9 @@ enum ParameterLocation : std::uint32_t {
 // Element indexes and depth of a dotted argument path ("items.3.name"): a
 // bigger index would grow a collection to any size the caller names.
 inline constexpr std::uint32_t kMaxArgumentIndex = 65535;
+// Elements that the argument paths of one call may create in all: without it
+// a path of many large indexes ("a.65535.65535...") multiplies them.
+inline constexpr std::size_t kMaxArgumentElements = 65536;
 
 // The request itself, for a function that asks for it.
 struct RemotingRequest {

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "binding/binding_limits.h"
 #include "binding/binding_registry.h"
 #include "binding/host_value.h"
 #include "diagnostics/allocation_statistics.h"
@@ -136,6 +137,15 @@ private:
     FunctionHandlerContext context_;
 };
 
+HostArgumentEntry Argument(const char* name, const char* text) {
+    HostArgumentEntry entry{};
+    entry.name = name;
+    entry.value.tag = HOST_VALUE_STRING;
+    entry.value.payload.string.text = text;
+    entry.value.payload.string.length = static_cast<std::uint32_t>(std::strlen(text));
+    return entry;
+}
+
 Function Find() {
     return Function("/items/{id}", {{"id", BindingTypeKind::String, kLocationPath},
                                     {"verbose", BindingTypeKind::Bool, kLocationQuery},
@@ -185,8 +195,71 @@ TEST(FunctionDispatcher, BindsPathAndQueryArgumentsAndFailsWithTheirMessages) {
                 << answer;
         }
     }
-    EXPECT_EQ(function.call(deep.c_str()), "0 Index a is out of range");
+    EXPECT_EQ(function.call(deep.c_str()), "0 Argument 'opts' for 'Find' is nested more than 512 levels deep.");
     EXPECT_EQ(function.invoker().liveHandles, 0);
+}
+
+// Each index is in range and the depth too, but their product is not: the
+// call must fail before it builds more than its element budget.
+TEST(FunctionDispatcher, BoundsTheElementsThatArgumentPathsCreate) {
+    Function function = Find();
+    const struct {
+        std::string path;
+        const char* answer;
+    } cases[] = {
+        {"/items/7?items.65535=x", nullptr},
+        {"/items/7?items.65535=x&items.0=y", nullptr},
+        {"/items/7?items.65535=x&opts.a.0=y", "0 Argument 'opts' for 'Find' would create more than 65536 elements."},
+        {"/items/7?items.1.65535=x", "0 Argument 'items' for 'Find' would create more than 65536 elements."},
+    };
+    for (const auto& c : cases) {
+        const std::string answer = function.call(c.path.c_str());
+        if (c.answer == nullptr) {
+            EXPECT_EQ(answer.rfind("0 '7' false ~ ~ [", 0), 0u) << c.path;
+        } else {
+            EXPECT_EQ(answer, c.answer) << c.path;
+        }
+    }
+    std::string worst = "/items/7?opts";
+    for (std::size_t i = 0; i < kMaxNestingDepth; ++i) worst += ".65535";
+    worst += "=x";
+    const std::uint64_t before = CurrentAllocationStatistics().BytesAllocated();
+    EXPECT_EQ(function.call(worst.c_str()), "0 Argument 'opts' for 'Find' would create more than 65536 elements.");
+    // About one element's worth of bytes per allowed element, not a multiple per level.
+    EXPECT_LT(CurrentAllocationStatistics().BytesAllocated() - before, 64 * kMaxArgumentElements);
+    EXPECT_EQ(function.invoker().liveHandles, 0);
+}
+
+// Later sources replace earlier ones: header, path, query, then named host arguments.
+TEST(FunctionDispatcher, TakesEachSourceInTurnAndLeavesOptionalFlagsUnset) {
+    Function function("/o/{x}", {{"x", BindingTypeKind::String},
+                                 {"flag", BindingTypeKind::Bool, kLocationAnywhere, true},
+                                 {"need", BindingTypeKind::Bool}});
+    const HostHeaderEntry header[] = {{"x", "h"}};
+    const struct {
+        const char* path;
+        bool withHeader;
+        const char* argument;
+        const char* answer;
+    } cases[] = {
+        {"/o/p", false, nullptr, "0 'p' ~ false "},
+        {"/o/p", true, nullptr, "0 'p' ~ false "},
+        {"/o/p?x=q", true, nullptr, "0 'q' ~ false "},
+        {"/o/p?x=q&flag&need", true, "a", "0 'a' true true "},
+    };
+    for (const auto& c : cases) {
+        HostRequestRecord record = function.record(c.path);
+        if (c.withHeader) {
+            record.headers = header;
+            record.headerCount = 1;
+        }
+        const HostArgumentEntry argument = Argument("x", c.argument == nullptr ? "" : c.argument);
+        if (c.argument != nullptr) {
+            record.arguments = &argument;
+            record.argumentCount = 1;
+        }
+        EXPECT_EQ(function.call(record), c.answer) << c.path;
+    }
 }
 
 TEST(FunctionDispatcher, BindsHeadersByLowerCasedParameterName) {
@@ -214,15 +287,6 @@ TEST(FunctionDispatcher, BindsHeadersByLowerCasedParameterName) {
     HostRequestRecord record = function.record("/h");
     record.headerCount = 5;  // with no array: no headers
     EXPECT_EQ(function.call(record), "0 ~ ~ ~ ");
-}
-
-HostArgumentEntry Argument(const char* name, const char* text) {
-    HostArgumentEntry entry{};
-    entry.name = name;
-    entry.value.tag = HOST_VALUE_STRING;
-    entry.value.payload.string.text = text;
-    entry.value.payload.string.length = static_cast<std::uint32_t>(std::strlen(text));
-    return entry;
 }
 
 TEST(FunctionDispatcher, BindsHostArgumentsByNameAndByPositionAfterThePathParameters) {
