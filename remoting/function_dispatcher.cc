@@ -95,8 +95,9 @@ public:
                 label = std::to_string(position);
                 if (position < values_.size()) index = position;
             }
+            // A named host argument binds whatever the parameter's declared location: hosts hand
+            // query and header values over this way.
             if (index == kNone) return fail(Format(DispatchMessage::kUnknownArgument, label, function_.name));
-            if (!allows(index, kLocationHostArgument)) return;
             HostResult failure{};
             BindingProperty value;
             if (!readHostValue(failure, value, entry.value, function_.parameters[index].name)) {

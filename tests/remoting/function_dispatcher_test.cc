@@ -300,11 +300,10 @@ TEST(FunctionDispatcher, BindsHostArgumentsByNameAndByPositionAfterThePathParame
     } cases[] = {
         {{Argument("second", "b"), Argument("first", "a")}, "0 '7' 'a' 'b' ~ "},
         {{Argument(nullptr, "a"), Argument(nullptr, "b")}, "0 '7' 'a' 'b' ~ "},
-        {{Argument(nullptr, "a"), Argument(nullptr, "b"), Argument(nullptr, "c")},
-         "0 Argument 'third' for 'Find' was specified in an invalid location."},
+        {{Argument(nullptr, "a"), Argument(nullptr, "b"), Argument(nullptr, "c")}, "0 '7' 'a' 'b' 'c' "},
         {{Argument(nullptr, "a"), Argument(nullptr, "b"), Argument(nullptr, "c"), Argument(nullptr, "d")},
-         "0 Argument 'third' for 'Find' was specified in an invalid location."},
-        {{Argument("id", "8")}, "0 Argument 'id' for 'Find' was specified in an invalid location."},
+         "0 Unknown argument '4' for 'Find'."},
+        {{Argument("id", "8"), Argument("third", "q")}, "0 '8' ~ ~ 'q' "},
         {{Argument("Second", "b")}, "0 Unknown argument 'Second' for 'Find'."},
     };
     for (const auto& c : cases) {
