@@ -145,7 +145,12 @@ private:
     void convertOne(BindingResult& converted, M& target, const BindingProperty& input) {
         const BindingParameterDescriptor& parameter = descriptor->parameters[I];
         if (!converted.ok() || (input.isEmpty() && parameter.optional)) return;
-        assignNative(converted, target, input, parameter.name, &registry_, parameter.type.descriptor);
+        // A structure parameter's own entry, so that a missing one reads as missing.
+        if constexpr (NativeType::Structure<M>) {
+            assignStruct(converted, &target, input, parameter.type.descriptor, parameter.name);
+        } else {
+            assignNative(converted, target, input, parameter.name, &registry_, parameter.type.descriptor);
+        }
     }
 
     F function_;

@@ -76,6 +76,9 @@ TEST_F(FunctionRegistration, CallsTheNativeFunctionWithConvertedArguments) {
     EXPECT_EQ(Call(move, "/points/3", "{\"x\":1,\"y\":2}", kMethodPost), "0 {x=i:4,y=i:2}");
     EXPECT_EQ(Call(move, "/points/3?scale=2.5", "{\"x\":1,\"y\":2}", kMethodPost), "0 {x=i:4,y=i:5}");
     EXPECT_EQ(Call(move, "/points/-1", "{\"x\":1,\"y\":2}", kMethodPost), "500 Function 'Move' failed: negative");
+    EXPECT_EQ(Call(move, "/points/3", nullptr, kMethodPost), "0 A value for 'point' is required.");
+    EXPECT_EQ(Call(move, "/points/3", "5", kMethodPost),
+              "0 Couldn't assign value to 'point' of type Point because the input not a structure.");
     EXPECT_EQ(Call(touch, "/touch"), "0 ~");
 }
 
