@@ -92,7 +92,9 @@ TEST(ApiViewDemo, ListsAndCallsTheDemoFunctions) {
         {"GET", "/demo/v1/add/-2147483648?b=-1", {}, "", ""},
         {"POST", "/demo/v1/mirror", {}, "{\"x\": 1, \"y\": 2}", "application/json"},
         {"POST", "/demo/v1/mirror", {}, "x: 3\ny: 4\n", "application/x-yaml"},
+        {"POST", "/demo/v1/mirror", {}, "", ""},
         {"GET", "/demo/v1/greet/Ada", {}, "", ""},
+        {"GET", "/demo/v1/greet/World", {{"greeting", "Hi"}}, "", ""},
         {"PUT", "/demo/v1/mirror", {}, "", ""},
     };
     int exitCode = -1;
