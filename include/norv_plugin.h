@@ -192,7 +192,10 @@ typedef void(NORV_CALL* HostResponseReleaseFunction)(HostResponseRecord* respons
 
 #pragma pack(push, 1)
 /* The answer to a request, filled by whoever answers it and released by the
- * filler's own release function. Byte-packed. */
+ * filler's own release function. Byte-packed. A response a plugin function
+ * filled holds the plugin's memory until the host calls its release, which the
+ * host does once for every such response, before unload. A response the host
+ * fills in SendRequest is released by the plugin once it has read it. */
 struct HostResponseRecord {
     HostValue body;
     const char* error; /* owned NUL-terminated text; the call failed when set */
@@ -223,7 +226,13 @@ typedef struct HostEventRecord {
 
 /* ---- HostFunctionTable: the host's operations ------------------------------
  * Every slot takes the table itself first. Slots 1, 2 and 5 are only forwarded
- * by the plugin; their words are opaque to it. */
+ * by the plugin; their words are opaque to it. Any slot may be null, and so
+ * may HostInterface.functions: the plugin then does without that operation.
+ * With no SendRequest every typed call fails with "Request not sent: no host
+ * to take ..."; with no SubscribeEvent no event arrives; with no WriteLog log
+ * lines are dropped; without YieldToHost, BeginWait or EndWait the plugin
+ * waits and reads streams without telling the host; a null forwarded slot
+ * answers 0. */
 typedef struct HostFunctionTable HostFunctionTable;
 
 typedef void(NORV_CALL* HostEventCallback)(const HostEventRecord* event);
@@ -430,6 +439,9 @@ typedef struct PluginLoadRecord {
     const char* shortName;          /* NUL-terminated UTF-8, owned by the plugin */
     const PluginApiTable* apiTable; /* owned by the plugin */
 } PluginLoadRecord;
+/* What the record points to out (callbacks, short name, the API table and every
+ * record and text it reaches) belongs to the plugin and stays valid until
+ * unload returns; the host never writes or frees it. */
 
 /* The exported entry; returns the plugin object (the host uses record->context). */
 typedef void*(NORV_CALL* PluginLoadFunction)(PluginLoadRecord* record);
