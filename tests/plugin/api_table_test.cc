@@ -55,12 +55,24 @@ std::size_t ChainLength(const Record* first) {
     return length;
 }
 
-// Every array of the table is chained to its end and as long as its count says.
+// A host may index an array as well as follow its chain.
+template <class Record>
+bool Contiguous(const Record* first) {
+    for (const Record* record = first; record != nullptr && record->next != nullptr; record = record->next) {
+        if (record->next != record + 1) return false;
+    }
+    return true;
+}
+
+// Every array of the table is chained to its end, as long as its count says
+// and laid out in one piece.
 void ExpectChainsMatchCounts(const PluginApiTable& table) {
     EXPECT_EQ(ChainLength(table.events), table.eventCount);
     EXPECT_EQ(ChainLength(table.types), table.typeCount);
     EXPECT_EQ(ChainLength(table.functions), table.functionCount);
+    EXPECT_TRUE(Contiguous(table.events) && Contiguous(table.types) && Contiguous(table.functions));
     for (const PluginTypeRecord* type = table.types; type != nullptr; type = type->next) {
+        EXPECT_TRUE(Contiguous(type->members) && Contiguous(type->enumerators)) << Field(type->name);
         EXPECT_EQ(ChainLength(type->members) + ChainLength(type->enumerators), Field(type->count)) << Field(type->name);
         EXPECT_TRUE(type->members == nullptr || type->enumerators == nullptr) << Field(type->name);
         EXPECT_EQ(type->tags == nullptr, type->tagCount == 0) << Field(type->name);
@@ -69,6 +81,9 @@ void ExpectChainsMatchCounts(const PluginApiTable& table) {
         EXPECT_EQ(ChainLength(function->arguments), Field(function->argumentCount)) << Field(function->name);
         EXPECT_EQ(ChainLength(function->locations), Field(function->argumentCount)) << Field(function->name);
         EXPECT_EQ(ChainLength(function->textLists), Field(function->textListCount)) << Field(function->name);
+        EXPECT_TRUE(Contiguous(function->arguments) && Contiguous(function->locations) &&
+                    Contiguous(function->textLists))
+            << Field(function->name);
     }
 }
 
@@ -361,6 +376,36 @@ TEST_F(ApiTableFunctions, BuildsEachRecordFromItsOwnRoute) {
     EXPECT_STREQ(second.textLists[0].texts[1], "b");
     EXPECT_EQ(Field(second.textLists[1].texts), nullptr);
     EXPECT_EQ(Field(second.textLists[1].count), 0u);
+}
+
+// What the host is shown may differ from the native types; an asynchronous
+// function names its registered result type.
+TEST_F(ApiTableFunctions, ShowsDescribedTypesAndTheAsyncResultType) {
+    auto* measure = const_cast<BindingFunctionDescriptor*>(get.route->function);
+    auto* deepen = const_cast<BindingFunctionDescriptor*>(post.route->function);
+    const BindingTypeDescriptor* inner = registry.findType("Inner");
+    measure->parameters[1].describedType = BindingTypeIdentifier{BindingTypeKind::Object};
+    measure->describedReturns = BindingTypeIdentifier{BindingTypeKind::Vector};
+    measure->describedReturns.elementKind = BindingTypeKind::Struct;
+    measure->describedReturns.descriptor = inner;
+    deepen->returns = BindingTypeIdentifier{BindingTypeKind::Struct};
+    deepen->returns.descriptor = inner;
+    for (const bool async : {false, true}) {
+        deepen->async = async;
+        ApiTableRecords table;
+        const PluginApiTable& words = table.Build(registry, &plugin);
+        ASSERT_EQ(words.functionCount, 2u);
+        const PluginFunctionRecord& first = words.functions[0];
+        const PluginFunctionRecord& second = words.functions[1];
+        EXPECT_EQ(Field(first.arguments[0].typeCode), 12u);
+        EXPECT_EQ(Field(first.arguments[1].typeCode), 13u);
+        EXPECT_EQ(Field(first.returnTypeCode), 15u);
+        EXPECT_EQ(Field(first.returnElementTypeCode), 17u);
+        EXPECT_STREQ(first.returnTypeName, "Inner");
+        EXPECT_STREQ(first.asyncTypeName, "");
+        EXPECT_EQ(Field(second.returnTypeCode), 17u);
+        EXPECT_STREQ(second.asyncTypeName, async ? "Inner" : "");
+    }
 }
 
 TEST_F(ApiTableFunctions, EachRecordsHandlerReachesItsOwnFunction) {
