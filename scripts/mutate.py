@@ -12,6 +12,7 @@ restores it on the next start should the process be killed outright.
 
   scripts/mutate.py --count 200 --seed 1      sample 200 changes and run them
   scripts/mutate.py --list                    print every candidate change
+  scripts/mutate.py --under binding/help      only changes in that folder (or file)
   scripts/mutate.py --restore                 only restore what a killed run left
 """
 
@@ -185,6 +186,8 @@ def main():
     parser.add_argument("--seed", type=int, default=1, help="seed of the sample (default 1)")
     parser.add_argument("--jobs", type=int, default=os.cpu_count() or 2, help="build and test jobs")
     parser.add_argument("--timeout", type=int, default=600, help="seconds a test run may take; longer counts as killed")
+    parser.add_argument("--under", action="append", default=[], metavar="PATH",
+                        help="only changes in files under PATH (repeatable), e.g. binding/help")
     parser.add_argument("--list", action="store_true", help="print the candidates and stop")
     parser.add_argument("--restore", action="store_true", help="restore what an interrupted run left and stop")
     args = parser.parse_args()
@@ -193,6 +196,9 @@ def main():
     if args.restore:
         return 0
     every = candidates()
+    if args.under:
+        every = [c for c in every if any(c[0].startswith(prefix.rstrip("/") + "/") or c[0] == prefix
+                                         for prefix in args.under)]
     if args.list:
         for c in every:
             print(describe(c))
