@@ -83,6 +83,9 @@ if command -v clang-format >/dev/null; then
   fi
 fi
 
+share=$(python3 scripts/test_share.py) || { failed=1; }
+summary+=("$share")
+
 echo "=== summary ($((SECONDS - started)) s)"
 printf '%s\n' "${summary[@]}"
 [ $failed -eq 0 ] || total_failed=$((total_failed > 0 ? total_failed : 1))
