@@ -44,7 +44,10 @@ extern "C" {
 
 /* Lifetime and threading: the host interface and the function table the host
  * hands over must stay valid until unload returns. Events arrive on the thread
- * that calls init and unload; function handlers may be called on any thread. */
+ * that calls init and unload; function handlers may be called on any thread.
+ * Service-proxy handlers run without the plugin's internal lock, so handlers
+ * called on different threads do not exclude each other and must guard any
+ * state they share. */
 
 /* Type codes of the API table's records; 0 for any other kind. */
 enum {
