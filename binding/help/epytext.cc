@@ -5,8 +5,6 @@
 #include <string>
 #include <vector>
 
-#include "diagnostics/format.h"
-
 namespace Norv {
 
 namespace {
@@ -23,11 +21,8 @@ std::size_t FindBraceOrNul(std::string_view text, std::size_t from) {
     return std::string_view::npos;
 }
 
-// Every text that reaches the output has its braces escaped, names, tags and
-// mid-line descriptions included: one stray brace would turn the rest of the
-// help into broken markup. Those keep a leading dash, which means nothing in
-// the middle of a line. A text ends at its first NUL, as it would for a host
-// reading C strings.
+// Descriptions at the top of a text are escaped: they are prose, and one stray
+// brace would turn the rest of the help into broken markup.
 void AppendEscapedBraces(std::string& out, std::string_view text) {
     std::size_t start = 0;
     for (std::size_t found = FindBraceOrNul(text, 0); found != std::string_view::npos;
@@ -40,6 +35,13 @@ void AppendEscapedBraces(std::string& out, std::string_view text) {
     out.append(text.substr(start));
 }
 
+// Names, tags and field descriptions go out as written, so that an author may
+// put markup such as L{Other} in them. They still end at their first NUL, as
+// they would for a host reading C strings.
+void AppendUnescaped(std::string& out, std::string_view text) {
+    out.append(text.substr(0, text.find('\0')));
+}
+
 void AppendParagraph(std::string& out, std::string_view text) {
     if (text.empty()) return;
     AppendEscapedEpytext(out, text);
@@ -49,15 +51,9 @@ void AppendParagraph(std::string& out, std::string_view text) {
 void AppendTags(std::string& out, const std::vector<std::string>& tags) {
     if (tags.empty()) return;
     out.append("@tags: ");
-    const bool plain = std::none_of(tags.begin(), tags.end(), [](const std::string& tag) {
-        return FindBraceOrNul(tag, 0) != std::string_view::npos;
-    });
-    if (plain) {
-        out.append(Join(tags, ",", ""));
-    } else {
-        std::vector<std::string> escaped(tags.size());
-        for (std::size_t i = 0; i < tags.size(); ++i) AppendEscapedBraces(escaped[i], tags[i]);
-        out.append(Join(escaped, ",", ""));
+    for (std::size_t i = 0; i < tags.size(); ++i) {
+        if (i > 0) out.push_back(',');
+        AppendUnescaped(out, tags[i]);
     }
     out.append(kLineEnd);
 }
@@ -65,7 +61,7 @@ void AppendTags(std::string& out, const std::vector<std::string>& tags) {
 // "<tag> <name>: "
 void AppendFieldStart(std::string& out, std::string_view tag, std::string_view name) {
     out.append(tag);
-    AppendEscapedBraces(out, name);
+    AppendUnescaped(out, name);
     out.append(": ");
 }
 
@@ -114,7 +110,7 @@ void AppendEpytextTypeName(std::string& out, const BindingTypeIdentifier& type) 
                 return;
             }
             out.append("L{");
-            AppendEscapedBraces(out, type.descriptor->name);
+            AppendUnescaped(out, type.descriptor->name);
             out.push_back('}');
             return;
         default:
@@ -159,7 +155,7 @@ void RenderEpytextStruct(std::string& out, const BindingTypeDescriptor& type) {
     AppendParagraph(out, type.description);
     for (const BindingFieldDescriptor& field : type.fields) {
         AppendFieldStart(out, "@ivar ", field.name);
-        AppendEscapedBraces(out, field.description);
+        AppendUnescaped(out, field.description);
         out.append(kLineEnd);
         AppendTypeLine(out, field.name, field.type);
     }
@@ -182,7 +178,7 @@ void RenderEpytextEnum(std::string& out, const BindingTypeDescriptor& type) {
         out.push_back(')');
         if (!value->description.empty()) {
             out.push_back(' ');
-            AppendEscapedBraces(out, value->description);
+            AppendUnescaped(out, value->description);
         }
         out.append(kLineEnd);
     }

@@ -161,15 +161,15 @@ TEST(EpytextTest, FunctionLinesAppearOnlyWhenTheirPartIsThere) {
     EXPECT_EQ(Render(function), "");
     function.help = "-Call it {twice}";
     function.parameters.push_back(BindingParameterDescriptor{"plain", "", {Kind::Vector, Kind::Bool}, {}, false, 0});
-    function.parameters.push_back(BindingParameterDescriptor{"needed", "-Must", {Kind::Blob}, {}, false, 0});
+    function.parameters.push_back(BindingParameterDescriptor{"need{ed}", "-Must", {Kind::Blob}, {}, false, 0});
     function.async = true;
     // An asynchronous function that returns nothing still has its "@async" line.
     EXPECT_EQ(Render(function),
               "E{-}Call it E{lb}twiceE{rb}\r\n"
               "\r\n"
               "@type plain: list[bool]\r\n"
-              "@param needed: E{-}Must\r\n"
-              "@type needed: bytearray\r\n"
+              "@param need{ed}: E{-}Must\r\n"
+              "@type need{ed}: bytearray\r\n"
               "@async: \r\n");
     function.returns = {Kind::Map, Kind::Enum, Builtins().findType("BindingAsyncState")};
     EXPECT_TRUE(
@@ -230,25 +230,27 @@ TEST(EpytextTest, EnumeratorsSharingANumberKeepNameOrder) {
         .addTag("t");
     EXPECT_EQ(Render(*registry.findType("Mixed")),
               "@cvar Low: (-129)\r\n"
-              "@cvar Alpha: (0) first E{lb}ofE{rb} three\r\n"
+              "@cvar Alpha: (0) first {of} three\r\n"
               "@cvar Beta: (0)\r\n"
               "@cvar Zeta: (0)\r\n"
               "@tags: t\r\n"
               "@size: 1\r\n");
 }
 
-TEST(EpytextTest, BracesInNamesTagsAndFieldDescriptionsAreEscaped) {
+// Authors may write markup there; only a NUL ends the text early.
+TEST(EpytextTest, NamesTagsAndFieldDescriptionsGoOutAsWritten) {
     BindingRegistry registry;
     registry.registerType("Odd{", 4, nullptr, false).addTag("x}").addTag("y");
     BindingTypeBuilder holder = registry.registerType("Holder", 8, nullptr, false);
     holder.addTag("{");
-    holder.addField("f}", "-keeps {dash}", 0, nullptr, {Kind::Struct, Kind::None, registry.findType("Odd{")}, {}, 0,
+    holder.addTag("b\0c"s);
+    holder.addField("f}", "-see L{Odd{}", 0, nullptr, {Kind::Struct, Kind::None, registry.findType("Odd{")}, {}, 0,
                     nullptr);
     EXPECT_EQ(Render(*registry.findType("Holder")),
-              "@ivar fE{rb}: -keeps E{lb}dashE{rb}\r\n"
-              "@type fE{rb}: L{OddE{lb}}\r\n"
-              "@tags: E{lb}\r\n");
-    EXPECT_EQ(Render(*registry.findType("Odd{")), "@tags: xE{rb},y\r\n");
+              "@ivar f}: -see L{Odd{}\r\n"
+              "@type f}: L{Odd{}\r\n"
+              "@tags: {,b\r\n");
+    EXPECT_EQ(Render(*registry.findType("Odd{")), "@tags: x},y\r\n");
 
     BindingEventDescriptor event;
     EXPECT_EQ(Render(event), "\r\n\r\n");
