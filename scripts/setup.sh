@@ -11,7 +11,7 @@ native=(build-essential cmake ninja-build dpkg-dev pkg-config libyaml-dev libgte
         rapidjson-dev libbenchmark-dev locales)
 all_extra=(g++-multilib qemu-user g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix wine64
            clang-14 libclang-rt-14-dev clang-format ccache libfmt-dev nlohmann-json3-dev
-           libmsgpack-dev libyaml-cpp-dev binutils-mingw-w64-i686 binutils-mingw-w64-x86-64)
+           libmsgpack-dev libyaml-cpp-dev binutils-mingw-w64-i686 binutils-mingw-w64-x86-64 pydoctor)
 i386=(libyaml-dev:i386 libgtest-dev:i386 libgmock-dev:i386 libyaml-0-2:i386)
 
 if [ "$(id -u)" -eq 0 ]; then sudo=(); else sudo=(sudo); fi

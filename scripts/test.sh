@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The README's second command: installs everything, builds the five
 # configurations, runs every test (natively, under qemu-i386 and under wine),
-# runs each fuzzer briefly under ASan+UBSan and checks the formatting.
+# runs each fuzzer briefly under ASan+UBSan, feeds the epytext help through a
+# real epytext parser and checks the formatting.
 #   scripts/test.sh [preset...]   limit the run to some configurations
 set -uo pipefail
 cd "$(dirname "$0")/.."
@@ -52,6 +53,16 @@ for preset in "${presets[@]}"; do
 done
 
 for preset in "${presets[@]}"; do
+  if [ "$preset" = linux-x64 ]; then
+    echo "=== epytext help through pydoctor's parser"
+    sim=build/linux-x64/tools/host-sim
+    if epytext=$(/usr/bin/python3 scripts/check_epytext.py "$sim/host_sim" "$sim/hxp-be-norv-demo.so" \
+      "$sim/hxp-be-vek-norv-messaging-service.so"); then
+      echo "$epytext"; summary+=("$(head -1 <<<"$epytext")")
+    else
+      echo "$epytext"; failed=1; summary+=("epytext check: FAILED")
+    fi
+  fi
   if [ "$preset" = linux-x64-asan ]; then
     echo "=== fuzzers (ASan+UBSan)"
     bash scripts/fuzz.sh "${NORV_FUZZ_SECONDS:-8}" || { failed=1; summary+=("fuzzers: FAILED"); }
