@@ -76,7 +76,7 @@ done
 if [ ${#release_presets[@]} -gt 0 ]; then
   echo "=== reproducible shipping binaries"
   t0=$SECONDS
-  if bash scripts/check_release.sh "${release_presets[@]}"; then
+  if bash scripts/check_release.sh "${release_presets[@]}" 2>&1; then
     summary+=("reproducibility: ${release_presets[*]} rebuilt identically ($((SECONDS - t0)) s)")
   else
     failed=1; summary+=("reproducibility: FAILED")
