@@ -74,7 +74,7 @@ for preset in "${presets[@]}"; do
   fi
   cmake -S tools/demo-plugin -B "$out" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_PREFIX_PATH="$prefix" >/dev/null
   cmake --build "$out" -j2 >/dev/null
-  "$prefix/bin/host_sim" "$out/hxp-be-norv-demo.so" --api | grep -q '^\[api\] 4 functions'
+  "$prefix/bin/host_sim" "$out/hxp-be-norv-demo.so" --api | grep -q '^\[api\] 5 functions'
   "$prefix/bin/host_sim" "$out/hxp-be-norv-demo.so" --call GET '/demo/v1/add/40?b=2' | grep -q 'function *: Add'
   rm -rf "$out"
   echo "$preset: demo plugin built out of tree against the installed NorvRuntime, loaded by host_sim"
