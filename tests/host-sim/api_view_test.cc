@@ -68,10 +68,7 @@ TEST(ApiViewModule, ListsTheShippingTableWithItsCounts) {
 // The demo module the build puts beside the test.
 Options Demo() {
     Options options;
-    const std::string shipping = Testing::PluginModulePathBesideExecutable();
-    const std::string name = Testing::PluginModuleFileName();
-    options.modulePath =
-        shipping.substr(0, shipping.size() - name.size()) + "hxp-be-norv-demo" + name.substr(name.find_last_of('.'));
+    options.modulePath = Testing::DemoModulePathBesideExecutable();
     return options;
 }
 
