@@ -1,11 +1,11 @@
 # Exploit mitigations for every binary of a build. The module runs inside the
 # host's process and parses payloads from outside, so it carries what a host
 # built with the platform's own compiler would. Sanitizer builds go without:
-# _FORTIFY_SOURCE and ASan intercept the same calls.
+# _FORTIFY_SOURCE and the sanitizers intercept the same calls.
 include(CMakeDependentOption)
 include(CheckCXXCompilerFlag)
 cmake_dependent_option(NORV_HARDEN "Build with stack protection, _FORTIFY_SOURCE and hardened linking" ON
-                       "NOT NORV_SANITIZE" OFF)
+                       "NOT NORV_SANITIZE;NOT NORV_TSAN" OFF)
 
 # The flags, and what the module check (cmake/check_hardening.cmake) demands
 # to find in the binary; the check's own test builds with the same flags.

@@ -13,6 +13,20 @@ function(norv_layer_sources)
   endif()
 endfunction()
 
+# Links an ELF plugin module so that it exports nothing but the entry named in
+# `exports`: the module's operator new and delete, and the private copy of the
+# C++ runtime it carries, bind inside it. With NORV_SHARED_CXX_RUNTIME the
+# module uses the shared C++ runtime instead (see that option).
+function(norv_link_module_exports target exports)
+  if(NORV_SHARED_CXX_RUNTIME)
+    target_link_options(${target} PRIVATE -Wl,--version-script=${exports})
+  else()
+    target_link_options(${target} PRIVATE -static-libstdc++ -static-libgcc -Wl,--exclude-libs,ALL
+                        -Wl,--version-script=${exports})
+  endif()
+  set_property(TARGET ${target} APPEND PROPERTY LINK_DEPENDS ${exports})
+endfunction()
+
 # One GoogleTest binary <folder>_test from every *_test.cc of the calling folder.
 function(norv_test_folder name)
   cmake_parse_arguments(ARG "" "" "LIBS" ${ARGN})

@@ -44,10 +44,12 @@ extern "C" {
 
 /* Lifetime and threading: the host interface and the function table the host
  * hands over must stay valid until unload returns. Events arrive on the thread
- * that calls init and unload; function handlers may be called on any thread.
- * Service-proxy handlers run without the plugin's internal lock, so handlers
- * called on different threads do not exclude each other and must guard any
- * state they share. */
+ * that calls init and unload; function handlers may be called on any thread,
+ * several at once. A host must not unload the plugin while a function handler
+ * call is running, nor before it has released every response such a call
+ * filled: unload does not wait for them. Service-proxy handlers run without the
+ * plugin's internal lock, so handlers called on different threads do not
+ * exclude each other and must guard any state they share. */
 
 /* Type codes of the API table's records; 0 for any other kind. */
 enum {

@@ -76,7 +76,7 @@ for preset in "${presets[@]}"; do
   cmake --build "$out" -j2 >/dev/null
   # grep reads to the end: with -q it would stop at the match and the writer's
   # SIGPIPE would fail the pipeline now and then.
-  "$prefix/bin/host_sim" "$out/hxp-be-norv-demo.so" --api | grep '^\[api\] 4 functions' >/dev/null
+  "$prefix/bin/host_sim" "$out/hxp-be-norv-demo.so" --api | grep '^\[api\] 5 functions' >/dev/null
   "$prefix/bin/host_sim" "$out/hxp-be-norv-demo.so" --call GET '/demo/v1/add/40?b=2' | grep 'function *: Add' >/dev/null
   rm -rf "$out"
   echo "$preset: demo plugin built out of tree against the installed NorvRuntime, loaded by host_sim"

@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
-# The README's second command: installs everything, builds the five
-# configurations, runs every test (natively, under qemu-i386 and under wine),
-# runs each fuzzer briefly under ASan+UBSan, feeds the epytext help through a
-# real epytext parser and checks the formatting.
+# The README's second command: installs everything, builds the six
+# configurations, runs every test (natively, under ThreadSanitizer, under
+# qemu-i386 and under wine), runs each fuzzer briefly under ASan+UBSan, feeds
+# the epytext help through a real epytext parser and checks the formatting.
 #   scripts/test.sh [preset...]   limit the run to some configurations
 set -uo pipefail
 cd "$(dirname "$0")/.."
@@ -11,7 +11,7 @@ bash scripts/setup.sh all || exit 1
 export CCACHE_BASEDIR="$PWD" CCACHE_NOHASHDIR=true
 
 presets=("$@")
-[ ${#presets[@]} -gt 0 ] || presets=(linux-x64 linux-x64-asan linux-x86 windows-x86 windows-x64)
+[ ${#presets[@]} -gt 0 ] || presets=(linux-x64 linux-x64-asan linux-x64-tsan linux-x86 windows-x86 windows-x64)
 started=$SECONDS
 failed=0
 summary=()

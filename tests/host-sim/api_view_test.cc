@@ -68,10 +68,7 @@ TEST(ApiViewModule, ListsTheShippingTableWithItsCounts) {
 // The demo module the build puts beside the test.
 Options Demo() {
     Options options;
-    const std::string shipping = Testing::PluginModulePathBesideExecutable();
-    const std::string name = Testing::PluginModuleFileName();
-    options.modulePath =
-        shipping.substr(0, shipping.size() - name.size()) + "hxp-be-norv-demo" + name.substr(name.find_last_of('.'));
+    options.modulePath = Testing::DemoModulePathBesideExecutable();
     return options;
 }
 
@@ -117,6 +114,44 @@ TEST(ApiViewDemo, DescribesTheDemoThroughItsHelpFunction) {
     }
     EXPECT_NE(transcript.find("-- Mirror\n"), std::string::npos) << transcript;
     ExpectGolden("api_describe_demo.txt", Masked(transcript));
+}
+
+// The load mode from the command line; its figures vary, its lines do not.
+int RunCommand(std::vector<std::string> words, std::FILE* out) {
+    std::vector<char*> arguments;
+    for (std::string& word : words) arguments.push_back(word.data());
+    return RunApiCommand(Demo(), static_cast<int>(arguments.size()), arguments.data(), out);
+}
+
+TEST(ApiViewDemo, CallUnderLoadPrintsRateLatencyAndWhetherTheAnswersAgreed) {
+    int exitCode = -1;
+    const std::string report = Output(exitCode, [](std::FILE* out) {
+        return RunCommand({"--call", "GET", "/demo/v1/add/40?b=2", "--threads", "3", "--calls", "40"}, out);
+    });
+    EXPECT_EQ(exitCode, kExitOk);
+    std::string masked;
+    std::istringstream lines(report);
+    for (std::string line; std::getline(lines, line);) {
+        if (line.rfind("  calls", 0) == 0 || line.rfind("  latency", 0) == 0)
+            line = std::regex_replace(line, std::regex("[0-9]+(\\.[0-9]+)?"), "N");
+        masked += line + "\n";
+    }
+    ExpectGolden("api_load_demo.txt", masked);
+    EXPECT_NE(report.find("  calls        : 120 in "), std::string::npos) << report;
+}
+
+TEST(ApiViewDemo, CallUnderLoadRefusesCountsThatAreNotPositive) {
+    const std::vector<std::vector<std::string>> commands = {
+        {"--call", "GET", "/demo/v1/add/40?b=2", "--threads", "0"},
+        {"--call", "GET", "/demo/v1/add/40?b=2", "--calls", "many"},
+        {"--call", "GET", "/demo/v1/add/40?b=2", "--threads", "2", "--calls"},
+    };
+    for (const std::vector<std::string>& command : commands) {
+        int exitCode = -1;
+        const std::string report = Output(exitCode, [&](std::FILE* out) { return RunCommand(command, out); });
+        EXPECT_EQ(exitCode, kExitNotLoaded) << command.back();
+        EXPECT_EQ(report, "") << command.back();
+    }
 }
 
 TEST(ApiViewTable, ReportsChainsThatDisagreeWithTheirCounts) {

@@ -373,11 +373,8 @@ TEST(HostSimulatorModule, UnloadInAStreamedReadMatchesTheGoldenTranscript) {
 
 TEST(HostSimulatorModule, ServiceProxyScenarioOnTheDemoPluginMatchesTheGoldenTranscript) {
     Scenario scenario = ScenarioFile("service_proxy.yaml");
-    std::string shipping = Testing::PluginModulePathBesideExecutable();
-    std::string name = Testing::PluginModuleFileName();
     Options options;
-    options.modulePath =
-        shipping.substr(0, shipping.size() - name.size()) + "hxp-be-norv-demo" + name.substr(name.find_last_of('.'));
+    options.modulePath = Testing::DemoModulePathBesideExecutable();
     Session session = Play(options, scenario);
     EXPECT_EQ(session.exitCode, kExitOk);
     ExpectGolden("service_proxy_demo.txt", Masked(session.transcript));

@@ -833,6 +833,7 @@ FakeHost& FakeHost::Owner(HostFunctionTable* table) {
 }
 
 void FakeHost::Record(HostCall call) {
+    std::lock_guard<std::mutex> guard(recordLock_);
     calls_.push_back(std::move(call));
     if (observer_) observer_(calls_.back());
 }

@@ -3,7 +3,9 @@
 // the way a real host does (host-allocated records, its own release function,
 // optional streaming), subscriptions are kept, and events are delivered as real
 // event records. The table pointer each slot receives leads back to the
-// FakeHost, as a real host's would.
+// FakeHost, as a real host's would. A plugin may log from any thread, so
+// recording a call is guarded; everything else a slot does expects one thread
+// at a time, as the plugin's events and requests come.
 #pragma once
 
 #include "binding/binding_property.h"
@@ -13,6 +15,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <vector>
@@ -129,6 +132,7 @@ public:
     HostInterface* Interface() { return &interface_; }
     HostFunctionTable* Functions() { return &binding_.functions; }
 
+    // Read these once the plugin's threads are done.
     const std::vector<HostCall>& Calls() const { return calls_; }
     std::vector<HostCall> CallsTo(int slot) const;
     void ClearCalls() { calls_.clear(); }
@@ -188,6 +192,7 @@ private:
 
     Binding binding_;
     HostInterface interface_;
+    std::mutex recordLock_;
     std::vector<HostCall> calls_;
     std::function<void(const HostCall&)> observer_;
     std::function<std::uint32_t(HostResponseRecord*, const HostRequestRecord*)> requestHandler_;

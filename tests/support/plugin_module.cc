@@ -8,13 +8,25 @@ std::string PluginModuleFileName() {
     return std::string("hxp-be-vek-norv-messaging-service") + (Platform::IsWindows() ? ".dll" : ".so");
 }
 
-std::string PluginModulePathBesideExecutable() {
+namespace {
+
+std::string BesideExecutable(const std::string& fileName) {
     char path[4096];
     std::size_t length = Platform::ProcessModuleFileName(path, sizeof path);
     std::string directory(path, length);
     std::size_t separator = directory.find_last_of("/\\");
     directory = separator == std::string::npos ? std::string() : directory.substr(0, separator + 1);
-    return directory + PluginModuleFileName();
+    return directory + fileName;
+}
+
+}  // namespace
+
+std::string PluginModulePathBesideExecutable() {
+    return BesideExecutable(PluginModuleFileName());
+}
+
+std::string DemoModulePathBesideExecutable() {
+    return BesideExecutable(std::string("hxp-be-norv-demo") + (Platform::IsWindows() ? ".dll" : ".so"));
 }
 
 PluginModule::~PluginModule() {

@@ -16,6 +16,8 @@ namespace Norv::Testing {
 std::string PluginModuleFileName();
 // That file in the directory of the running executable, where the build puts a copy.
 std::string PluginModulePathBesideExecutable();
+// The demo module ("hxp-be-norv-demo"), where the build puts a copy likewise.
+std::string DemoModulePathBesideExecutable();
 
 // What the entry wrote back, with the callbacks copied so that they can still be
 // called after unload has destroyed the plugin's own table.

@@ -58,6 +58,19 @@ public:
             return (greeting.empty() ? std::string("Hello") : greeting) + ", " + name + "!";
         });
 
+        // A function that waits for the host: called on any thread, it registers
+        // a service-proxy request that the host answers later with an event.
+        FunctionDeclaration ask{"Ask", "/demo/v1/ask/{key}", kMethodPost, {{"key", kLocationPath}}};
+        ask.description = "Waits for the service-proxy answer under key and logs it when it comes.";
+        RegisterFunction(registry, ask, [this](const std::string& key) {
+            Log(kLogLevelAlways, kLogGroupDbg, "norv-demo: waiting for %s", key.c_str());
+            AddPendingRequest(key, [](const Client::PluginServiceProxyResponse& answer) {
+                Log(kLogLevelAlways, kLogGroupDbg, "norv-demo: %s answered \"%s\"", answer.uuid.c_str(),
+                    answer.payload.c_str());
+            });
+            return key;
+        });
+
         FunctionDeclaration help{"Help", "/demo/v1/help", kMethodGet, {{"format", kLocationQuery, true}}};
         help.description = "Describes this plugin's functions, types and events.";
         RegisterFunction(registry, help, [&registry](BindingHelpFormat format) {

@@ -5,7 +5,9 @@
 #include "binding/host_value.h"
 #include "remoting/request_method.h"
 #include "remoting/route_table.h"
+#include "tools/host-sim/call_load.h"
 
+#include <charconv>
 #include <cstdarg>
 #include <cstring>
 #include <fstream>
@@ -180,85 +182,11 @@ bool PrintEvents(std::FILE* out, const PluginApiTable& table) {
     return ok;
 }
 
-// One plugin from load to close, played by a host that answers quietly.
-class ApiSession {
-public:
-    explicit ApiSession(const Options& options) : options_(options), host_(options.hostHandle) {
-        host_.AnswerRequests();
-    }
-    ~ApiSession() {
-        if (initialized_ && plugin_.callbacks.unload != nullptr) plugin_.callbacks.unload(plugin_.record.context);
-        module_.Close();
-    }
-    ApiSession(const ApiSession&) = delete;
-    ApiSession& operator=(const ApiSession&) = delete;
-
-    // An ExitCode: kExitOk when the plugin is loaded and initialized.
-    int Start() {
-        if (options_.entry != nullptr) {
-            module_.UseEntry(options_.entry);
-        } else {
-            const std::string path =
-                options_.modulePath.empty() ? Testing::PluginModulePathBesideExecutable() : options_.modulePath;
-            if (!module_.Open(path)) {
-                std::fprintf(stderr, "host-sim: %s\n", module_.Error().c_str());
-                return kExitNotLoaded;
-            }
-        }
-        const HostVersion& version = options_.hostVersion;
-        plugin_ = module_.Load(version.major, version.minor, version.patch);
-        if (plugin_.object == nullptr || !plugin_.hasCallbacks) {
-            std::fprintf(stderr, "host-sim: the plugin refused to load\n");
-            return kExitNotLoaded;
-        }
-        if (plugin_.callbacks.init == nullptr || !plugin_.callbacks.init(plugin_.record.context, host_.Interface())) {
-            std::fprintf(stderr, "host-sim: the plugin's init failed\n");
-            return kExitInitFailed;
-        }
-        initialized_ = true;
-        return kExitOk;
-    }
-
-    // The table the load record points at; six zero words when there is none.
-    const PluginApiTable& Table() const {
-        return plugin_.record.apiTable != nullptr ? *plugin_.record.apiTable : none_;
-    }
-
-private:
-    Options options_;
-    Testing::FakeHost host_;
-    Testing::PluginModule module_;
-    Testing::LoadedPlugin plugin_;
-    bool initialized_ = false;
-    PluginApiTable none_{};
-};
-
 std::int32_t MethodNumber(const std::string& method) {
     for (std::int32_t number = kMethodDelete; number <= kMethodPut; ++number) {
         if (MethodText(number) == method) return number;
     }
     return kMethodNamed;
-}
-
-// The function the host would route METHOD PATH to, by the records' templates
-// and methods; null when none takes it.
-const PluginFunctionRecord* FindFunction(const PluginApiTable& table, std::int32_t method,
-                                         const std::string& methodName, const std::string& path) {
-    const auto functions = Walk(table.functions, table.functionCount);
-    std::vector<Route> routes(functions.size());
-    RouteTable routeTable;
-    for (std::size_t i = 0; i < functions.size(); ++i) {
-        routes[i].urlTemplate = UrlTemplate(Safe(functions[i]->urlTemplate));
-        routes[i].method = HostMethod(static_cast<std::int32_t>(functions[i]->method));
-        routes[i].methodName = Safe(functions[i]->methodName);
-        routeTable.add(routes[i]);
-    }
-    RoutingRequest request;
-    request.method = method;
-    request.methodName = methodName;
-    request.path = path;
-    if (!routeTable.match(request)) return nullptr;
-    return functions[static_cast<std::size_t>(request.route - routes.data())];
 }
 
 std::string BodyText(const HostResponseRecord& response) {
@@ -353,6 +281,89 @@ void PrintHelp(std::FILE* out, const BindingProperty& help) {
 
 }  // namespace
 
+ApiSession::ApiSession(const Options& options) : options_(options), host_(options.hostHandle) {
+    host_.AnswerRequests();
+}
+
+ApiSession::~ApiSession() {
+    Unload();
+    module_.Close();
+}
+
+int ApiSession::Start() {
+    if (options_.entry != nullptr) {
+        module_.UseEntry(options_.entry);
+    } else {
+        const std::string path =
+            options_.modulePath.empty() ? Testing::PluginModulePathBesideExecutable() : options_.modulePath;
+        if (!module_.Open(path)) {
+            std::fprintf(stderr, "host-sim: %s\n", module_.Error().c_str());
+            return kExitNotLoaded;
+        }
+    }
+    const HostVersion& version = options_.hostVersion;
+    plugin_ = module_.Load(version.major, version.minor, version.patch);
+    if (plugin_.object == nullptr || !plugin_.hasCallbacks) {
+        std::fprintf(stderr, "host-sim: the plugin refused to load\n");
+        return kExitNotLoaded;
+    }
+    if (plugin_.callbacks.init == nullptr || !plugin_.callbacks.init(plugin_.record.context, host_.Interface())) {
+        std::fprintf(stderr, "host-sim: the plugin's init failed\n");
+        return kExitInitFailed;
+    }
+    initialized_ = true;
+    return kExitOk;
+}
+
+void ApiSession::Unload() {
+    if (initialized_ && plugin_.callbacks.unload != nullptr) plugin_.callbacks.unload(plugin_.record.context);
+    initialized_ = false;
+}
+
+const PluginFunctionRecord* FindFunction(const PluginApiTable& table, const ApiCall& call) {
+    const std::int32_t method = MethodNumber(call.method);
+    const auto functions = Walk(table.functions, table.functionCount);
+    std::vector<Route> routes(functions.size());
+    RouteTable routeTable;
+    for (std::size_t i = 0; i < functions.size(); ++i) {
+        routes[i].urlTemplate = UrlTemplate(Safe(functions[i]->urlTemplate));
+        routes[i].method = HostMethod(static_cast<std::int32_t>(functions[i]->method));
+        routes[i].methodName = Safe(functions[i]->methodName);
+        routeTable.add(routes[i]);
+    }
+    RoutingRequest request;
+    request.method = method;
+    request.methodName = method == kMethodNamed ? call.method : std::string();
+    request.path = call.path;
+    if (!routeTable.match(request)) return nullptr;
+    return functions[static_cast<std::size_t>(request.route - routes.data())];
+}
+
+ApiRequest::ApiRequest(const ApiCall& call, const PluginFunctionRecord& function) : arguments_(call.arguments.size()) {
+    for (std::size_t i = 0; i < call.arguments.size(); ++i) {
+        arguments_[i].name = call.arguments[i].first.c_str();
+        arguments_[i].value.tag = HOST_VALUE_STRING;
+        arguments_[i].value.payload.string.text = call.arguments[i].second.c_str();
+        arguments_[i].value.payload.string.length = static_cast<std::uint32_t>(call.arguments[i].second.size());
+    }
+    record_.method = MethodNumber(call.method);
+    record_.methodName = record_.method == kMethodNamed ? call.method.c_str() : nullptr;
+    record_.path = call.path.c_str();
+    record_.arguments = arguments_.empty() ? nullptr : arguments_.data();
+    record_.argumentCount = static_cast<std::uint32_t>(arguments_.size());
+    record_.handlerContext = function.handlerContext;
+    if (!call.body.empty()) {
+        record_.body = call.body.data();
+        record_.bodyLength = static_cast<std::uint32_t>(call.body.size());
+        record_.contentType = call.contentType.c_str();
+    }
+}
+
+std::string AnswerText(const HostResponseRecord& response) {
+    return "status " + std::to_string(response.status) + ", body " + BodyText(response) + ", error " +
+           (response.hasError != 0 ? Safe(response.error) : "none");
+}
+
 bool PrintApiTable(std::FILE* out, const PluginApiTable& table) {
     Print(out, "[api] %u functions, %u types, %u events", table.functionCount, table.typeCount, table.eventCount);
     bool ok = PrintFunctions(out, table);
@@ -371,37 +382,16 @@ int ListApi(const Options& options, std::FILE* out) {
 int CallFunction(const Options& options, const ApiCall& call, std::FILE* out) {
     ApiSession session(options);
     if (int started = session.Start(); started != kExitOk) return started;
-    const std::int32_t method = MethodNumber(call.method);
-    const std::string methodName = method == kMethodNamed ? call.method : std::string();
-    const PluginFunctionRecord* function = FindFunction(session.Table(), method, methodName, call.path);
+    const PluginFunctionRecord* function = FindFunction(session.Table(), call);
     Print(out, "[call] %s %s", call.method.c_str(), call.path.c_str());
     if (function == nullptr || function->handler == nullptr) {
         Print(out, "  ! no function of the plugin takes %s %s", call.method.c_str(), call.path.c_str());
         return kExitNoFunction;
     }
     Print(out, "  function     : %s (%s)", Safe(function->name).c_str(), Safe(function->urlTemplate).c_str());
-
-    std::vector<HostArgumentEntry> arguments(call.arguments.size());
-    for (std::size_t i = 0; i < call.arguments.size(); ++i) {
-        arguments[i].name = call.arguments[i].first.c_str();
-        arguments[i].value.tag = HOST_VALUE_STRING;
-        arguments[i].value.payload.string.text = call.arguments[i].second.c_str();
-        arguments[i].value.payload.string.length = static_cast<std::uint32_t>(call.arguments[i].second.size());
-    }
-    HostRequestRecord request{};
-    request.method = method;
-    request.methodName = method == kMethodNamed ? methodName.c_str() : nullptr;
-    request.path = call.path.c_str();
-    request.arguments = arguments.empty() ? nullptr : arguments.data();
-    request.argumentCount = static_cast<std::uint32_t>(arguments.size());
-    request.handlerContext = function->handlerContext;
-    if (!call.body.empty()) {
-        request.body = call.body.data();
-        request.bodyLength = static_cast<std::uint32_t>(call.body.size());
-        request.contentType = call.contentType.c_str();
-    }
+    const ApiRequest request(call, *function);
     HostResponseRecord response{};
-    function->handler(&response, &request);
+    function->handler(&response, request.Record());
     PrintResponse(out, response);
     if (response.release == nullptr) {
         Print(out, "  ! the plugin left no release function in the response");
@@ -504,8 +494,20 @@ int RunApiCommand(const Options& options, int count, char** arguments, std::FILE
     call.method = arguments[1];
     call.path = arguments[2];
     const char* bodyFile = nullptr;
+    LoadOptions load;
+    bool underLoad = false;
     for (int i = 3; i < count; ++i) {
         const std::string_view argument = arguments[i];
+        if (argument == "--threads" || argument == "--calls") {
+            if (i + 1 >= count) return fail("missing value after ", arguments[i]);
+            const std::string_view text = arguments[++i];
+            std::uint32_t& value = argument == "--threads" ? load.threads : load.calls;
+            auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+            if (error != std::errc() || end != text.data() + text.size() || value == 0)
+                return fail("not a valid value: ", arguments[i]);
+            underLoad = true;
+            continue;
+        }
         if (argument == "--body" || argument == "--content-type") {
             if (i + 1 >= count) return fail("missing value after ", arguments[i]);
             if (argument == "--body") {
@@ -523,7 +525,7 @@ int RunApiCommand(const Options& options, int count, char** arguments, std::FILE
         if (!ReadWholeFile(bodyFile, call.body)) return fail("cannot read the body file ", bodyFile);
         if (call.contentType.empty()) return fail("--body needs --content-type", "");
     }
-    return CallFunction(options, call, out);
+    return underLoad ? CallUnderLoad(options, call, load, out) : CallFunction(options, call, out);
 }
 
 }  // namespace Norv::HostSim

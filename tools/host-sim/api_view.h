@@ -28,6 +28,57 @@ struct ApiCall {
     std::string contentType;
 };
 
+// One plugin from load to close, played by a host that answers quietly.
+class ApiSession {
+public:
+    explicit ApiSession(const Options& options);
+    ~ApiSession();
+    ApiSession(const ApiSession&) = delete;
+    ApiSession& operator=(const ApiSession&) = delete;
+
+    // An ExitCode: kExitOk when the plugin is loaded and initialized.
+    int Start();
+    // Unloads the plugin now rather than at destruction; the host stays.
+    void Unload();
+
+    // The table the load record points at; six zero words when there is none.
+    const PluginApiTable& Table() const {
+        return plugin_.record.apiTable != nullptr ? *plugin_.record.apiTable : none_;
+    }
+    Testing::FakeHost& Host() { return host_; }
+    const Testing::LoadedPlugin& Plugin() const { return plugin_; }
+
+private:
+    Options options_;
+    Testing::FakeHost host_;
+    Testing::PluginModule module_;
+    Testing::LoadedPlugin plugin_;
+    bool initialized_ = false;
+    PluginApiTable none_{};
+};
+
+// The function the host would route `call` to, by the records' templates and
+// methods; null when none takes it.
+const PluginFunctionRecord* FindFunction(const PluginApiTable& table, const ApiCall& call);
+
+// The request record a host hands `function` for `call`, which must outlive it.
+class ApiRequest {
+public:
+    ApiRequest(const ApiCall& call, const PluginFunctionRecord& function);
+    ApiRequest(const ApiRequest&) = delete;
+    ApiRequest& operator=(const ApiRequest&) = delete;
+    const HostRequestRecord* Record() const { return &record_; }
+
+private:
+    std::string methodName_;
+    std::vector<HostArgumentEntry> arguments_;
+    HostRequestRecord record_{};
+};
+
+// The response in one line: status, body (as JSON, or the streamed text) and
+// error. Reads a streamed body to its end.
+std::string AnswerText(const HostResponseRecord& response);
+
 // Each loads the plugin, inits it with a quiet host, does its work, unloads
 // it and returns an ExitCode (or kExitNoFunction).
 int ListApi(const Options& options, std::FILE* out);
