@@ -60,27 +60,6 @@ TEST(JsonReaderTest, BuildsValuesAndMapsNumbersToKinds) {
     }
 }
 
-std::string NestedArrays(int depth) {
-    std::string text = "[";
-    for (int i = 0; i < 300; ++i) text += std::to_string(depth * 1000 + i) + ",";
-    text += "[true]";
-    if (depth < 6) text += "," + NestedArrays(depth + 1);
-    return text + "]";
-}
-
-TEST(JsonReaderTest, LongArraysWithOpenArraysInsideKeepEveryElementInOrder) {
-    // Elements wait aside in blocks until their array closes: cross several blocks at several levels.
-    const BindingResult result = ParseJson(NestedArrays(0));
-    ASSERT_TRUE(result.ok()) << result.error();
-    const BindingProperty* level = &result.value;
-    for (std::uint64_t depth = 0; depth <= 6; ++depth) {
-        ASSERT_EQ(level->size(), depth < 6 ? 302u : 301u) << depth;
-        for (std::size_t i = 0; i < 300; ++i) ASSERT_EQ(level->at(i).getUnsigned(), depth * 1000 + i);
-        EXPECT_TRUE(level->at(300).at(0).getBool());
-        level = &level->at(301);
-    }
-}
-
 // Errors are those RapidJSON's reader gives with its default flags, but for
 // codes 5 to 7, one past the offending character as callers have always seen them.
 TEST(JsonReaderTest, ReportsErrorsWithRapidJsonTextsAndOffsets) {
