@@ -183,7 +183,6 @@ TEST(FunctionDispatcher, BindsPathAndQueryArgumentsAndFailsWithTheirMessages) {
         {"/items/7?opts=---%0Aa:%20b", "0 '7' false ~ {a='b'} ~ "},
         {"/items/7?limit=%5B1%5D", "0 '7' false '[1]' ~ ~ "},
         {"/items/7?opts=%7Bbad", nullptr},
-        {"/items/7/8", "404 Invalid function"},
         {"/other", "404 Invalid function"},
     };
     for (const auto& c : cases) {
