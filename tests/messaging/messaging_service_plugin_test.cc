@@ -18,6 +18,7 @@ using Testing::FakeHost;
 using Testing::HostCall;
 
 constexpr const char* kSessionEvent = "OnJsonApiEvent_vek-login_v1_session";
+constexpr const char* kOk = "SUCCEEDED";  // the login state that lets the watcher act
 const std::string kProbe = "GET /ulm-auth/v1/authorization/access-token";
 const std::string kDisconnect = "DELETE /norv-messaging-service/v1/connect";
 std::string ConnectWith(const std::string& token) {
@@ -93,63 +94,23 @@ TEST(LoginWatcherTable, ReactsToEachSessionEventAsTheTableSays) {
         std::vector<std::string> log;
         const char* storedAfter;
     } rows[] = {
-        {"same token connects again quietly",
-         "t1",
-         "Update",
-         "SUCCEEDED",
-         "t1",
-         false,
-         {kProbe, ConnectWith("t1")},
-         {},
-         "t1"},
-        {"new token is announced and stored",
-         "t1",
-         "Update",
-         "SUCCEEDED",
-         "t2",
-         false,
-         {kProbe, ConnectWith("t2")},
-         {changed},
-         "t2"},
-        {"a create event acts like an update",
-         "",
-         "Create",
-         "SUCCEEDED",
-         "t1",
-         false,
-         {kProbe, ConnectWith("t1")},
-         {changed},
-         "t1"},
-        {"an access token means nothing to do", "t1", "Update", "SUCCEEDED", "t2", true, {kProbe}, {}, "t1"},
+        {"same token connects again quietly", "t1", "Update", kOk, "t1", false, {kProbe, ConnectWith("t1")}, {}, "t1"},
+        {"a new token is announced", "t1", "Update", kOk, "t2", false, {kProbe, ConnectWith("t2")}, {changed}, "t2"},
+        {"a create acts like an update", "", "Create", kOk, "t1", false, {kProbe, ConnectWith("t1")}, {changed}, "t1"},
+        {"an access token means nothing to do", "t1", "Update", kOk, "t2", true, {kProbe}, {}, "t1"},
         {"the state is compared case-sensitively", "", "Update", "succeeded", "t1", false, {}, {}, ""},
         {"no state sends nothing", "", "Update", nullptr, "t1", false, {}, {}, ""},
-        {"no token while none is stored", "", "Update", "SUCCEEDED", nullptr, false, {kProbe}, {missing}, ""},
-        {"an empty token forgets the stored one",
-         "t1",
-         "Update",
-         "SUCCEEDED",
-         "",
-         false,
-         {kProbe},
-         {changed, missing},
-         ""},
+        {"no token while none is stored", "", "Update", kOk, nullptr, false, {kProbe}, {missing}, ""},
+        {"an empty token forgets the stored one", "t1", "Update", kOk, "", false, {kProbe}, {changed, missing}, ""},
         {"a delete disconnects", "t1", "Delete", nullptr, nullptr, false, {kDisconnect}, {gone}, ""},
-        {"a delete disconnects even when nothing was stored",
-         "",
-         "Delete",
-         nullptr,
-         nullptr,
-         true,
-         {kDisconnect},
-         {gone},
-         ""},
+        {"a delete disconnects with nothing stored", "", "Delete", nullptr, nullptr, true, {kDisconnect}, {gone}, ""},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
         Driver driver;
         driver.host_.SetAnswer(kNoAccessToken);
         driver.Start();
-        if (*row.storedBefore != '\0') driver.Deliver("Update", Session("SUCCEEDED", row.storedBefore));
+        if (*row.storedBefore != '\0') driver.Deliver("Update", Session(kOk, row.storedBefore));
         ASSERT_EQ(driver.Plugin().LoginToken(), row.storedBefore);
         driver.host_.ClearCalls();
         driver.host_.SetAnswer(row.probeSucceeds ? Probe(200) : kNoAccessToken);
@@ -162,7 +123,7 @@ TEST(LoginWatcherTable, ReactsToEachSessionEventAsTheTableSays) {
 
 TEST_F(LoginWatcher, ASucceededSessionAtStartConnectsAtOnce) {
     host_.SetAnswer(kNoAccessToken);
-    host_.SetAnswer(Testing::Answer(kMethodGet, kLoginSessionPath, 200, {}, Session("SUCCEEDED", "t0")));
+    host_.SetAnswer(Testing::Answer(kMethodGet, kLoginSessionPath, 200, {}, Session(kOk, "t0")));
     Start();
     EXPECT_EQ(host_.Requests(), (std::vector<std::string>{"GET /vek-login/v1/session", kProbe, ConnectWith("t0")}));
     EXPECT_EQ(Plugin().LoginToken(), "t0");
@@ -184,7 +145,7 @@ TEST_F(LoginWatcher, ADeleteDuringTheProbesWaitIsNotUndoneByTheOlderUpdate) {
         host_.SetAnswer(kNoAccessToken);
         Deliver("Delete", {});
     });
-    Deliver("Update", Session("SUCCEEDED", "old"));
+    Deliver("Update", Session(kOk, "old"));
     EXPECT_TRUE(delivered);
     EXPECT_EQ(Plugin().LoginToken(), "");
     const std::vector<std::string> requests = host_.Requests();
