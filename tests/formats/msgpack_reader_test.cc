@@ -89,7 +89,6 @@ TEST(MessagePackReaderTest, ReportsInvalidAndTruncatedData) {
         {{0x91, 0xD8}, "Invalid MessagePack data at position 2.", 2},
         {{0xCC}, "Invalid MessagePack data. 8-bit integer value at position 1 is truncated.", 1},
         {{0xCD, 0x01}, "Invalid MessagePack data. 16-bit integer value at position 1 is truncated.", 1},
-        {{0xCD}, "Invalid MessagePack data. 16-bit integer value at position 1 is truncated.", 1},
         {{0xD2, 0, 0, 0}, "Invalid MessagePack data. 32-bit integer value at position 1 is truncated.", 1},
         {{0xCA, 0x3F}, "Invalid MessagePack data. 32-bit integer value at position 1 is truncated.", 1},
         {{0xCB}, "Invalid MessagePack data. 64-bit integer value at position 1 is truncated.", 1},
