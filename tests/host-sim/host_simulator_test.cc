@@ -5,15 +5,13 @@
 
 #include "binding/host_value.h"
 #include "formats/json_reader.h"
-#include "platform/platform.h"
+#include "tests/host-sim/golden.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
-#include <fstream>
 #include <regex>
 #include <sstream>
 
@@ -150,15 +148,8 @@ struct Session {
 
 Session Play(const Options& options, const Scenario& scenario) {
     Session session;
-    std::FILE* out = std::tmpfile();
-    EXPECT_NE(out, nullptr);
-    if (out == nullptr) return session;
-    session.exitCode = HostSimulator(options, out).Run(scenario);
-    std::rewind(out);
-    char buffer[4096];
-    for (std::size_t read; (read = std::fread(buffer, 1, sizeof buffer, out)) > 0;)
-        session.transcript.append(buffer, read);
-    std::fclose(out);
+    session.transcript =
+        Output(session.exitCode, [&](std::FILE* out) { return HostSimulator(options, out).Run(scenario); });
     return session;
 }
 
@@ -186,46 +177,6 @@ void ExpectLinesInOrder(const std::string& transcript, const std::vector<std::st
         ASSERT_NE(at, std::string::npos) << "missing, or out of order: " << line << "\n" << transcript;
         from = at + line.size();
     }
-}
-
-TEST_F(GuestTest, PlaysTheDefaultScenarioWithEveryCrossingOnItsLine) {
-    Session session = Play(options, DefaultScenario());
-    EXPECT_EQ(session.exitCode, kExitOk) << session.transcript;
-    ExpectLinesInOrder(
-        session.transcript,
-        {
-            "[init] host handle 42",
-            "  plugin -> host  SubscribeEvent(\"OnJsonApiEvent_vek-login_v1_session\", handle 42, flags 0)",
-            "  plugin -> host  SendRequest GET /vek-login/v1/session\n",
-            "  host -> plugin  answer 200, streamed 22 bytes in reads of at most 8 (answer 1)",
-            "  plugin -> host  ReadStream(answer 1, capacity 4096) -> 8 bytes, more 1",
-            "  plugin -> host  BeginWait(\"Wait: yield\", flags 0)",
-            "  plugin -> host  YieldToHost()",
-            "  plugin -> host  EndWait()",
-            "  plugin -> host  ReadStream(answer 1, capacity 4096) -> 6 bytes, more 0",
-            "  plugin -> host  ReleaseStream(answer 1)",
-            "  plugin -> host  ReleaseResponse(answer 1)",
-            "  init returned true",
-            "[step 1] A login in progress",
-            "  host -> plugin  event OnJsonApiEvent_vek-login_v1_session {data: {state: \"IN_PROGRESS\"}, eventType: "
-            "\"Update\", uri: \"/vek-login/v1/session\"}",
-            "[step 2]",
-            "  plugin -> host  SendRequest GET /ulm-auth/v1/authorization/access-token\n",
-            "  host -> plugin  answer 404, error \"No access token\" (answer 2)",
-            "  plugin -> host  ReleaseResponse(answer 2)",
-            "  plugin -> host  WriteLog level 3 ALWAYS| guest: token changed",
-            "  plugin -> host  SendRequest POST /norv-messaging-service/v1/connect (\"id-token-1\")",
-            "  host -> plugin  answer 200 (answer 3)",
-            "[step 4]",
-            "  plugin -> host  WriteLog level 1   WARN| guest: gone",
-            "  plugin -> host  SendRequest DELETE /norv-messaging-service/v1/connect\n",
-            "[unload]",
-            "  plugin -> host  UnsubscribeEvent(\"OnJsonApiEvent_vek-login_v1_session\", handle 42)",
-            "[host check] 6 answers, 6 released; 1 streams, 1 released; 1 subscriptions, 1 removed; 4 events "
-            "delivered; 2 waits, 2 ended; 2 yields",
-            "  balanced:",
-        });
-    EXPECT_EQ(session.transcript.find("  ! "), std::string::npos) << session.transcript;
 }
 
 TEST_F(GuestTest, HostCheckFailsTheRunForWhatTheGuestLeftBehind) {
@@ -320,37 +271,6 @@ std::string Masked(const std::string& transcript) {
     return out;
 }
 
-std::string GoldenPath(const char* name) {
-    std::string path = std::string(NORV_HOST_SIM_GOLDEN_DIR) + "/golden/" + name;
-    // Under Wine the source tree is reached through the drive that maps the root.
-    return Platform::IsWindows() && path.front() == '/' ? "Z:" + path : path;
-}
-
-std::string ReadFile(const std::string& path) {
-    std::ifstream file(path, std::ios::binary);
-    std::ostringstream text;
-    text << file.rdbuf();
-    return text.str();
-}
-
-// Compares a transcript with its golden file; NORV_UPDATE_GOLDEN=1 rewrites it.
-void ExpectGolden(const char* name, const std::string& transcript) {
-    std::string golden = GoldenPath(name);
-    if (std::getenv("NORV_UPDATE_GOLDEN") != nullptr) {
-        std::ofstream(golden, std::ios::binary) << transcript;
-        GTEST_SKIP() << "wrote " << golden;
-    }
-    std::string expected = ReadFile(golden);
-    if (transcript != expected) {
-        std::string actual = Testing::PluginModulePathBesideExecutable();
-        actual = actual.substr(0, actual.find_last_of("/\\") + 1) + name + ".actual";
-        std::ofstream(actual, std::ios::binary) << transcript;
-        ADD_FAILURE() << "The transcript differs from the golden file.\n  diff -u " << golden << " " << actual
-                      << "\nRun the test with NORV_UPDATE_GOLDEN=1 to accept it. The transcript:\n"
-                      << transcript;
-    }
-}
-
 TEST(HostSimulatorModule, DefaultScenarioMatchesTheGoldenTranscript) {
     Session session = Play(Options{}, DefaultScenario());
     EXPECT_EQ(session.exitCode, kExitOk);
@@ -358,9 +278,7 @@ TEST(HostSimulatorModule, DefaultScenarioMatchesTheGoldenTranscript) {
 }
 
 Scenario ScenarioFile(const char* name) {
-    std::string path = std::string(NORV_HOST_SIM_SCENARIO_DIR) + "/" + name;
-    if (Platform::IsWindows() && path.front() == '/') path = "Z:" + path;
-    ScenarioReadResult read = ReadScenarioFile(path);
+    ScenarioReadResult read = ReadScenarioFile(SourcePath(std::string(NORV_HOST_SIM_SCENARIO_DIR) + "/" + name));
     EXPECT_TRUE(read.ok) << read.error;
     return read.scenario;
 }
