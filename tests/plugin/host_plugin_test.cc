@@ -50,6 +50,9 @@ PluginLoadRecord HandshakeWith(HostPlugin& plugin, std::uint32_t major, std::uin
     return record;
 }
 
+// The record as the shipping module fills it is pinned by the golden
+// transcripts; here, that the plugin answers with its own version and keeps
+// the host's.
 TEST(HostPlugin, HandshakeAnswersWithThePluginsVersionNameAndCallbacks) {
     TestPlugin plugin;
     PluginLoadRecord record = HandshakeWith(plugin, 18, 3, 7);
@@ -57,52 +60,34 @@ TEST(HostPlugin, HandshakeAnswersWithThePluginsVersionNameAndCallbacks) {
     EXPECT_EQ(record.minor, 0u);
     EXPECT_EQ(record.patch, 0u);
     EXPECT_EQ(record.callbacks, &plugin.Callbacks());
-    EXPECT_NE(record.callbacks->init, nullptr);
-    EXPECT_NE(record.callbacks->unload, nullptr);
-    EXPECT_NE(record.callbacks->memoryStatistics, nullptr);
     EXPECT_EQ(record.context, static_cast<void*>(&plugin));
-    EXPECT_STREQ(record.shortName, kShortName);
-    ASSERT_EQ(record.apiTable, &plugin.ApiTable());
-    EXPECT_EQ(record.apiTable->functionCount, 0u);
-    EXPECT_EQ(record.apiTable->typeCount, 22u);
-    EXPECT_EQ(record.apiTable->eventCount, 6u);
+    EXPECT_EQ(record.apiTable, &plugin.ApiTable());
     EXPECT_EQ(FormatTextForm(plugin.HostVersion()), "18.3.7");
     EXPECT_EQ(plugin.Names().fullName, "hxp-be-vek-norv-messaging-service");
-    EXPECT_EQ(plugin.Names().typeName, "backend");
     EXPECT_EQ(plugin.registerBindingsCalls, 1);
-    EXPECT_NE(plugin.Registry().findEvent("OnCallback"), nullptr);
 }
 
 // The process stops in a child; its standard error shows the fatal report.
 TEST(HostPluginDeathTest, IncompatibleHostIsReportedAndStopsTheProcess) {
     const struct {
         std::uint32_t major, minor, patch;
-        const char* shown;
-    } cases[] = {{19, 0, 0, "19\\.0\\.0"}, {17, 9, 9, "17\\.9\\.9"}};
+        const char* report;
+    } cases[] = {
+        {19, 0, 0, "supports plugin API 18\\.0\\.0 is not compatible with core's plugin API 19\\.0\\.0"},
+        {17, 9, 9,
+         "Description: vek-norv-messaging-service which supports plugin API 18\\.0\\.0 is not compatible "
+         "with core's plugin API 17\\.9\\.9"},
+        {1, 0, 0, " ERROR\\| Assertion failed!"},
+        {1, 0, 0, "Expression: ALE-EECF0606"},
+    };
     for (const auto& c : cases) {
-        std::string description = std::string(
-                                      "Description: vek-norv-messaging-service which supports plugin API "
-                                      "18\\.0\\.0 is not compatible with core's plugin API ") +
-                                  c.shown;
         EXPECT_EXIT(
             {
                 TestPlugin plugin;
                 HandshakeWith(plugin, c.major, c.minor, c.patch);
             },
-            ::testing::ExitedWithCode(kIncompatibleHostExitCode), description);
+            ::testing::ExitedWithCode(kIncompatibleHostExitCode), c.report);
     }
-    EXPECT_EXIT(
-        {
-            TestPlugin plugin;
-            HandshakeWith(plugin, 1, 0, 0);
-        },
-        ::testing::ExitedWithCode(kIncompatibleHostExitCode), " ERROR\\| Assertion failed!");
-    EXPECT_EXIT(
-        {
-            TestPlugin plugin;
-            HandshakeWith(plugin, 1, 0, 0);
-        },
-        ::testing::ExitedWithCode(kIncompatibleHostExitCode), "Expression: ALE-EECF0606");
 }
 
 TEST(HostPlugin, InitKeepsTheHostAndBuildsTheUserAgent) {
