@@ -307,34 +307,6 @@ TEST(HostSimulatorModule, SoakLeavesThePluginBalanced) {
     EXPECT_EQ(report.counters.BytesAllocated(), report.counters.BytesFreed());
 }
 
-TEST(HostSimulatorModule, UnloadWhileThePluginWaitsReleasesWhatItHeld) {
-    Session session = Play(Options{}, Read(R"(
-answers:
-  - {method: GET, path: /vek-login/v1/session, status: 404, error: No session}
-  - {method: GET, path: /ulm-auth/v1/authorization/access-token, status: 200, stream: 4, body: {token: none}}
-steps:
-  - title: the host unloads the plugin while it reads the probe's answer
-    event: {path: /vek-login/v1/session, eventType: Update, data: {state: SUCCEEDED, idToken: t1}}
-    unloadInYield: true
-  - title: an event after unload reaches nobody
-    event: {path: /vek-login/v1/session, eventType: Delete}
-)"));
-    ExpectLinesInOrder(session.transcript, {
-                                               "  plugin -> host  YieldToHost()",
-                                               "  host            unloads the plugin while it waits:",
-                                               "[unload]",
-                                               "  plugin -> host  EndWait()",
-                                               "  plugin -> host  ReleaseStream(answer 2)",
-                                               "  plugin -> host  ReleaseResponse(answer 2)",
-                                               "[step 2]",
-                                               "not delivered: nothing subscribed to it",
-                                               "[host check] 2 answers, 2 released; 1 streams, 1 released; 4 "
-                                               "subscriptions, 4 removed; 1 events delivered; 1 waits, 1 ended;",
-                                           });
-    EXPECT_EQ(session.transcript.find("never"), std::string::npos) << session.transcript;
-    EXPECT_EQ(session.transcript.find("not balanced"), std::string::npos) << session.transcript;
-}
-
 TEST(HostSimulatorModule, SessionDeletedWhileThePluginReadsItIsNotConnected) {
     Session session = Play(Options{}, Read(R"(
 answers:
