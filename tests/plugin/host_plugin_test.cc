@@ -1,6 +1,5 @@
 #include "plugin/host_plugin.h"
 
-#include "diagnostics/allocation_statistics.h"
 #include "plugin/plugin_entry.h"
 #include "tests/support/fake_host.h"
 #include "tests/support/recording_log_target.h"
@@ -183,24 +182,6 @@ TEST(HostPlugin, UnloadShutsDownAndDestroysThePlugin) {
     // Its own event and the three service-proxy events that init subscribed.
     EXPECT_EQ(host.CallsTo(4).size(), 4u);
     callbacks.unload(nullptr);
-}
-
-TEST(HostPlugin, MemoryStatisticsAreSevenCountersLowWordFirst) {
-    void* block = Memory::Allocate(5000);
-    TestPlugin plugin;
-    PluginLoadRecord record = HandshakeWith(plugin, 18, 0, 0);
-    std::uint32_t words[NORV_MEMORY_STATISTICS_WORDS + 1];
-    std::fill(std::begin(words), std::end(words), 0xDEADBEEFu);
-    record.callbacks->memoryStatistics(nullptr, words);
-    AllocationStatistics statistics = CurrentAllocationStatistics();
-    for (std::size_t i = 0; i < 7; ++i) {
-        EXPECT_EQ(words[2 * i], static_cast<std::uint32_t>(statistics.counters[i])) << i;
-        EXPECT_EQ(words[2 * i + 1], static_cast<std::uint32_t>(statistics.counters[i] >> 32)) << i;
-    }
-    EXPECT_GE(words[NORV_MEMORY_BYTES_ALLOCATED * 2], 5000u);
-    EXPECT_EQ(words[NORV_MEMORY_RESERVED * 2], 0u);
-    EXPECT_EQ(words[NORV_MEMORY_STATISTICS_WORDS], 0xDEADBEEFu);
-    Memory::Release(block);
 }
 
 class HostCallExceptionTest : public ::testing::Test {
