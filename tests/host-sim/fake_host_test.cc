@@ -26,15 +26,6 @@ BindingProperty Json(const char* text) {
     return std::move(parsed.value);
 }
 
-AnswerEntry Answer(std::int32_t method, const char* path, std::int32_t status, const char* body = nullptr) {
-    AnswerEntry answer;
-    answer.method = method;
-    answer.path = path;
-    answer.status = status;
-    if (body != nullptr) answer.body = Json(body);
-    return answer;
-}
-
 // Plays the plugin's side of one request.
 struct Request {
     explicit Request(FakeHost& host, std::int32_t method, const char* path,
@@ -91,10 +82,8 @@ TEST(FakeHost, AnswersFromItsTableInItsOwnMemoryAndCountsReleases) {
         {"status 404 without error text", kMethodGet, "/quiet", 404, nullptr, "null"},
     };
     FakeHost host;
-    host.SetAnswer(Answer(kMethodGet, "/a", 200, R"({"s":"t","n":-1,"x":[true,1.5]})"));
-    AnswerEntry failing = Answer(kMethodGet, "/e", 500);
-    failing.error = "It broke";
-    host.SetAnswer(failing);
+    host.SetAnswer(Answer(kMethodGet, "/a", 200, {}, Json(R"({"s":"t","n":-1,"x":[true,1.5]})")));
+    host.SetAnswer(Answer(kMethodGet, "/e", 500, "It broke"));
     host.SetAnswer(Answer(kMethodGet, "/quiet", 404));
     std::uint32_t answered = 0;
     for (const Case& c : cases) {
@@ -121,8 +110,8 @@ TEST(FakeHost, AnswersFromItsTableInItsOwnMemoryAndCountsReleases) {
 
 TEST(FakeHost, ReplacingAnAnswerKeepsOnePerMethodAndPath) {
     FakeHost host;
-    host.SetAnswer(Answer(kMethodGet, "/a", 200, "1"));
-    host.SetAnswer(Answer(kMethodGet, "/a", 201, "2"));
+    host.SetAnswer(Answer(kMethodGet, "/a", 200, {}, Json("1")));
+    host.SetAnswer(Answer(kMethodGet, "/a", 201, {}, Json("2")));
     Request request(host, kMethodGet, "/a");
     EXPECT_EQ(Field(request.response.status), 201);
     EXPECT_EQ(request.Body(), "2");
@@ -131,7 +120,7 @@ TEST(FakeHost, ReplacingAnAnswerKeepsOnePerMethodAndPath) {
 
 TEST(FakeHost, ReleasingACopyAfterTheRecordIsARepeatedRelease) {
     FakeHost host;
-    host.SetAnswer(Answer(kMethodGet, "/a", 200, R"({"k":"v"})"));
+    host.SetAnswer(Answer(kMethodGet, "/a", 200, {}, Json(R"({"k":"v"})")));
     Request request(host, kMethodGet, "/a");
     HostResponseRecord copy = request.response;
     HostResponseReleaseFunction release = request.response.release;
@@ -182,7 +171,8 @@ TEST(FakeHost, StreamsInChunksThatMakeThePluginWait) {
 
 TEST(FakeHost, StreamsTheBodyAsJsonAndFailsReadsAfterRelease) {
     FakeHost host;
-    AnswerEntry answer = Answer(kMethodGet, "/s", 200, R"({"state":"A \"quoted\" text","list":[1,-2,0.5,null]})");
+    AnswerEntry answer =
+        Answer(kMethodGet, "/s", 200, {}, Json(R"({"state":"A \"quoted\" text","list":[1,-2,0.5,null]})"));
     answer.streamChunk = 16;
     host.SetAnswer(answer);
     Request request(host, kMethodGet, "/s");
@@ -206,8 +196,8 @@ TEST(FakeHost, StreamsTheBodyAsJsonAndFailsReadsAfterRelease) {
 
 TEST(FakeHost, ReportsWhatTheGuestLeftBehind) {
     FakeHost host(7);
-    host.SetAnswer(Answer(kMethodGet, "/s", 200, "[1,2,3]"));
-    AnswerEntry streamed = Answer(kMethodGet, "/t", 200, "[1,2,3]");
+    host.SetAnswer(Answer(kMethodGet, "/s", 200, {}, Json("[1,2,3]")));
+    AnswerEntry streamed = Answer(kMethodGet, "/t", 200, {}, Json("[1,2,3]"));
     streamed.streamChunk = 2;
     host.SetAnswer(streamed);
     HostFunctionTable* table = host.Functions();
