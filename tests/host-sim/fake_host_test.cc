@@ -305,8 +305,6 @@ TEST(FakeHost, DescribesRequestsWithTheirArguments) {
     HostValue strange{};
     strange.tag = 12;
     const Case cases[] = {
-        {"none", {}, "SendRequest POST /c"},
-        {"one unnamed", {{nullptr, token}}, "SendRequest POST /c (\"id-1\")"},
         {"named", {{"token", token}, {"n", number}}, "SendRequest POST /c (token: \"id-1\", n: -3)"},
         {"null members with a count", {{"s", broken}}, "SendRequest POST /c (s: {})"},
         {"unknown tag", {{nullptr, strange}}, "SendRequest POST /c (tag 12)"},
