@@ -3,39 +3,16 @@
 // through the demo module's function records.
 #include "tools/host-sim/api_view.h"
 
-#include "platform/platform.h"
+#include "tests/host-sim/golden.h"
 #include "tests/support/plugin_module.h"
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
-#include <cstdlib>
-#include <fstream>
 #include <regex>
 #include <sstream>
 
 namespace Norv::HostSim {
 namespace {
-
-// Runs `play` with a temporary file as the output; returns what it wrote.
-template <class Play>
-std::string Output(int& exitCode, Play play) {
-    std::FILE* out = std::tmpfile();
-    EXPECT_NE(out, nullptr);
-    if (out == nullptr) return {};
-    exitCode = play(out);
-    std::rewind(out);
-    std::string text;
-    char buffer[4096];
-    for (std::size_t read; (read = std::fread(buffer, 1, sizeof buffer, out)) > 0;) text.append(buffer, read);
-    std::fclose(out);
-    return text;
-}
-
-std::string GoldenPath(const std::string& name) {
-    std::string path = std::string(NORV_HOST_SIM_GOLDEN_DIR) + "/golden/" + name;
-    return Platform::IsWindows() && path.front() == '/' ? "Z:" + path : path;
-}
 
 // Native sizes and offsets differ between targets; the rest is what the
 // plugin publishes.
@@ -43,25 +20,10 @@ std::string Masked(const std::string& listing) {
     return std::regex_replace(listing, std::regex("(\"?(size|offset)\"?:? ?)[0-9]+"), "$1N");
 }
 
-void ExpectGolden(const std::string& name, const std::string& text) {
-    const std::string golden = GoldenPath(name);
-    if (std::getenv("NORV_UPDATE_GOLDEN") != nullptr) {
-        std::ofstream(golden, std::ios::binary) << text;
-        GTEST_SKIP() << "wrote " << golden;
-    }
-    std::ifstream file(golden, std::ios::binary);
-    std::ostringstream expected;
-    expected << file.rdbuf();
-    EXPECT_EQ(text, expected.str()) << "differs from " << golden
-                                    << "; run the test with NORV_UPDATE_GOLDEN=1 to accept it";
-}
-
 TEST(ApiViewModule, ListsTheShippingTableWithItsCounts) {
     int exitCode = -1;
     const std::string listing = Output(exitCode, [](std::FILE* out) { return ListApi(Options{}, out); });
     EXPECT_EQ(exitCode, kExitOk);
-    EXPECT_EQ(listing.rfind("[api] 0 functions, 22 types, 6 events\n", 0), 0u) << listing;
-    EXPECT_NE(listing.find("[api check] every chain ends where its count says"), std::string::npos);
     ExpectGolden("api_shipping.txt", Masked(listing));
 }
 
@@ -112,7 +74,6 @@ TEST(ApiViewDemo, DescribesTheDemoThroughItsHelpFunction) {
         transcript += Output(exitCode, [&](std::FILE* out) { return DescribeApi(Demo(), format, out); });
         EXPECT_EQ(exitCode, kExitOk) << format;
     }
-    EXPECT_NE(transcript.find("-- Mirror\n"), std::string::npos) << transcript;
     ExpectGolden("api_describe_demo.txt", Masked(transcript));
 }
 

@@ -26,15 +26,6 @@ BindingProperty Json(const char* text) {
     return std::move(parsed.value);
 }
 
-AnswerEntry Answer(std::int32_t method, const char* path, std::int32_t status, const char* body = nullptr) {
-    AnswerEntry answer;
-    answer.method = method;
-    answer.path = path;
-    answer.status = status;
-    if (body != nullptr) answer.body = Json(body);
-    return answer;
-}
-
 // Plays the plugin's side of one request.
 struct Request {
     explicit Request(FakeHost& host, std::int32_t method, const char* path,
@@ -91,10 +82,10 @@ TEST(FakeHost, AnswersFromItsTableInItsOwnMemoryAndCountsReleases) {
         {"status 404 without error text", kMethodGet, "/quiet", 404, nullptr, "null"},
     };
     FakeHost host;
-    host.SetAnswer(Answer(kMethodGet, "/a", 200, R"({"s":"t","n":-1,"x":[true,1.5]})"));
-    AnswerEntry failing = Answer(kMethodGet, "/e", 500);
-    failing.error = "It broke";
-    host.SetAnswer(failing);
+    // A later answer for the same method and path replaces the earlier one.
+    host.SetAnswer(Answer(kMethodGet, "/a", 201, {}, Json("1")));
+    host.SetAnswer(Answer(kMethodGet, "/a", 200, {}, Json(R"({"s":"t","n":-1,"x":[true,1.5]})")));
+    host.SetAnswer(Answer(kMethodGet, "/e", 500, "It broke"));
     host.SetAnswer(Answer(kMethodGet, "/quiet", 404));
     std::uint32_t answered = 0;
     for (const Case& c : cases) {
@@ -119,19 +110,9 @@ TEST(FakeHost, AnswersFromItsTableInItsOwnMemoryAndCountsReleases) {
     EXPECT_TRUE(host.Imbalances().empty());
 }
 
-TEST(FakeHost, ReplacingAnAnswerKeepsOnePerMethodAndPath) {
-    FakeHost host;
-    host.SetAnswer(Answer(kMethodGet, "/a", 200, "1"));
-    host.SetAnswer(Answer(kMethodGet, "/a", 201, "2"));
-    Request request(host, kMethodGet, "/a");
-    EXPECT_EQ(Field(request.response.status), 201);
-    EXPECT_EQ(request.Body(), "2");
-    request.Release();
-}
-
 TEST(FakeHost, ReleasingACopyAfterTheRecordIsARepeatedRelease) {
     FakeHost host;
-    host.SetAnswer(Answer(kMethodGet, "/a", 200, R"({"k":"v"})"));
+    host.SetAnswer(Answer(kMethodGet, "/a", 200, {}, Json(R"({"k":"v"})")));
     Request request(host, kMethodGet, "/a");
     HostResponseRecord copy = request.response;
     HostResponseReleaseFunction release = request.response.release;
@@ -182,7 +163,8 @@ TEST(FakeHost, StreamsInChunksThatMakeThePluginWait) {
 
 TEST(FakeHost, StreamsTheBodyAsJsonAndFailsReadsAfterRelease) {
     FakeHost host;
-    AnswerEntry answer = Answer(kMethodGet, "/s", 200, R"({"state":"A \"quoted\" text","list":[1,-2,0.5,null]})");
+    AnswerEntry answer =
+        Answer(kMethodGet, "/s", 200, {}, Json(R"({"state":"A \"quoted\" text","list":[1,-2,0.5,null]})"));
     answer.streamChunk = 16;
     host.SetAnswer(answer);
     Request request(host, kMethodGet, "/s");
@@ -206,8 +188,8 @@ TEST(FakeHost, StreamsTheBodyAsJsonAndFailsReadsAfterRelease) {
 
 TEST(FakeHost, ReportsWhatTheGuestLeftBehind) {
     FakeHost host(7);
-    host.SetAnswer(Answer(kMethodGet, "/s", 200, "[1,2,3]"));
-    AnswerEntry streamed = Answer(kMethodGet, "/t", 200, "[1,2,3]");
+    host.SetAnswer(Answer(kMethodGet, "/s", 200, {}, Json("[1,2,3]")));
+    AnswerEntry streamed = Answer(kMethodGet, "/t", 200, {}, Json("[1,2,3]"));
     streamed.streamChunk = 2;
     host.SetAnswer(streamed);
     HostFunctionTable* table = host.Functions();
@@ -255,7 +237,6 @@ void NORV_CALL UnsubscribeOthers(const HostEventRecord* event) {
 }
 
 TEST(FakeHost, DeliversEventRecordsToLiveSubscriptionsOnly) {
-    static_assert(sizeof(HostEventRecord) == 24 || sizeof(void*) != 4);
     deliveries.clear();
     FakeHost host(1);
     deliveringHost = &host;
@@ -316,8 +297,6 @@ TEST(FakeHost, DescribesRequestsWithTheirArguments) {
     HostValue strange{};
     strange.tag = 12;
     const Case cases[] = {
-        {"none", {}, "SendRequest POST /c"},
-        {"one unnamed", {{nullptr, token}}, "SendRequest POST /c (\"id-1\")"},
         {"named", {{"token", token}, {"n", number}}, "SendRequest POST /c (token: \"id-1\", n: -3)"},
         {"null members with a count", {{"s", broken}}, "SendRequest POST /c (s: {})"},
         {"unknown tag", {{nullptr, strange}}, "SendRequest POST /c (tag 12)"},

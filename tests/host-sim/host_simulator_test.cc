@@ -1,144 +1,48 @@
-// The simulator as a whole: against a small guest plugin written here against
-// the C header (so the host's side is tested whatever the plugin does), and
-// against the shipping module (the golden transcript and the soak).
+// The simulator as a whole, against the shipping module (the golden
+// transcripts, scenarios and the soak) and against a faulty guest written here
+// against the C header, which the host check must catch.
 #include "tools/host-sim/host_simulator.h"
 
-#include "binding/host_value.h"
-#include "formats/json_reader.h"
-#include "platform/platform.h"
+#include "tests/host-sim/golden.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cstdio>
-#include <cstdlib>
-#include <cstring>
-#include <fstream>
 #include <regex>
 #include <sstream>
 
 namespace Norv::HostSim {
 namespace {
 
-// ---- A guest plugin: the login watcher's behaviour in a few lines ---------
+// ---- A faulty guest: subscribes at init and never unsubscribes -------------
 
-struct Guest {
-    HostInterface* host = nullptr;
-    std::string token;
-    bool keepSubscription = false;  // a faulty guest: never unsubscribes
-    bool releaseTwice = false;      // a faulty guest: releases every response twice
-};
-PluginCallbacks guestCallbacks;
-bool guestKeepsSubscription = false;
-bool guestReleasesTwice = false;
 constexpr const char* kSessionEvent = "OnJsonApiEvent_vek-login_v1_session";
+PluginCallbacks guestCallbacks;
 
-// Sends a request; true when the answer carries no error. `body` gets the
-// answer's value or its streamed text read to the end.
-bool Send(Guest& guest, std::int32_t method, const char* path, std::string* body = nullptr,
-          const char* argument = nullptr) {
-    HostFunctionTable* table = guest.host->functions;
-    HostArgumentEntry entry{};
-    entry.value.tag = HOST_VALUE_STRING;
-    entry.value.payload.string.text = argument;
-    entry.value.payload.string.length = argument == nullptr ? 0 : static_cast<std::uint32_t>(std::strlen(argument));
-    HostRequestRecord request{};
-    request.method = method;
-    request.path = path;
-    request.arguments = argument == nullptr ? nullptr : &entry;
-    request.argumentCount = argument == nullptr ? 0 : 1;
-    HostResponseRecord response{};
-    table->SendRequest(table, &response, &request);
-    bool ok = response.error == nullptr;
-    if (response.readStream != nullptr) {
-        std::string text;
-        std::uint8_t buffer[4096];
-        std::uint8_t more = 1;
-        while (more != 0) {
-            std::uint32_t count = sizeof buffer;
-            if (!response.readStream(response.stream, buffer, &count, &more)) break;
-            text.append(reinterpret_cast<const char*>(buffer), count);
-            if (count < sizeof buffer && more != 0) {
-                table->BeginWait(table, "Wait: yield", 0);
-                table->YieldToHost(table);
-                table->EndWait(table);
-            }
-        }
-        response.releaseStream(response.stream);
-        if (body != nullptr) *body = text;
-    } else if (body != nullptr) {
-        BindingProperty value;
-        HostResult failure{};
-        readHostValue(failure, value, response.body, "<result>");
-        *body = Testing::JsonText(value);
-    }
-    HostResponseReleaseFunction release = response.release;
-    HostResponseRecord copy = response;
-    release(&response);
-    if (guest.releaseTwice) release(&copy);
-    return ok;
-}
+void NORV_CALL GuestEvent(const HostEventRecord*) {}
 
-void OnSession(Guest& guest, std::string_view type, const BindingProperty& data) {
-    HostFunctionTable* table = guest.host->functions;
-    if (type == "Delete") {
-        table->WriteLog(table, 1, "guest: gone");
-        guest.token.clear();
-        Send(guest, 1, "/norv-messaging-service/v1/connect");
-        return;
-    }
-    if (data.get("state").toString() != "SUCCEEDED") return;
-    if (Send(guest, 2, "/ulm-auth/v1/authorization/access-token")) return;
-    std::string token = data.get("idToken").toString();
-    if (token != guest.token) table->WriteLog(table, 3, "guest: token changed");
-    guest.token = token;
-    Send(guest, 6, "/norv-messaging-service/v1/connect", nullptr, guest.token.c_str());
-}
-
-void NORV_CALL GuestEvent(const HostEventRecord* event) {
-    BindingProperty payload;
-    HostResult failure{};
-    if (!readHostValue(failure, payload, event->payload, "<result>")) return;
-    OnSession(*static_cast<Guest*>(event->context), payload.get("eventType").toString(), payload.get("data"));
-}
-
-bool NORV_CALL GuestInit(void* context, HostInterface* host) {
-    Guest& guest = *static_cast<Guest*>(context);
-    guest.host = host;
-    host->functions->SubscribeEvent(host->functions, kSessionEvent, host->hostHandle, &GuestEvent, &guest, 0);
-    std::string session;
-    if (Send(guest, 2, "/vek-login/v1/session", &session)) {
-        BindingProperty value = ParseJson(session).value;
-        OnSession(guest, "Create", value);
-    }
+bool NORV_CALL GuestInit(void*, HostInterface* host) {
+    host->functions->SubscribeEvent(host->functions, kSessionEvent, host->hostHandle, &GuestEvent, nullptr, 0);
     return true;
 }
 
-void NORV_CALL GuestUnload(void* context) {
-    Guest* guest = static_cast<Guest*>(context);
-    if (guest->host != nullptr && !guest->keepSubscription) {
-        guest->host->functions->UnsubscribeEvent(guest->host->functions, kSessionEvent, guest->host->hostHandle);
-    }
-    delete guest;
-}
+void NORV_CALL GuestUnload(void*) {}
 
 void NORV_CALL GuestStatistics(void*, std::uint32_t* words) {
     std::fill(words, words + NORV_MEMORY_STATISTICS_WORDS, 0u);
 }
 
 void* NORV_CALL GuestEntry(PluginLoadRecord* record) {
-    auto* guest = new Guest;
-    guest->keepSubscription = guestKeepsSubscription;
-    guest->releaseTwice = guestReleasesTwice;
     guestCallbacks = {&GuestInit, &GuestUnload, &GuestStatistics};
     record->major = 18;
     record->minor = 0;
     record->patch = 0;
     record->callbacks = &guestCallbacks;
-    record->context = guest;
+    record->context = &guestCallbacks;
     record->shortName = "guest";
     record->apiTable = nullptr;
-    return guest;
+    return &guestCallbacks;
 }
 
 // ---- Running the simulator --------------------------------------------------
@@ -150,15 +54,8 @@ struct Session {
 
 Session Play(const Options& options, const Scenario& scenario) {
     Session session;
-    std::FILE* out = std::tmpfile();
-    EXPECT_NE(out, nullptr);
-    if (out == nullptr) return session;
-    session.exitCode = HostSimulator(options, out).Run(scenario);
-    std::rewind(out);
-    char buffer[4096];
-    for (std::size_t read; (read = std::fread(buffer, 1, sizeof buffer, out)) > 0;)
-        session.transcript.append(buffer, read);
-    std::fclose(out);
+    session.transcript =
+        Output(session.exitCode, [&](std::FILE* out) { return HostSimulator(options, out).Run(scenario); });
     return session;
 }
 
@@ -167,16 +64,6 @@ Scenario Read(const char* text) {
     EXPECT_TRUE(read.ok) << read.error;
     return read.scenario;
 }
-
-class GuestTest : public ::testing::Test {
-protected:
-    GuestTest() { options.entry = &GuestEntry; }
-    ~GuestTest() override {
-        guestKeepsSubscription = false;
-        guestReleasesTwice = false;
-    }
-    Options options;
-};
 
 // The lines that matter, in order, with whatever comes between them.
 void ExpectLinesInOrder(const std::string& transcript, const std::vector<std::string>& lines) {
@@ -188,68 +75,25 @@ void ExpectLinesInOrder(const std::string& transcript, const std::vector<std::st
     }
 }
 
-TEST_F(GuestTest, PlaysTheDefaultScenarioWithEveryCrossingOnItsLine) {
-    Session session = Play(options, DefaultScenario());
-    EXPECT_EQ(session.exitCode, kExitOk) << session.transcript;
-    ExpectLinesInOrder(
-        session.transcript,
-        {
-            "[init] host handle 42",
-            "  plugin -> host  SubscribeEvent(\"OnJsonApiEvent_vek-login_v1_session\", handle 42, flags 0)",
-            "  plugin -> host  SendRequest GET /vek-login/v1/session\n",
-            "  host -> plugin  answer 200, streamed 22 bytes in reads of at most 8 (answer 1)",
-            "  plugin -> host  ReadStream(answer 1, capacity 4096) -> 8 bytes, more 1",
-            "  plugin -> host  BeginWait(\"Wait: yield\", flags 0)",
-            "  plugin -> host  YieldToHost()",
-            "  plugin -> host  EndWait()",
-            "  plugin -> host  ReadStream(answer 1, capacity 4096) -> 6 bytes, more 0",
-            "  plugin -> host  ReleaseStream(answer 1)",
-            "  plugin -> host  ReleaseResponse(answer 1)",
-            "  init returned true",
-            "[step 1] A login in progress",
-            "  host -> plugin  event OnJsonApiEvent_vek-login_v1_session {data: {state: \"IN_PROGRESS\"}, eventType: "
-            "\"Update\", uri: \"/vek-login/v1/session\"}",
-            "[step 2]",
-            "  plugin -> host  SendRequest GET /ulm-auth/v1/authorization/access-token\n",
-            "  host -> plugin  answer 404, error \"No access token\" (answer 2)",
-            "  plugin -> host  ReleaseResponse(answer 2)",
-            "  plugin -> host  WriteLog level 3 ALWAYS| guest: token changed",
-            "  plugin -> host  SendRequest POST /norv-messaging-service/v1/connect (\"id-token-1\")",
-            "  host -> plugin  answer 200 (answer 3)",
-            "[step 4]",
-            "  plugin -> host  WriteLog level 1   WARN| guest: gone",
-            "  plugin -> host  SendRequest DELETE /norv-messaging-service/v1/connect\n",
-            "[unload]",
-            "  plugin -> host  UnsubscribeEvent(\"OnJsonApiEvent_vek-login_v1_session\", handle 42)",
-            "[host check] 6 answers, 6 released; 1 streams, 1 released; 1 subscriptions, 1 removed; 4 events "
-            "delivered; 2 waits, 2 ended; 2 yields",
-            "  balanced:",
-        });
-    EXPECT_EQ(session.transcript.find("  ! "), std::string::npos) << session.transcript;
+TEST(HostSimulatorGuest, HostCheckFailsTheRunForWhatTheGuestLeftBehind) {
+    Options options;
+    options.entry = &GuestEntry;
+    // Nothing asked of the guest but to load, init and unload.
+    const Scenario quiet = Read(R"({"steps": [{}]})");
+    Session session = Play(options, quiet);
+    EXPECT_EQ(session.exitCode, kExitUnbalanced);
+    EXPECT_NE(session.transcript.find("  ! subscription never removed: " + std::string(kSessionEvent) + " (handle 42)"),
+              std::string::npos)
+        << session.transcript;
+    EXPECT_EQ(session.transcript.find("  balanced:"), std::string::npos);
+
+    SoakReport faulty = HostSimulator(options, nullptr).Soak(quiet, 3);
+    EXPECT_EQ(faulty.faultyCycles, 3u);
+    EXPECT_EQ(faulty.firstFault, "cycle 1: subscription never removed: " + std::string(kSessionEvent) + " (handle 42)");
 }
 
-TEST_F(GuestTest, HostCheckFailsTheRunForWhatTheGuestLeftBehind) {
-    struct Case {
-        bool keepSubscription;
-        bool releaseTwice;
-        const char* fault;
-    };
-    const Case cases[] = {
-        {true, false, "  ! subscription never removed: OnJsonApiEvent_vek-login_v1_session (handle 42)"},
-        {false, true, "  ! 6 release(s) of a response already released"},
-    };
-    for (const Case& c : cases) {
-        guestKeepsSubscription = c.keepSubscription;
-        guestReleasesTwice = c.releaseTwice;
-        Session session = Play(options, DefaultScenario());
-        EXPECT_EQ(session.exitCode, kExitUnbalanced);
-        EXPECT_NE(session.transcript.find(c.fault), std::string::npos) << session.transcript;
-        EXPECT_EQ(session.transcript.find("  balanced:"), std::string::npos);
-    }
-}
-
-TEST_F(GuestTest, RequestsOtherThanExpectedFailTheRun) {
-    Session session = Play(options, Read(R"({"steps": [
+TEST(HostSimulatorModule, RequestsOtherThanExpectedFailTheRun) {
+    Session session = Play(Options{}, Read(R"({"steps": [
         {"title": "nothing happens", "event": {"path": "/vek-login/v1/session", "eventType": "Update",
                                                "data": {"state": "IN_PROGRESS"}},
          "expectRequests": ["GET /ulm-auth/v1/authorization/access-token"]}]})"));
@@ -258,8 +102,8 @@ TEST_F(GuestTest, RequestsOtherThanExpectedFailTheRun) {
                                             "  ! requests made    : none\n", "  balanced:"});
 }
 
-TEST_F(GuestTest, EventsWaitingForAYieldArriveInsideTheWait) {
-    Session session = Play(options, Read(R"(
+TEST(HostSimulatorModule, EventsWaitingForAYieldArriveInsideTheWait) {
+    Session session = Play(Options{}, Read(R"(
 answers:
   - {method: GET, path: /vek-login/v1/session, status: 404, error: No session}
   - {method: GET, path: /ulm-auth/v1/authorization/access-token, status: 200, stream: 4, body: {token: none}}
@@ -290,18 +134,6 @@ steps:
         });
 }
 
-TEST_F(GuestTest, SoakPlaysManySessionsAndStaysBalanced) {
-    SoakReport report = HostSimulator(options, nullptr).Soak(DefaultScenario(), 50);
-    EXPECT_EQ(report.cycles, 50u);
-    EXPECT_EQ(report.faultyCycles, 0u) << report.firstFault;
-
-    guestKeepsSubscription = true;
-    SoakReport faulty = HostSimulator(options, nullptr).Soak(DefaultScenario(), 3);
-    EXPECT_EQ(faulty.faultyCycles, 3u);
-    EXPECT_EQ(faulty.firstFault,
-              "cycle 1: subscription never removed: OnJsonApiEvent_vek-login_v1_session (handle 42)");
-}
-
 // ---- Against the shipping module --------------------------------------------
 
 // Pointers, the module's path and the allocation counters vary from run to run
@@ -320,37 +152,6 @@ std::string Masked(const std::string& transcript) {
     return out;
 }
 
-std::string GoldenPath(const char* name) {
-    std::string path = std::string(NORV_HOST_SIM_GOLDEN_DIR) + "/golden/" + name;
-    // Under Wine the source tree is reached through the drive that maps the root.
-    return Platform::IsWindows() && path.front() == '/' ? "Z:" + path : path;
-}
-
-std::string ReadFile(const std::string& path) {
-    std::ifstream file(path, std::ios::binary);
-    std::ostringstream text;
-    text << file.rdbuf();
-    return text.str();
-}
-
-// Compares a transcript with its golden file; NORV_UPDATE_GOLDEN=1 rewrites it.
-void ExpectGolden(const char* name, const std::string& transcript) {
-    std::string golden = GoldenPath(name);
-    if (std::getenv("NORV_UPDATE_GOLDEN") != nullptr) {
-        std::ofstream(golden, std::ios::binary) << transcript;
-        GTEST_SKIP() << "wrote " << golden;
-    }
-    std::string expected = ReadFile(golden);
-    if (transcript != expected) {
-        std::string actual = Testing::PluginModulePathBesideExecutable();
-        actual = actual.substr(0, actual.find_last_of("/\\") + 1) + name + ".actual";
-        std::ofstream(actual, std::ios::binary) << transcript;
-        ADD_FAILURE() << "The transcript differs from the golden file.\n  diff -u " << golden << " " << actual
-                      << "\nRun the test with NORV_UPDATE_GOLDEN=1 to accept it. The transcript:\n"
-                      << transcript;
-    }
-}
-
 TEST(HostSimulatorModule, DefaultScenarioMatchesTheGoldenTranscript) {
     Session session = Play(Options{}, DefaultScenario());
     EXPECT_EQ(session.exitCode, kExitOk);
@@ -358,9 +159,7 @@ TEST(HostSimulatorModule, DefaultScenarioMatchesTheGoldenTranscript) {
 }
 
 Scenario ScenarioFile(const char* name) {
-    std::string path = std::string(NORV_HOST_SIM_SCENARIO_DIR) + "/" + name;
-    if (Platform::IsWindows() && path.front() == '/') path = "Z:" + path;
-    ScenarioReadResult read = ReadScenarioFile(path);
+    ScenarioReadResult read = ReadScenarioFile(SourcePath(std::string(NORV_HOST_SIM_SCENARIO_DIR) + "/" + name));
     EXPECT_TRUE(read.ok) << read.error;
     return read.scenario;
 }
@@ -387,34 +186,6 @@ TEST(HostSimulatorModule, SoakLeavesThePluginBalanced) {
     EXPECT_GT(report.counters.Allocations(), 0u);
     EXPECT_EQ(report.counters.Allocations(), report.counters.Releases());
     EXPECT_EQ(report.counters.BytesAllocated(), report.counters.BytesFreed());
-}
-
-TEST(HostSimulatorModule, UnloadWhileThePluginWaitsReleasesWhatItHeld) {
-    Session session = Play(Options{}, Read(R"(
-answers:
-  - {method: GET, path: /vek-login/v1/session, status: 404, error: No session}
-  - {method: GET, path: /ulm-auth/v1/authorization/access-token, status: 200, stream: 4, body: {token: none}}
-steps:
-  - title: the host unloads the plugin while it reads the probe's answer
-    event: {path: /vek-login/v1/session, eventType: Update, data: {state: SUCCEEDED, idToken: t1}}
-    unloadInYield: true
-  - title: an event after unload reaches nobody
-    event: {path: /vek-login/v1/session, eventType: Delete}
-)"));
-    ExpectLinesInOrder(session.transcript, {
-                                               "  plugin -> host  YieldToHost()",
-                                               "  host            unloads the plugin while it waits:",
-                                               "[unload]",
-                                               "  plugin -> host  EndWait()",
-                                               "  plugin -> host  ReleaseStream(answer 2)",
-                                               "  plugin -> host  ReleaseResponse(answer 2)",
-                                               "[step 2]",
-                                               "not delivered: nothing subscribed to it",
-                                               "[host check] 2 answers, 2 released; 1 streams, 1 released; 4 "
-                                               "subscriptions, 4 removed; 1 events delivered; 1 waits, 1 ended;",
-                                           });
-    EXPECT_EQ(session.transcript.find("never"), std::string::npos) << session.transcript;
-    EXPECT_EQ(session.transcript.find("not balanced"), std::string::npos) << session.transcript;
 }
 
 TEST(HostSimulatorModule, SessionDeletedWhileThePluginReadsItIsNotConnected) {

@@ -13,27 +13,6 @@ namespace {
 
 using Testing::JsonText;
 
-TEST(Scenario, DefaultScenarioReadsAsTheLoginStory) {
-    ScenarioReadResult read = ReadScenario(kDefaultScenarioText, ScenarioSyntax::Json);
-    ASSERT_TRUE(read.ok) << read.error;
-    const Scenario& scenario = read.scenario;
-    ASSERT_EQ(scenario.answers.size(), 4u);
-    EXPECT_EQ(scenario.answers[0].method, kMethodGet);
-    EXPECT_EQ(scenario.answers[0].path, "/vek-login/v1/session");
-    EXPECT_GT(scenario.answers[0].streamChunk, 0u);
-    EXPECT_EQ(scenario.answers[1].status, 404);
-    EXPECT_EQ(scenario.answers[1].error, "No access token");
-    ASSERT_EQ(scenario.steps.size(), 4u);
-    const ScenarioEvent& logout = scenario.steps[3].events.at(0);
-    EXPECT_EQ(logout.eventName, "OnJsonApiEvent_vek-login_v1_session");
-    EXPECT_EQ(JsonText(logout.payload), R"({"data":null,"eventType":"Delete","uri":"/vek-login/v1/session"})");
-    EXPECT_EQ(scenario.steps[1].expectedRequests,
-              (std::vector<std::string>{"GET /ulm-auth/v1/authorization/access-token",
-                                        "POST /norv-messaging-service/v1/connect"}));
-    EXPECT_TRUE(scenario.steps[0].expectsRequests);
-    EXPECT_TRUE(scenario.steps[0].expectedRequests.empty());
-}
-
 TEST(Scenario, YamlAndJsonSayTheSame) {
     const char* yaml = R"(
 title: Two events

@@ -10,22 +10,10 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
-#include <map>
 #include <string>
 #include <vector>
 
 namespace Norv {
-namespace {
-
-enum class Shade : std::int32_t { Dark = 0, Light = 1 };
-
-}  // namespace
-
-template <>
-struct StaticTypeText<Shade> {
-    static constexpr FixedText value{"enum Norv::ApiTableTest::Shade"};
-};
-
 namespace {
 
 struct Inner {
@@ -35,10 +23,6 @@ struct Inner {
 
 struct Outer {
     static constexpr FixedText kStaticTypeText{"struct Norv::ApiTableTest::Outer"};
-    Inner inner;
-    BindingProperty anything;
-    Shade shade = Shade::Dark;
-    std::vector<Inner> inners;
     std::string shown;  // described to the host as an object
 };
 
@@ -94,10 +78,6 @@ const PluginTypeRecord* FindType(const PluginApiTable& table, std::string_view n
     return nullptr;
 }
 
-std::vector<std::string> Tags(const char* const* tags, std::uint32_t count) {
-    return tags == nullptr ? std::vector<std::string>{} : std::vector<std::string>(tags, tags + count);
-}
-
 // The registry a plugin has at the handshake: builtins and host types.
 class ApiTableOfHostTypes : public testing::Test {
 protected:
@@ -107,64 +87,9 @@ protected:
     ApiTableRecords table;
 };
 
-TEST_F(ApiTableOfHostTypes, DescribesThePluginResourceEventAsTheHostReadsIt) {
-    const PluginApiTable& words = table.Build(registry, nullptr);
-    ExpectChainsMatchCounts(words);
-    const PluginTypeRecord* event = FindType(words, "PluginResourceEvent");
-    ASSERT_NE(event, nullptr);
-    EXPECT_EQ(Field(event->size), sizeof(Client::PluginResourceEvent));
-    EXPECT_EQ(Tags(event->tags, event->tagCount), std::vector<std::string>{"nclient"});
-    EXPECT_EQ(Field(event->enumerators), nullptr);
-    ASSERT_EQ(Field(event->count), 3u);
-
-    Client::PluginResourceEvent native;
-    const auto offsetOf = [&](const void* member) {
-        return static_cast<std::uint32_t>(static_cast<const char*>(member) - reinterpret_cast<const char*>(&native));
-    };
-    struct Expected {
-        const char* name;
-        std::uint32_t offset;
-        std::uint32_t typeCode;
-        const char* typeName;
-    };
-    const Expected expected[] = {
-        {"uri", offsetOf(&native.uri), 12, ""},
-        {"eventType", offsetOf(&native.eventType), 16, "PluginResourceEventType"},
-        {"data", offsetOf(&native.data), 13, ""},
-    };
-    const PluginMemberRecord* member = event->members;
-    for (const Expected& row : expected) {
-        ASSERT_NE(member, nullptr);
-        EXPECT_STREQ(member->name, row.name);
-        EXPECT_EQ(Field(member->offset), row.offset) << row.name;
-        EXPECT_EQ(Field(member->typeCode), row.typeCode) << row.name;
-        EXPECT_EQ(Field(member->elementTypeCode), 0u) << row.name;
-        EXPECT_STREQ(member->typeName, row.typeName);
-        EXPECT_EQ(Field(member->custom), 0) << row.name;
-        member = member->next;
-    }
-    if (sizeof(void*) == 4) {
-        EXPECT_EQ(expected[0].offset, 0u);
-        EXPECT_EQ(expected[1].offset, 24u);
-        EXPECT_EQ(expected[2].offset, 32u);
-    }
-}
-
-TEST_F(ApiTableOfHostTypes, ListsEnumeratorsByName) {
-    const PluginApiTable& words = table.Build(registry, nullptr);
-    const PluginTypeRecord* type = FindType(words, "PluginResourceEventType");
-    ASSERT_NE(type, nullptr);
-    EXPECT_EQ(Field(type->members), nullptr);
-    ASSERT_NE(Field(type->enumerators), nullptr);
-    std::vector<std::pair<std::string, std::int32_t>> enumerators;
-    for (const PluginEnumeratorRecord* e = type->enumerators; e != nullptr; e = e->next)
-        enumerators.emplace_back(Field(e->name), Field(e->value));
-    EXPECT_EQ(enumerators,
-              (std::vector<std::pair<std::string, std::int32_t>>{{"Create", 0}, {"Delete", 2}, {"Update", 1}}));
-    EXPECT_EQ(Field(type->count), 3u);
-}
-
-TEST_F(ApiTableOfHostTypes, PublishedTextsOutliveTheRegistrysOwn) {
+// Names, codes and tags are pinned by the shipping module's API listing, which
+// masks sizes and offsets: those are checked here against the native layout.
+TEST_F(ApiTableOfHostTypes, RecordsKeepNativeOffsetsAndOutliveTheRegistrysTexts) {
     const PluginApiTable& words = table.Build(registry, nullptr);
     // Under ASan a record still pointing into the registry fails here.
     registry.clear();
@@ -172,81 +97,38 @@ TEST_F(ApiTableOfHostTypes, PublishedTextsOutliveTheRegistrysOwn) {
     ExpectChainsMatchCounts(words);
     const PluginTypeRecord* event = FindType(words, "PluginResourceEvent");
     ASSERT_NE(event, nullptr);
+    EXPECT_EQ(Field(event->size), sizeof(Client::PluginResourceEvent));
+    Client::PluginResourceEvent native;
+    const auto offsetOf = [&](const void* member) {
+        return static_cast<std::uint32_t>(static_cast<const char*>(member) - reinterpret_cast<const char*>(&native));
+    };
+    const std::uint32_t expected[] = {offsetOf(&native.uri), offsetOf(&native.eventType), offsetOf(&native.data)};
+    const PluginMemberRecord* member = event->members;
+    for (const std::uint32_t offset : expected) {
+        ASSERT_NE(member, nullptr);
+        EXPECT_EQ(Field(member->offset), offset) << member->name;
+        member = member->next;
+    }
     EXPECT_STREQ(event->members->next->name, "eventType");
     EXPECT_STREQ(event->members->next->typeName, "PluginResourceEventType");
     EXPECT_STREQ(event->tags[0], "nclient");
-    std::map<std::string, std::string> payloads;
-    for (const PluginEventRecord* e = words.events; e != nullptr; e = e->next) payloads[e->name] = e->typeName;
-    EXPECT_EQ(payloads["OnCallback"], "BindingCallbackEvent");
+    EXPECT_STREQ(words.events[0].typeName, "BindingCallbackEvent");
 }
 
-class TestPlugin : public HostPlugin {};
-
-TEST(ApiTableOfThePlugin, ListsTheBuiltinAndHostTypesAndEventsAndNoFunction) {
-    TestPlugin plugin;
-    PluginLoadRecord record{18, 0, 0, nullptr, nullptr, nullptr, nullptr};
-    plugin.Handshake(record, "vek-norv-messaging-service");
-    ASSERT_EQ(record.apiTable, &plugin.ApiTable());
-    const PluginApiTable& words = *record.apiTable;
-    ExpectChainsMatchCounts(words);
-    EXPECT_EQ(words.functions, nullptr);
-    EXPECT_EQ(words.functionCount, 0u);
-
-    std::map<std::string, int> typesByTag;
-    for (const PluginTypeRecord* type = words.types; type != nullptr; type = type->next) {
-        const std::vector<std::string> tags = Tags(type->tags, type->tagCount);
-        ++typesByTag[tags.size() > 1 ? tags[0] + "," + tags[1] : tags.empty() ? "" : tags[0]];
-    }
-    EXPECT_EQ(words.typeCount, 22u);
-    EXPECT_EQ(typesByTag, (std::map<std::string, int>{
-                              {"$builtin", 2}, {"$builtin,async", 4}, {"$builtin,help", 9}, {"nclient", 7}}));
-    std::vector<std::string> events;
-    for (const PluginEventRecord* event = words.events; event != nullptr; event = event->next)
-        events.push_back(event->name);
-    EXPECT_EQ(events,
-              (std::vector<std::string>{"OnCallback", "OnJsonApiEvent", "OnLcdsEvent", "OnServiceProxyAsyncEvent",
-                                        "OnServiceProxyMethodEvent", "OnServiceProxyUuidEvent"}));
-}
-
-TEST(ApiTableMembers, DescribeEachKindByCodeAndRegisteredName) {
+// How each kind is coded is pinned by the API listings; a member may be shown
+// to the host as another kind than its native one.
+TEST(ApiTableMembers, ShowTheDescribedKindAndTheNativeSize) {
     FunctionDispatcher registry;
-    registry.registerType<Shade>("Shade").addEnumValue("Light", Shade::Light).addEnumValue("Dark", Shade::Dark);
-    registry.registerType<Inner>("Inner").addField("depth", &Inner::depth, "How deep");
-    registry.registerType<Outer>("Outer")
-        .addField("inner", &Outer::inner)
-        .addField("anything", &Outer::anything)
-        .addField("shade", &Outer::shade)
-        .addField("inners", &Outer::inners)
-        .addField("shown", &Outer::shown, {}, 0, BindingTypeIdentifier{BindingTypeKind::Object});
+    registry.registerType<Inner>("Inner").addField("depth", &Inner::depth);
+    registry.registerType<Outer>("Outer").addField("shown", &Outer::shown, {}, 0,
+                                                   BindingTypeIdentifier{BindingTypeKind::Object});
     ApiTableRecords table;
     const PluginApiTable& words = table.Build(registry, nullptr);
     ExpectChainsMatchCounts(words);
     const PluginTypeRecord* outer = FindType(words, "Outer");
     ASSERT_NE(outer, nullptr);
-    struct Expected {
-        const char* name;
-        std::uint32_t typeCode;
-        std::uint32_t elementTypeCode;
-        const char* typeName;
-    };
-    const Expected expected[] = {
-        {"inner", 17, 0, "Inner"},   {"anything", 13, 0, ""}, {"shade", 16, 0, "Shade"},
-        {"inners", 15, 17, "Inner"}, {"shown", 13, 0, ""},
-    };
-    const PluginMemberRecord* member = outer->members;
-    for (const Expected& row : expected) {
-        ASSERT_NE(member, nullptr);
-        EXPECT_STREQ(member->name, row.name);
-        EXPECT_EQ(Field(member->typeCode), row.typeCode) << row.name;
-        EXPECT_EQ(Field(member->elementTypeCode), row.elementTypeCode) << row.name;
-        EXPECT_STREQ(member->typeName, row.typeName) << row.name;
-        member = member->next;
-    }
-    EXPECT_EQ(member, nullptr);
-    const PluginTypeRecord* inner = FindType(words, "Inner");
-    ASSERT_NE(inner, nullptr);
-    EXPECT_STREQ(inner->members->description, "How deep");
-    EXPECT_EQ(Field(inner->size), sizeof(Inner));
+    EXPECT_EQ(Field(outer->members->typeCode), 13u);
+    EXPECT_EQ(Field(FindType(words, "Inner")->size), sizeof(Inner));
 }
 
 // Calls through a function record as the host does: "status body-or-error".
@@ -320,15 +202,12 @@ TEST_F(ApiTableFunctions, BuildsEachRecordFromItsOwnRoute) {
     EXPECT_EQ(Field(first.next), &second);
     EXPECT_EQ(Field(second.next), nullptr);
 
+    // Names, methods, templates, types and locations are pinned by the demo
+    // module's API listing; what it does not print is checked here.
     for (const PluginFunctionRecord* record : {&first, &second}) {
         EXPECT_EQ(Field(record->zero), 0u);
-        EXPECT_STREQ(record->name, "Measure");
         EXPECT_STREQ(record->nameSpace, "");
         EXPECT_STREQ(record->help, "");
-        EXPECT_EQ(Field(record->threadSafe), 0);
-        EXPECT_STREQ(record->asyncTypeName, "");
-        EXPECT_EQ(Field(record->tags), nullptr);
-        EXPECT_EQ(Field(record->tagCount), 0u);
         EXPECT_EQ(Field(record->handler), &HandleFunctionRequest);
         const auto* context = static_cast<const FunctionHandlerContext*>(record->handlerContext);
         ASSERT_NE(context, nullptr);
@@ -338,38 +217,13 @@ TEST_F(ApiTableFunctions, BuildsEachRecordFromItsOwnRoute) {
     EXPECT_EQ(static_cast<const FunctionHandlerContext*>(second.handlerContext)->route, post.route);
 
     EXPECT_STREQ(first.description, "Size of a shape");
-    EXPECT_EQ(Field(first.returnTypeCode), 12u);
-    EXPECT_EQ(Field(first.returnElementTypeCode), 0u);
-    EXPECT_STREQ(first.returnTypeName, "");
-    EXPECT_STREQ(first.urlTemplate, "/shapes/{kind}/size");
-    EXPECT_EQ(Field(first.method), 2u);
-    EXPECT_STREQ(first.methodName, "");
     EXPECT_EQ(Field(first.flag), 0);
     EXPECT_EQ(Field(first.textLists), nullptr);
     ASSERT_EQ(Field(first.argumentCount), 2u);
-    const PluginArgumentRecord& kind = first.arguments[0];
-    const PluginArgumentRecord& scale = first.arguments[1];
-    EXPECT_STREQ(kind.name, "kind");
-    EXPECT_EQ(Field(kind.typeCode), 12u);
-    EXPECT_EQ(Field(kind.optional), 0);
-    EXPECT_STREQ(scale.name, "scale");
-    EXPECT_STREQ(scale.description, "Factor");
-    EXPECT_EQ(Field(scale.typeCode), 6u);
-    EXPECT_EQ(Field(scale.elementTypeCode), 0u);
-    EXPECT_STREQ(scale.typeName, "");
-    EXPECT_EQ(Field(scale.optional), 1);
-    EXPECT_EQ(Field(first.locations[0].location), 2u);
-    EXPECT_EQ(Field(first.locations[1].location), 1u);
+    EXPECT_STREQ(first.arguments[1].description, "Factor");
 
-    EXPECT_EQ(Field(second.returnTypeCode), 6u);
-    EXPECT_STREQ(second.urlTemplate, "/shapes");
     EXPECT_EQ(Field(second.method), 8u);
     EXPECT_STREQ(second.methodName, "MEASURE");
-    ASSERT_EQ(Field(second.argumentCount), 1u);
-    EXPECT_STREQ(second.arguments[0].name, "shape");
-    EXPECT_EQ(Field(second.arguments[0].typeCode), 17u);
-    EXPECT_STREQ(second.arguments[0].typeName, "Inner");
-    EXPECT_EQ(Field(second.locations[0].location), 5u);
     EXPECT_EQ(Field(second.flag), 7);
     ASSERT_EQ(Field(second.textListCount), 2u);
     EXPECT_EQ(Field(second.textLists[0].count), 2u);

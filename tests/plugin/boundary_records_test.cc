@@ -57,14 +57,6 @@ Bytes BytesOf(const Record& record) {
     return Bytes(bytes, bytes + sizeof record);
 }
 
-TEST(BoundaryRecords, SizesFollowTheCLayout) {
-    EXPECT_EQ(sizeof(HostValue), kValueSize);
-    EXPECT_EQ(sizeof(HostValueMember), kMemberSize);
-    EXPECT_EQ(sizeof(HostResult), kResultFailed + 1);
-    EXPECT_EQ(sizeof(PluginLoadRecord), kLoadApiTable + kPointer);
-    EXPECT_EQ(sizeof(PluginCallbacks), 3 * kPointer);
-}
-
 // A value the host wrote: a structure of a borrowed string, an unsigned
 // number and a collection of a signed and a float value.
 TEST(BoundaryRecords, HostWrittenValuesReadByField) {

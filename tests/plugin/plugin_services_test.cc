@@ -22,8 +22,6 @@ protected:
     void SetUp() override {
         PluginLoadRecord record{};
         record.major = 18;
-        record.minor = 2;
-        record.patch = 1;
         plugin_ = new HostPlugin;
         plugin_->Handshake(record, "vek-norv-messaging-service");
         callbacks_ = plugin_->Callbacks();
@@ -42,10 +40,6 @@ protected:
     HostPlugin* plugin_ = nullptr;
     PluginCallbacks callbacks_{};
 };
-
-TEST_F(PluginServices, TheUserAgentNamesTheHostsVersionAndThePlugin) {
-    EXPECT_EQ(plugin_->UserAgent(), "NorvClient/18.2.1 (vek-norv-messaging-service)");
-}
 
 TEST_F(PluginServices, LogLinesReachTheHostAsLevelAndBareMessageWithExtraGroupMuted) {
     const LogApi& log = GetLogApi();

@@ -42,19 +42,6 @@ protected:
     std::vector<std::string> calls_;
 };
 
-TEST_F(ServiceProxy, AnAnswerMeetsItsRequestWhicheverComesFirst) {
-    plugin_.AddPendingRequest("u1", Record("first"));
-    plugin_.OnServiceProxyUuid(Answer("u1", "", "", "a"));
-    plugin_.OnServiceProxyUuid(Answer("u2", "", "", "b"));
-    EXPECT_EQ(calls_, std::vector<std::string>{"first:a"});
-    plugin_.AddPendingRequest("u2", Record("second"));
-    EXPECT_EQ(calls_, (std::vector<std::string>{"first:a", "second:b"}));
-    EXPECT_EQ(Messages(), (std::vector<std::string>{"DBG|ALWAYS|Fulfilled service proxy request: u1",
-                                                    "DBG|ALWAYS|Fulfilled service proxy request: u2"}));
-    EXPECT_EQ(plugin_.PendingRequestCount(), 0u);
-    EXPECT_EQ(plugin_.ReceivedAnswerCount(), 0u);
-}
-
 TEST_F(ServiceProxy, OneAnswerFulfilsOneRequestAndALaterAnswerReplacesAnEarlierOne) {
     plugin_.OnServiceProxyMethod(Answer("", "s", "m", "old"));
     plugin_.OnServiceProxyMethod(Answer("", "s", "m", "new"));

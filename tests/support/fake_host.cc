@@ -81,6 +81,21 @@ void AppendNumber(std::string& out, Number number) {
     out.append(buffer, std::to_chars(buffer, buffer + sizeof buffer, number).ptr);
 }
 
+// Up to kDescribedItems items between `open` and `close`, each written by `each`.
+template <class Each>
+void AppendItems(std::string& out, std::uint32_t count, char open, char close, Each each) {
+    out += open;
+    for (std::uint32_t i = 0; i < count; ++i) {
+        if (i != 0) out += ", ";
+        if (i == kDescribedItems) {
+            out += "...";
+            break;
+        }
+        each(i);
+    }
+    out += close;
+}
+
 void AppendHostValue(std::string& out, const HostValue& value, int depth) {
     if (depth > kDescribedDepth) {
         out += "...";
@@ -116,34 +131,17 @@ void AppendHostValue(std::string& out, const HostValue& value, int depth) {
         }
         case HOST_VALUE_COLLECTION: {
             const HostValue* items = value.payload.collection.items;
-            std::uint32_t count = items == nullptr ? 0 : value.payload.collection.count;
-            out += '[';
-            for (std::uint32_t i = 0; i < count; ++i) {
-                if (i != 0) out += ", ";
-                if (i == kDescribedItems) {
-                    out += "...";
-                    break;
-                }
-                AppendHostValue(out, items[i], depth + 1);
-            }
-            out += ']';
+            AppendItems(out, items == nullptr ? 0 : value.payload.collection.count, '[', ']',
+                        [&](std::uint32_t i) { AppendHostValue(out, items[i], depth + 1); });
             return;
         }
         case HOST_VALUE_STRUCTURE: {
             const HostValueMember* members = value.payload.structure.members;
-            std::uint32_t count = members == nullptr ? 0 : value.payload.structure.count;
-            out += '{';
-            for (std::uint32_t i = 0; i < count; ++i) {
-                if (i != 0) out += ", ";
-                if (i == kDescribedItems) {
-                    out += "...";
-                    break;
-                }
+            AppendItems(out, members == nullptr ? 0 : value.payload.structure.count, '{', '}', [&](std::uint32_t i) {
                 out += members[i].key == nullptr ? "(null)" : members[i].key;
                 out += ": ";
                 AppendHostValue(out, members[i].value, depth + 1);
-            }
-            out += '}';
+            });
             return;
         }
         default:
@@ -215,21 +213,13 @@ std::string MethodName(const HostRequestRecord& request) {
 
 std::string DescribeArguments(const HostRequestRecord& request) {
     if (request.arguments == nullptr || request.argumentCount == 0) return {};
-    std::string out = "(";
-    for (std::uint32_t i = 0; i < request.argumentCount; ++i) {
-        if (i != 0) out += ", ";
-        if (i == kDescribedItems) {
-            out += "...";
-            break;
-        }
+    std::string out;
+    AppendItems(out, request.argumentCount, '(', ')', [&](std::uint32_t i) {
         const HostArgumentEntry& entry = request.arguments[i];
-        if (entry.name != nullptr) {
-            out += entry.name;
-            out += ": ";
-        }
+        if (entry.name != nullptr) out.append(entry.name).append(": ");
         AppendHostValue(out, entry.value, 0);
-    }
-    return out + ")";
+    });
+    return out;
 }
 
 // A value as records in the host's own memory: texts and blobs are borrowed
