@@ -600,15 +600,6 @@ TEST_F(AssignValueTest, FindsMembersWithLookalikeNamesInSmallAndLargeInputs) {
     }
 }
 
-struct Late {
-    static constexpr FixedText kStaticTypeText{"struct Norv::ConversionTest::Late"};
-    std::int32_t v = 0;
-};
-struct Holder {
-    static constexpr FixedText kStaticTypeText{"struct Norv::ConversionTest::Holder"};
-    std::vector<Late> items;
-};
-
 TEST_F(AssignValueTest, ElementTypeRegisteredAfterTheFieldIsUnregistered) {
     registry_.registerType<Holder>("Holder").addField("items", &Holder::items);
     registry_.registerType<Late>("Late").addField("v", &Late::v);

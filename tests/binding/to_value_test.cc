@@ -133,16 +133,6 @@ TEST_F(ToValueTest, OptionalFieldsAreLeftOutOnlyWhenZero) {
 struct Empty {
     static constexpr FixedText kStaticTypeText{"struct Norv::ConversionTest::Empty"};
 };
-struct Late {
-    static constexpr FixedText kStaticTypeText{"struct Norv::ConversionTest::Late"};
-    std::int32_t v = 0;
-};
-struct Holder {
-    static constexpr FixedText kStaticTypeText{"struct Norv::ConversionTest::Holder"};
-    std::int32_t first = 1;
-    Late late;
-};
-
 enum class Tone : std::uint8_t { Low = 1, High = 200 };
 enum class Pitch : std::uint16_t { Top = 60000 };
 struct Tuned {
