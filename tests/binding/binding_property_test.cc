@@ -455,15 +455,6 @@ TEST(BindingProperty, CollectionsKeepElementsAcrossGrowthAndRejectImpossibleSize
     EXPECT_EQ(notAList.kind(), Kind::Signed);
 }
 
-TEST(BindingProperty, ResetKeepsTheArena) {
-    BindingProperty value = SampleTree();
-    const BindingArena* arena = value.arena();
-    value.reset();
-    EXPECT_TRUE(value.isEmpty());
-    EXPECT_EQ(value.arena(), arena);
-    EXPECT_EQ(arena->stringCount(), 0u);
-}
-
 TEST(BindingProperty, DeepTreesUpToTheNestingLimitCopyAndDestroy) {
     const std::size_t pagesBefore = BindingPagePool::Instance().statistics().pagesInUse;
     {
