@@ -68,6 +68,11 @@ TEST(BindingProperty, KindNames) {
     EXPECT_STREQ(value.kindName(), "structure");
 }
 
+const std::string kLvalueText = "x y";
+const BindingBlob kAbc{'a', 'b', 'c'};
+const BindingEnum kMinusOne{-1, kSomeType};
+const BindingEnum kZero{0, kSomeType};
+
 TEST(BindingProperty, AssignmentsSetKindSizeZeroAndText) {
     const struct {
         const char* what;
@@ -101,28 +106,11 @@ TEST(BindingProperty, AssignmentsSetKindSizeZeroAndText) {
         {"C string", [](auto& v) { v = "abc"; }, Kind::String, 3, false, "abc"},
         {"null C string", [](auto& v) { v = static_cast<const char*>(nullptr); }, Kind::String, 0, true, ""},
         {"std::string", [](auto& v) { v = std::string("hello"); }, Kind::String, 5, false, "hello"},
-        {"lvalue string",
-         [](auto& v) {
-             const std::string s = "x y";
-             v = s;
-         },
-         Kind::String, 3, false, "x y"},
-        {"blob",
-         [](auto& v) {
-             v = BindingBlob{'a', 'b', 'c'};
-         },
-         Kind::Blob, 3, false, "YWJj"},
+        {"lvalue string", [](auto& v) { v = kLvalueText; }, Kind::String, 3, false, "x y"},
+        {"blob", [](auto& v) { v = kAbc; }, Kind::Blob, 3, false, "YWJj"},
         {"empty blob", [](auto& v) { v = BindingBlob{}; }, Kind::Blob, 0, true, ""},
-        {"enum -1",
-         [](auto& v) {
-             v = BindingEnum{-1, kSomeType};
-         },
-         Kind::Enum, 1, false, "-1"},
-        {"enum 0",
-         [](auto& v) {
-             v = BindingEnum{0, kSomeType};
-         },
-         Kind::Enum, 1, true, "0"},
+        {"enum -1", [](auto& v) { v = kMinusOne; }, Kind::Enum, 1, false, "-1"},
+        {"enum 0", [](auto& v) { v = kZero; }, Kind::Enum, 1, true, "0"},
         {"collection",
          [](auto& v) {
              v.append() = 1;
