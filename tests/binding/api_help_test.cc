@@ -51,31 +51,12 @@ const BindingProperty& Named(const BindingProperty& list, std::string_view name)
     return BindingProperty::EmptyValue();
 }
 
-TEST(ApiHelpTest, FullFormOfTheBuiltinAndHostTypes) {
+// The demo module's full-help transcript pins the types' texts, fields, order
+// and events, with offsets and sizes masked; those are checked here.
+TEST(ApiHelpTest, FullFormGivesFieldOffsetsAndTypeSizes) {
     const BindingResult help = BuildApiHelp(Builtins(), BindingHelpFormat::Full);
     ASSERT_TRUE(help.ok()) << help.error();
-    const BindingProperty& types = help.value.get("types");
-    std::string names;
-    for (const BindingProperty& type : types.elements()) names += std::string(type.get("name").getString()) + " ";
-    EXPECT_EQ(names,
-              "BindingAsyncCancelEvent BindingAsyncFailureEvent BindingAsyncState BindingCallbackEvent "
-              "BindingFullApiHelp BindingFullArgumentHelp BindingFullEnumValueHelp BindingFullEventHelp "
-              "BindingFullFieldHelp BindingFullFunctionHelp BindingFullTypeHelp BindingFullTypeIdentifier "
-              "BindingGenericAsyncEvent BindingGenericEvent BindingHelpFormat PluginResourceEvent "
-              "PluginResourceEventType ");
-    EXPECT_EQ(Text(help.value.get("functions")), "[]");
-
-    // Enumerators in the registry's name order, not by number.
-    EXPECT_EQ(Text(Named(types, "BindingAsyncState")),
-              "{description:Possible states of an asynchronous operation.,fields:[],name:BindingAsyncState,"
-              "nameSpace:,size:4,tags:[$builtin,async],values:["
-              "{description:The operation was cancelled,name:Cancelled,value:3},"
-              "{description:A request to cancel the operation has been made,name:Cancelling,value:2},"
-              "{description:The operation encountered an error,name:Failed,value:5},"
-              "{description:Invalid state,name:None,value:0},"
-              "{description:The operation is in flight,name:Running,value:1},"
-              "{description:The operation completed successfully,name:Succeeded,value:4}]}");
-    EXPECT_EQ(Text(Named(types, "BindingCallbackEvent")),
+    EXPECT_EQ(Text(Named(help.value.get("types"), "BindingCallbackEvent")),
               "{description:Represents the parameters of a call to a provided callback.,fields:["
               "{description:ID of the callback being invoked,name:id,offset:0,optional:false,"
               "type:{elementType:,type:uint32}},"
@@ -84,20 +65,6 @@ TEST(ApiHelpTest, FullFormOfTheBuiltinAndHostTypes) {
                   ",optional:false,type:{elementType:object,type:vector}}],"
                   "name:BindingCallbackEvent,nameSpace:,size:" +
                   std::to_string(sizeof(BindingCallbackEvent)) + ",tags:[$builtin],values:[]}");
-    EXPECT_EQ(Text(Named(types, "PluginResourceEvent").get("fields")),
-              "[{description:,name:uri,offset:0,optional:false,type:{elementType:,type:string}},"
-              "{description:,name:eventType,offset:" +
-                  std::to_string(MemberOffset(&HelpTest::ResourceEvent::eventType)) +
-                  ",optional:false,type:{elementType:,type:PluginResourceEventType}},"
-                  "{description:,name:data,offset:" +
-                  std::to_string(MemberOffset(&HelpTest::ResourceEvent::data)) +
-                  ",optional:false,type:{elementType:,type:object}}]");
-
-    EXPECT_EQ(Text(help.value.get("events")),
-              "[{description:Fired when a callback is invoked.,name:OnCallback,nameSpace:,tags:[$builtin],"
-              "type:{elementType:,type:BindingCallbackEvent}},"
-              "{description:Fired when a resource is changed.,name:OnJsonApiEvent,nameSpace:,tags:[nclient],"
-              "type:{elementType:,type:PluginResourceEvent}}]");
 }
 
 std::unique_ptr<BindingFunctionDescriptor> Function(std::string name, std::string description = {}) {

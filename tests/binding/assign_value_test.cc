@@ -520,50 +520,6 @@ TEST_F(AssignValueTest, AlreadyFailedResultZeroesScalarsAndClearsContainers) {
     EXPECT_EQ(state, BindingAsyncState::None);
 }
 
-TEST_F(AssignValueTest, FillsEveryFieldKindOfARegisteredStructure) {
-    const BindingProperty input = Record({
-        {"u8", Of("0x10")},
-        {"i16", Of(-16.7)},
-        {"i32", AsyncState(3)},
-        {"f32", Of(0.5)},
-        {"object", ListOf({Of(1), Of("two")})},
-        {"blob", Of("YWJj")},
-        {"shade", Of("Dark")},
-        {"level", Of(std::int64_t{2})},
-        {"state", Of("Succeeded")},
-        {"origin", Record({{"x", Of(1)}, {"y", Of(2)}})},
-        {"flags", ListOf({Of(true), {}, Of("1")})},
-        {"words", ListOf({Of("a"), AsyncState(1)})},
-        {"points", ListOf({Record({{"x", Of(3)}}), {}})},
-        {"shades", ListOf({Of("Light"), Of(std::int64_t{-1})})},
-        {"weights", Record({{"w", Of(0.25)}})},
-        {"places", Record({{"home", Record({{"x", Of(4)}, {"y", Of(5)}})}})},
-        {"unknown", Of("ignored")},
-    });
-    Everything target;
-    BindingResult result;
-    assignStruct(result, target, input, registry_, "<value>");
-    ASSERT_TRUE(result.ok()) << result.error();
-    EXPECT_EQ(target.u8, 16);
-    EXPECT_EQ(target.i16, -16);
-    EXPECT_EQ(target.i32, 3);
-    EXPECT_EQ(target.f32, 0.5f);
-    EXPECT_EQ(target.object.at(1).getString(), "two");
-    EXPECT_EQ(target.blob, (BindingBlob{'a', 'b', 'c'}));
-    EXPECT_EQ(target.shade, Shade::Dark);
-    EXPECT_EQ(target.level, Level::High);
-    EXPECT_EQ(target.state, BindingAsyncState::Succeeded);
-    EXPECT_EQ(target.origin.y, 2);
-    EXPECT_EQ(target.flags, (std::vector<bool>{true, false, true}));
-    EXPECT_EQ(target.words, (std::vector<std::string>{"a", "Running"}));
-    ASSERT_EQ(target.points.size(), 2u);
-    EXPECT_EQ(target.points[0].x, 3);
-    EXPECT_EQ(target.points[1].x, 0);
-    EXPECT_EQ(target.shades, (std::vector<Shade>{Shade::Light, Shade::Dark}));
-    EXPECT_EQ(target.weights.at("w"), 0.25);
-    EXPECT_EQ(target.places.at("home").y, 5);
-}
-
 // Field names whose lengths and first and last bytes collide.
 struct Lookalikes {
     static constexpr FixedText kStaticTypeText{"struct Norv::ConversionTest::Lookalikes"};
@@ -599,15 +555,6 @@ TEST_F(AssignValueTest, FindsMembersWithLookalikeNamesInSmallAndLargeInputs) {
             EXPECT_EQ(target.values[i], i + 1) << kLookalikeNames[i] << " padding " << padding;
     }
 }
-
-struct Late {
-    static constexpr FixedText kStaticTypeText{"struct Norv::ConversionTest::Late"};
-    std::int32_t v = 0;
-};
-struct Holder {
-    static constexpr FixedText kStaticTypeText{"struct Norv::ConversionTest::Holder"};
-    std::vector<Late> items;
-};
 
 TEST_F(AssignValueTest, ElementTypeRegisteredAfterTheFieldIsUnregistered) {
     registry_.registerType<Holder>("Holder").addField("items", &Holder::items);

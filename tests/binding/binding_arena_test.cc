@@ -328,7 +328,7 @@ TEST(BindingArena, RandomInternAndReleaseKeepsTheTableConsistent) {
     EXPECT_EQ(arena.stringCount(), 0u);
 }
 
-TEST(BindingArena, ATreeReturnsEveryPageWhenReset) {
+TEST(BindingArena, AResetTreeReturnsEveryPageAndKeepsItsArena) {
     const std::size_t before = PagesInUse();
     BindingProperty root;
     for (int i = 0; i < 3000; ++i) {
@@ -337,9 +337,12 @@ TEST(BindingArena, ATreeReturnsEveryPageWhenReset) {
         item.member("list").append() = BindingEnum{i, nullptr};
         item.member("blob") = BindingBlob{1, 2, 3};
     }
-    EXPECT_GT(root.arena()->pagesHeld(), 0u);
-    EXPECT_EQ(PagesInUse(), before + root.arena()->pagesHeld());
+    const BindingArena* arena = root.arena();
+    EXPECT_GT(arena->pagesHeld(), 0u);
+    EXPECT_EQ(PagesInUse(), before + arena->pagesHeld());
     root.reset();
+    EXPECT_TRUE(root.isEmpty());
+    EXPECT_EQ(root.arena(), arena) << "a reset root keeps its arena";
     EXPECT_EQ(root.arena()->pagesHeld(), 0u);
     EXPECT_EQ(root.arena()->stringCount(), 0u);
     EXPECT_EQ(PagesInUse(), before);

@@ -10,53 +10,12 @@
 
 #include "binding/binding_property.h"
 #include "binding/binding_type_builder.h"
+#include "conversion_test_types.h"
 
 namespace Norv {
-
-enum class Shade : std::int16_t { Dark = -1, Light = 1 };
-template <>
-struct StaticTypeText<Shade> {
-    static constexpr FixedText value{"enum Norv::Shade"};
-};
-
-struct Leaf {
-    static constexpr FixedText kStaticTypeText{"struct Norv::Leaf"};
-    std::int32_t weight;
-};
-
-struct Everything {
-    static constexpr FixedText kStaticTypeText{"struct Norv::Everything"};
-    bool flag;
-    std::int8_t i8;
-    std::uint8_t u8;
-    std::int16_t i16;
-    std::uint16_t u16;
-    std::int32_t i32;
-    std::uint32_t u32;
-    std::int64_t i64;
-    std::uint64_t u64;
-    float f32;
-    double f64;
-    std::string text;
-    BindingProperty object;
-    std::vector<std::uint8_t> blob;
-    std::vector<std::int32_t> numbers;
-    std::vector<Leaf> leaves;
-    std::vector<Shade> shades;
-    std::unordered_map<std::string, double> weights;
-    std::unordered_map<std::string, Leaf> leafMap;
-    Shade shade;
-    Leaf leaf;
-};
-
-struct Holder {
-    static constexpr FixedText kStaticTypeText{"struct Norv::Holder"};
-    std::vector<Leaf> leaves;
-    Leaf leaf;
-};
-
 namespace {
 
+using namespace ConversionTest;
 using Kind = BindingTypeKind;
 
 TEST(BindingRegistryTest, KindNames) {
@@ -71,17 +30,17 @@ TEST(BindingRegistryTest, KindNames) {
 
 TEST(BindingRegistryTest, NewTypeCarriesItsIdentity) {
     BindingRegistry registry;
-    BindingTypeBuilder builder = registry.registerType("Leaf", 4, StaticTypeOf<Leaf>(), false);
+    BindingTypeBuilder builder = registry.registerType("Point", sizeof(Point), StaticTypeOf<Point>(), false);
     ASSERT_FALSE(builder.inactive());
-    const BindingTypeDescriptor* leaf = registry.findType("Leaf");
-    ASSERT_EQ(leaf, builder.descriptor());
-    EXPECT_EQ(leaf->size, 4u);
-    EXPECT_FALSE(leaf->isEnum);
-    EXPECT_EQ(leaf->hashCode, StaticType::HashCode<Leaf>());
-    EXPECT_EQ(leaf->staticType, StaticTypeOf<Leaf>());
-    EXPECT_EQ(leaf->registry, &registry);
-    EXPECT_EQ(registry.findTypeByHash(StaticType::HashCode<Leaf>()), leaf);
-    EXPECT_EQ(registry.findType("leaf"), nullptr);
+    const BindingTypeDescriptor* point = registry.findType("Point");
+    ASSERT_EQ(point, builder.descriptor());
+    EXPECT_EQ(point->size, sizeof(Point));
+    EXPECT_FALSE(point->isEnum);
+    EXPECT_EQ(point->hashCode, StaticType::HashCode<Point>());
+    EXPECT_EQ(point->staticType, StaticTypeOf<Point>());
+    EXPECT_EQ(point->registry, &registry);
+    EXPECT_EQ(registry.findTypeByHash(StaticType::HashCode<Point>()), point);
+    EXPECT_EQ(registry.findType("point"), nullptr);
     EXPECT_EQ(registry.findTypeByHash(StaticType::HashCode<int>()), nullptr);
 }
 
@@ -92,9 +51,9 @@ TEST(BindingRegistryTest, FirstRegistrationOfANameWins) {
         .addTag("")
         .addTag("one")
         .addEnumValue("Dark", Shade::Dark);
-    BindingTypeBuilderFor<Leaf> second = registry.registerType<Leaf>("BindingAsyncState");
+    BindingTypeBuilderFor<Point> second = registry.registerType<Point>("BindingAsyncState");
     EXPECT_TRUE(second.inactive());
-    second.description("second").addTag("two").addField("weight", &Leaf::weight);
+    second.description("second").addTag("two").addField("x", &Point::x);
     second.untyped().addEnumValue("Light", 1).nameSpace("ns");
 
     const BindingTypeDescriptor* type = registry.findType("BindingAsyncState");
@@ -107,22 +66,22 @@ TEST(BindingRegistryTest, FirstRegistrationOfANameWins) {
     ASSERT_EQ(type->values.size(), 1u);
     EXPECT_EQ(type->values[0].name, "Dark");
     // The second registration's static type was not indexed either.
-    EXPECT_EQ(registry.findTypeByHash(StaticType::HashCode<Leaf>()), nullptr);
+    EXPECT_EQ(registry.findTypeByHash(StaticType::HashCode<Point>()), nullptr);
 }
 
 TEST(BindingRegistryTest, HashIndexKeepsTheLastTypeOfACode) {
     BindingRegistry registry;
-    const BindingTypeDescriptor* first = registry.registerType<Leaf>("LeafA").descriptor();
-    const BindingTypeDescriptor* second = registry.registerType<Leaf>("LeafB").descriptor();
-    EXPECT_EQ(registry.findTypeByHash(StaticType::HashCode<Leaf>()), second);
-    EXPECT_EQ(registry.findType("LeafA"), first);
+    const BindingTypeDescriptor* first = registry.registerType<Point>("PointA").descriptor();
+    const BindingTypeDescriptor* second = registry.registerType<Point>("PointB").descriptor();
+    EXPECT_EQ(registry.findTypeByHash(StaticType::HashCode<Point>()), second);
+    EXPECT_EQ(registry.findType("PointA"), first);
 
     // Removing the type the index no longer points at leaves the index alone.
-    EXPECT_TRUE(registry.removeType("LeafA"));
-    EXPECT_EQ(registry.findTypeByHash(StaticType::HashCode<Leaf>()), second);
-    EXPECT_TRUE(registry.removeType("LeafB"));
-    EXPECT_EQ(registry.findTypeByHash(StaticType::HashCode<Leaf>()), nullptr);
-    EXPECT_FALSE(registry.removeType("LeafB"));
+    EXPECT_TRUE(registry.removeType("PointA"));
+    EXPECT_EQ(registry.findTypeByHash(StaticType::HashCode<Point>()), second);
+    EXPECT_TRUE(registry.removeType("PointB"));
+    EXPECT_EQ(registry.findTypeByHash(StaticType::HashCode<Point>()), nullptr);
+    EXPECT_FALSE(registry.removeType("PointB"));
 }
 
 TEST(BindingRegistryTest, VoidIsNeverIndexed) {
@@ -175,7 +134,7 @@ TEST(BindingRegistryTest, EnumeratorNameOfANumber) {
     EXPECT_EQ(registry.enumValueName(StaticTypeOf<Shade>(), 1), "Bright");
     EXPECT_EQ(registry.enumValueName(StaticTypeOf<Shade>(), -1), "Dark");
     EXPECT_EQ(registry.enumValueName(StaticTypeOf<Shade>(), 0), std::nullopt);
-    EXPECT_EQ(registry.enumValueName(StaticTypeOf<Leaf>(), 1), std::nullopt);
+    EXPECT_EQ(registry.enumValueName(StaticTypeOf<Point>(), 1), std::nullopt);
     EXPECT_EQ(registry.enumValueName(nullptr, 1), std::nullopt);
     ASSERT_NE(registry.findEnumValue(StaticTypeOf<Shade>(), -1), nullptr);
     EXPECT_EQ(registry.findEnumValue(StaticTypeOf<Shade>(), -1)->value, -1);
@@ -186,37 +145,21 @@ struct FieldRow {
     std::size_t offset;
     const StaticTypeInfo* staticType;
     BindingTypeIdentifier type;
+    std::uint32_t flags = 0;
 };
 
 TEST(BindingRegistryTest, TypedFieldsTakeKindOffsetAndElementFromTheMember) {
     BindingRegistry registry;
-    const BindingTypeDescriptor* shade = registry.registerType<Shade>("Shade").descriptor();
-    const BindingTypeDescriptor* leaf =
-        registry.registerType<Leaf>("Leaf").addField("weight", &Leaf::weight).descriptor();
+    RegisterConversionTypes(registry);
+    const BindingTypeDescriptor* shade = registry.findType("Shade");
+    const BindingTypeDescriptor* level = registry.findType("Level");
+    const BindingTypeDescriptor* state = registry.findType("BindingAsyncState");
+    const BindingTypeDescriptor* point = registry.findType("Point");
     using E = Everything;
-    registry.registerType<E>("Everything")
-        .addField("flag", &E::flag)
-        .addField("i8", &E::i8)
-        .addField("u8", &E::u8)
-        .addField("i16", &E::i16)
-        .addField("u16", &E::u16)
-        .addField("i32", &E::i32)
-        .addField("u32", &E::u32)
-        .addField("i64", &E::i64)
-        .addField("u64", &E::u64)
-        .addField("f32", &E::f32)
-        .addField("f64", &E::f64)
-        .addField("text", &E::text)
-        .addField("object", &E::object)
-        .addField("blob", &E::blob)
-        .addField("numbers", &E::numbers)
-        .addField("leaves", &E::leaves)
-        .addField("shades", &E::shades)
-        .addField("weights", &E::weights)
-        .addField("leafMap", &E::leafMap)
-        .addField("shade", &E::shade)
-        .addField("leaf", &E::leaf);
-
+    using Points = std::vector<Point>;
+    using Weights = std::unordered_map<std::string, double>;
+    using Places = std::unordered_map<std::string, Point>;
+    constexpr std::uint32_t kOptional = kBindingFieldOptional;
     const FieldRow rows[] = {
         {"flag", offsetof(E, flag), StaticTypeOf<bool>(), {Kind::Bool}},
         {"i8", offsetof(E, i8), StaticTypeOf<std::int8_t>(), {Kind::Int8}},
@@ -231,20 +174,25 @@ TEST(BindingRegistryTest, TypedFieldsTakeKindOffsetAndElementFromTheMember) {
         {"f64", offsetof(E, f64), StaticTypeOf<double>(), {Kind::Double}},
         {"text", offsetof(E, text), StaticTypeOf<std::string>(), {Kind::String}},
         {"object", offsetof(E, object), StaticTypeOf<BindingProperty>(), {Kind::Object}},
-        {"blob", offsetof(E, blob), StaticTypeOf<std::vector<std::uint8_t>>(), {Kind::Blob}},
-        {"numbers", offsetof(E, numbers), StaticTypeOf<std::vector<std::int32_t>>(), {Kind::Vector, Kind::Int32}},
-        {"leaves", offsetof(E, leaves), StaticTypeOf<std::vector<Leaf>>(), {Kind::Vector, Kind::Struct, leaf}},
-        {"shades", offsetof(E, shades), StaticTypeOf<std::vector<Shade>>(), {Kind::Vector, Kind::Enum, shade}},
-        {"weights",
-         offsetof(E, weights),
-         StaticTypeOf<std::unordered_map<std::string, double>>(),
-         {Kind::Map, Kind::Double}},
-        {"leafMap",
-         offsetof(E, leafMap),
-         StaticTypeOf<std::unordered_map<std::string, Leaf>>(),
-         {Kind::Map, Kind::Struct, leaf}},
+        {"blob", offsetof(E, blob), StaticTypeOf<BindingBlob>(), {Kind::Blob}},
         {"shade", offsetof(E, shade), StaticTypeOf<Shade>(), {Kind::Enum, Kind::None, shade}},
-        {"leaf", offsetof(E, leaf), StaticTypeOf<Leaf>(), {Kind::Struct, Kind::None, leaf}},
+        {"level", offsetof(E, level), StaticTypeOf<Level>(), {Kind::Enum, Kind::None, level}},
+        {"state", offsetof(E, state), StaticTypeOf<BindingAsyncState>(), {Kind::Enum, Kind::None, state}},
+        {"origin", offsetof(E, origin), StaticTypeOf<Point>(), {Kind::Struct, Kind::None, point}},
+        {"numbers", offsetof(E, numbers), StaticTypeOf<std::vector<std::int32_t>>(), {Kind::Vector, Kind::Int32}},
+        {"flags", offsetof(E, flags), StaticTypeOf<std::vector<bool>>(), {Kind::Vector, Kind::Bool}},
+        {"words", offsetof(E, words), StaticTypeOf<std::vector<std::string>>(), {Kind::Vector, Kind::String}},
+        {"points", offsetof(E, points), StaticTypeOf<Points>(), {Kind::Vector, Kind::Struct, point}},
+        {"shades", offsetof(E, shades), StaticTypeOf<std::vector<Shade>>(), {Kind::Vector, Kind::Enum, shade}},
+        {"weights", offsetof(E, weights), StaticTypeOf<Weights>(), {Kind::Map, Kind::Double}},
+        {"places", offsetof(E, places), StaticTypeOf<Places>(), {Kind::Map, Kind::Struct, point}},
+        {"optionalCount", offsetof(E, optionalCount), StaticTypeOf<std::int32_t>(), {Kind::Int32}, kOptional},
+        {"optionalNote", offsetof(E, optionalNote), StaticTypeOf<std::string>(), {Kind::String}, kOptional},
+        {"optionalPath",
+         offsetof(E, optionalPath),
+         StaticTypeOf<Points>(),
+         {Kind::Vector, Kind::Struct, point},
+         kOptional},
     };
     const BindingTypeDescriptor* everything = registry.findType("Everything");
     ASSERT_NE(everything, nullptr);
@@ -261,15 +209,15 @@ TEST(BindingRegistryTest, TypedFieldsTakeKindOffsetAndElementFromTheMember) {
         EXPECT_NE(field.converter, nullptr);
         EXPECT_EQ(field.owner, everything);
         EXPECT_FALSE(field.custom);
-        EXPECT_EQ(field.flags, 0u);
+        EXPECT_EQ(field.flags, rows[i].flags);
     }
     EXPECT_EQ(everything->size, sizeof(E));
 }
 
 TEST(BindingRegistryTest, ElementTypeRegisteredLaterLeavesANullDescriptor) {
     BindingRegistry registry;
-    registry.registerType<Holder>("Holder").addField("leaves", &Holder::leaves).addField("leaf", &Holder::leaf);
-    registry.registerType<Leaf>("Leaf");
+    registry.registerType<Holder>("Holder").addField("items", &Holder::items).addField("late", &Holder::late);
+    registry.registerType<Late>("Late");
     const BindingTypeDescriptor* holder = registry.findType("Holder");
     EXPECT_EQ(holder->fields[0].type, (BindingTypeIdentifier{Kind::Vector, Kind::Struct, nullptr}));
     EXPECT_EQ(holder->fields[1].type, (BindingTypeIdentifier{Kind::Struct, Kind::None, nullptr}));
@@ -297,14 +245,14 @@ TEST(BindingRegistryTest, CustomFieldUsesItsOwnConverter) {
         BindingRegistry registry;
         auto converter = std::make_unique<CountingConverter>();
         const BindingFieldConverter* given = converter.get();
-        BindingTypeBuilderFor<Leaf> builder = registry.registerType<Leaf>("Leaf");
-        builder.addCustomField("weight", &Leaf::weight, {Kind::Callback}, std::move(converter));
+        BindingTypeBuilderFor<Point> builder = registry.registerType<Point>("Point");
+        builder.addCustomField("x", &Point::x, {Kind::Callback}, std::move(converter));
         const BindingFieldDescriptor& field = builder.descriptor()->fields[0];
         EXPECT_TRUE(field.custom);
         EXPECT_EQ(field.converter.get(), given);
         EXPECT_EQ(field.type, BindingTypeIdentifier{Kind::Callback});
 
-        EXPECT_TRUE(registry.removeType("Leaf"));
+        EXPECT_TRUE(registry.removeType("Point"));
         EXPECT_EQ(gDestroyed, 1);
     }
     EXPECT_EQ(gDestroyed, 1);
@@ -312,19 +260,19 @@ TEST(BindingRegistryTest, CustomFieldUsesItsOwnConverter) {
 
 TEST(BindingRegistryTest, EventsAreCreatedOnce) {
     BindingRegistry registry;
-    const BindingTypeDescriptor* leaf = registry.registerType<Leaf>("Leaf").descriptor();
-    BindingEventBuilder created = registry.registerEvent<Leaf>("OnLeaf");
+    const BindingTypeDescriptor* point = registry.registerType<Point>("Point").descriptor();
+    BindingEventBuilder created = registry.registerEvent<Point>("OnPoint");
     ASSERT_FALSE(created.existed());
-    created.description("Leaf event").nameSpace("tree").addTag("").addTag("green");
+    created.description("Point event").nameSpace("tree").addTag("").addTag("green");
 
-    BindingEventBuilder again = registry.registerEvent("OnLeaf", static_cast<const BindingTypeDescriptor*>(nullptr));
+    BindingEventBuilder again = registry.registerEvent("OnPoint", static_cast<const BindingTypeDescriptor*>(nullptr));
     EXPECT_TRUE(again.existed());
     again.description("other").nameSpace("other").addTag("red");
 
-    const BindingEventDescriptor* event = registry.findEvent("OnLeaf");
+    const BindingEventDescriptor* event = registry.findEvent("OnPoint");
     ASSERT_EQ(event, created.event());
-    EXPECT_EQ(event->type, leaf);
-    EXPECT_EQ(event->description, "Leaf event");
+    EXPECT_EQ(event->type, point);
+    EXPECT_EQ(event->description, "Point event");
     EXPECT_EQ(event->nameSpace, "tree");
     EXPECT_EQ(event->tags, std::vector<std::string>{"green"});
 
@@ -386,21 +334,21 @@ TEST(BindingRegistryTest, RemovingAFunctionRemovesEveryEntryOfItsName) {
 TEST(BindingRegistryTest, ClearRemovesEverything) {
     gDestroyed = 0;
     BindingRegistry registry;
-    registry.registerType<Leaf>("Leaf").untyped().addField("weight", "", 0, StaticTypeOf<int>(), {Kind::Int32}, {}, 0,
-                                                           std::make_unique<CountingConverter>());
-    registry.registerEvent<Leaf>("OnLeaf");
+    registry.registerType<Point>("Point").untyped().addField("x", "", 0, StaticTypeOf<int>(), {Kind::Int32}, {}, 0,
+                                                             std::make_unique<CountingConverter>());
+    registry.registerEvent<Point>("OnPoint");
     registry.registerFunction(Function("Call"));
-    EXPECT_TRUE(registry.removeEvent("OnLeaf"));
-    EXPECT_FALSE(registry.removeEvent("OnLeaf"));
-    registry.registerEvent<Leaf>("OnLeaf");
+    EXPECT_TRUE(registry.removeEvent("OnPoint"));
+    EXPECT_FALSE(registry.removeEvent("OnPoint"));
+    registry.registerEvent<Point>("OnPoint");
 
     registry.clear();
     EXPECT_EQ(gDestroyed, 2);  // the field's converter and the function's callback
     EXPECT_TRUE(registry.types().empty());
     EXPECT_TRUE(registry.events().empty());
     EXPECT_TRUE(registry.functions().empty());
-    EXPECT_EQ(registry.findTypeByHash(StaticType::HashCode<Leaf>()), nullptr);
-    EXPECT_FALSE(registry.registerType<Leaf>("Leaf").inactive());
+    EXPECT_EQ(registry.findTypeByHash(StaticType::HashCode<Point>()), nullptr);
+    EXPECT_FALSE(registry.registerType<Point>("Point").inactive());
 }
 
 }  // namespace

@@ -72,6 +72,19 @@ struct Everything {
     std::vector<Point> optionalPath;  // optional
 };
 
+// A structure whose element and member type are registered after it, so
+// that its fields find no descriptor. Not registered by default.
+struct Late {
+    static constexpr FixedText kStaticTypeText{"struct Norv::ConversionTest::Late"};
+    std::int32_t v = 0;
+};
+struct Holder {
+    static constexpr FixedText kStaticTypeText{"struct Norv::ConversionTest::Holder"};
+    std::int32_t first = 1;
+    Late late;
+    std::vector<Late> items;
+};
+
 // Registers Shade, Level, Point and Everything, leaves first; the builtin
 // types come from the registry itself.
 inline void RegisterConversionTypes(BindingRegistry& registry) {

@@ -12,12 +12,14 @@
 #include "binding/to_value.h"
 #include "conversion_test_types.h"
 #include "diagnostics/allocation_statistics.h"
+#include "value_dump.h"
 
 namespace Norv {
 namespace {
 
 using namespace ConversionTest;
 using Kind = BindingValueKind;
+using Testing::Dump;
 
 // Packed fields are read by value: a reference to one may be misaligned.
 std::uint32_t TagOf(const HostValue& value) {
@@ -271,15 +273,6 @@ TEST_F(HostValueTest, SetHostErrorReplacesValueAndMessage) {
     EXPECT_EQ(TagOf(failure_.value), 0u);
     EXPECT_STREQ(failure_.error, "second");
     EXPECT_EQ(failure_.failed, 1);
-}
-
-// A value tree as text, members and elements included, for comparing trees.
-std::string Dump(const BindingProperty& value) {
-    std::string text = std::string(value.kindName()) + ":" + value.toString();
-    for (const BindingProperty& element : value.elements()) text += "[" + Dump(element) + "]";
-    for (const BindingMember member : value.members())
-        text += "{" + std::string(member.name) + "=" + Dump(member.value) + "}";
-    return text;
 }
 
 TEST_F(HostValueTest, RoundTripsAStructureUsingEveryKind) {

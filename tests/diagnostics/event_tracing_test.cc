@@ -178,34 +178,25 @@ TEST_F(TracingSystemTest, StartAtLoadNeverLoadsTheLibraryAndTheEntryFinishesIt) 
     EXPECT_EQ(system.registered.size(), 4u);
 }
 
-TEST_F(TracingSystemTest, StartAtLoadUsesALibraryTheProcessHasLoaded) {
+TEST_F(TracingSystemTest, StartAtLoadUsesALoadedLibraryAndEachProviderRegistersWithItsContextUntilStop) {
     system.libraryLoaded = true;
     StartTracing();
     EXPECT_EQ(system.libraryCalls, (std::vector<std::string>{"find Advapi32.dll"}));
     EXPECT_EQ(system.registered, kProviderIdentifiers);
-    FinishTracingStart();
-    EXPECT_EQ(system.libraryCalls.size(), 1u) << "the entry has nothing left to do";
-    EXPECT_EQ(system.registered.size(), 4u);
-}
-
-TEST_F(TracingSystemTest, EachProviderRegistersWithItsOwnContextAndUnregistersOnce) {
-    system.libraryLoaded = true;
-    StartTracing();
+    EXPECT_TRUE(system.writes.empty()) << "no event without a consumer";
     ASSERT_EQ(system.contexts.size(), kTraceProviderCount);
     for (std::size_t i = 0; i < kTraceProviderCount; ++i) {
         EXPECT_EQ(system.contexts[i], &TracingProvider(i).context) << i;
         EXPECT_EQ(TracingProvider(i).handle.load(), 0x1001u + i) << i;
     }
+    FinishTracingStart();
+    EXPECT_EQ(system.libraryCalls.size(), 1u) << "the entry has nothing left to do";
+    EXPECT_EQ(system.registered.size(), 4u);
+
     StopTracing();
     StopTracing();
     EXPECT_EQ(system.unregistered, (std::vector<std::uint64_t>{0x1001, 0x1002, 0x1003, 0x1004}));
     for (std::size_t i = 0; i < kTraceProviderCount; ++i) EXPECT_EQ(TracingProvider(i).handle.load(), 0u) << i;
-}
-
-TEST_F(TracingSystemTest, StartWritesNoEventWithoutAConsumer) {
-    system.libraryLoaded = true;
-    StartTracing();
-    EXPECT_TRUE(system.writes.empty());
 }
 
 TEST_F(TracingSystemTest, StartNamesTheLoadingThreadForAConsumer) {
