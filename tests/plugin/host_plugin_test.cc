@@ -130,6 +130,28 @@ TEST(HostPlugin, SlotsForwardTheirArgumentsToTheHostTable) {
     EXPECT_EQ(calls[3].value, 0.5);
 }
 
+// A host may leave any slot null: the forwarded ones then answer 0 and the
+// waits and yields are skipped.
+TEST(HostPlugin, NullSlotsAnswerZeroOrAreSkipped) {
+    TestPlugin plugin;
+    PluginLoadRecord record = HandshakeWith(plugin, 18, 0, 0);
+    FakeHost host;
+    ASSERT_TRUE(record.callbacks->init(record.context, host.Interface()));
+    host.ClearCalls();
+    const HostFunctionTable kept = *host.Functions();
+    *host.Functions() = HostFunctionTable{};
+    EXPECT_EQ(plugin.HostSlot1(1, 2), 0u);
+    EXPECT_EQ(plugin.HostSlot2(3), 0u);
+    EXPECT_EQ(plugin.SubscribeEvent("OnJsonApiEvent_a", 5, nullptr, nullptr, 1), 0u);
+    EXPECT_EQ(plugin.UnsubscribeEvent("OnJsonApiEvent_a", 5), 0u);
+    EXPECT_EQ(plugin.HostSlot5(6, 7, 8, 0.5, 9), 0u);
+    plugin.YieldToHost();
+    plugin.BeginWait("w", 0);
+    plugin.EndWait();
+    *host.Functions() = kept;
+    EXPECT_TRUE(host.Calls().empty());
+}
+
 TEST(HostPlugin, SlotsBeforeInitDoNothing) {
     TestPlugin plugin;
     EXPECT_EQ(plugin.SubscribeEvent("OnX", 1, nullptr, nullptr, 0), 0u);
