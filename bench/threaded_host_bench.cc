@@ -4,6 +4,9 @@
 // on two cores the rate should stop growing past two threads.
 #include <benchmark/benchmark.h>
 
+#include <cstdint>
+#include <string>
+
 #include "tests/support/plugin_module.h"
 #include "tools/host-sim/threaded_host.h"
 
@@ -25,22 +28,14 @@ void ThreadedHost(benchmark::State& state, std::uint32_t threads) {
     state.SetItemsProcessed(state.iterations() * threads * kCallsPerThread);
 }
 
-BENCHMARK_CAPTURE(ThreadedHost, 1, 1)
-    ->Name("BM_ThreadedHostOn1Thread/Norv")
-    ->UseRealTime()
-    ->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(ThreadedHost, 2, 2)
-    ->Name("BM_ThreadedHostOn2Threads/Norv")
-    ->UseRealTime()
-    ->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(ThreadedHost, 4, 4)
-    ->Name("BM_ThreadedHostOn4Threads/Norv")
-    ->UseRealTime()
-    ->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(ThreadedHost, 8, 8)
-    ->Name("BM_ThreadedHostOn8Threads/Norv")
-    ->UseRealTime()
-    ->Unit(benchmark::kMillisecond);
+const bool kRegistered = [] {
+    for (const std::uint32_t threads : {1u, 2u, 4u, 8u}) {
+        const std::string name =
+            "BM_ThreadedHostOn" + std::to_string(threads) + (threads == 1 ? "Thread" : "Threads") + "/Norv";
+        benchmark::RegisterBenchmark(name.c_str(), ThreadedHost, threads)->UseRealTime()->Unit(benchmark::kMillisecond);
+    }
+    return true;
+}();
 
 }  // namespace
 
