@@ -13,6 +13,7 @@ restores it on the next start should the process be killed outright.
   scripts/mutate.py --count 200 --seed 1      sample 200 changes and run them
   scripts/mutate.py --list                    print every candidate change
   scripts/mutate.py --under binding/help      only changes in that folder (or file)
+  scripts/mutate.py --seed 1 --from 65        resume a run of that seed at its 65th change
   scripts/mutate.py --restore                 only restore what a killed run left
 """
 
@@ -21,6 +22,7 @@ import json
 import os
 import random
 import re
+import shutil
 import signal
 import subprocess
 import sys
@@ -32,6 +34,8 @@ LIBRARY = ("platform", "diagnostics", "binding", "formats", "remoting", "plugin"
 NOT_BUILT_NATIVELY = ("platform/windows/",)
 BUILD = ROOT / "build" / "mutate"
 JOURNAL = BUILD / "journal.json"
+LINKER = [f"-DCMAKE_{kind}_LINKER_FLAGS=-fuse-ld=lld" for kind in ("EXE", "SHARED", "MODULE")] \
+    if shutil.which("ld.lld") else []
 
 # Replacements on code text (comments and literals blanked first). Binary
 # operators are taken only with a space each side, as clang-format writes
@@ -172,7 +176,10 @@ def configure(jobs):
     BUILD.mkdir(parents=True, exist_ok=True)
     configured = subprocess.run(
         ["cmake", "-S", ".", "-B", str(BUILD), "-G", "Ninja", "-DCMAKE_BUILD_TYPE=Debug", "-DNORV_HARDEN=OFF",
-         "-DNORV_BENCH=OFF", "-DNORV_DISCOVER_TESTS=OFF", "-DCMAKE_C_COMPILER=gcc", "-DCMAKE_CXX_COMPILER=g++"],
+         "-DNORV_BENCH=OFF", "-DNORV_DISCOVER_TESTS=OFF", "-DCMAKE_C_COMPILER=gcc", "-DCMAKE_CXX_COMPILER=g++",
+         # Debug without debug information and with lld when present: most
+         # of a change's time is its rebuild, and no one debugs these builds.
+         "-DCMAKE_C_FLAGS_DEBUG=-O0", "-DCMAKE_CXX_FLAGS_DEBUG=-O0", *LINKER],
         cwd=ROOT, stdout=subprocess.DEVNULL)
     if configured.returncode != 0 or run(["cmake", "--build", str(BUILD), "-j", str(jobs)], None) != 0:
         sys.exit("mutate: the unchanged tree does not configure and build")
@@ -188,6 +195,8 @@ def main():
     parser.add_argument("--timeout", type=int, default=600, help="seconds a test run may take; longer counts as killed")
     parser.add_argument("--under", action="append", default=[], metavar="PATH",
                         help="only changes in files under PATH (repeatable), e.g. binding/help")
+    parser.add_argument("--from", dest="first", type=int, default=1, metavar="N",
+                        help="start at the sample's Nth change, to resume an interrupted run")
     parser.add_argument("--list", action="store_true", help="print the candidates and stop")
     parser.add_argument("--restore", action="store_true", help="restore what an interrupted run left and stop")
     args = parser.parse_args()
@@ -205,7 +214,8 @@ def main():
         print(f"{len(every)} candidate changes")
         return 0
     sample = random.Random(args.seed).sample(every, min(args.count, len(every)))
-    print(f"mutate: {len(sample)} of {len(every)} candidate changes, seed {args.seed}", flush=True)
+    print(f"mutate: {len(sample)} of {len(every)} candidate changes, seed {args.seed}"
+          + (f", from change {args.first}" if args.first > 1 else ""), flush=True)
     configure(args.jobs)
 
     tree = Tree()
@@ -218,6 +228,8 @@ def main():
     started = time.monotonic()
     try:
         for index, c in enumerate(sample, start=1):
+            if index < args.first:
+                continue
             tree.apply(c)
             try:
                 if run(["cmake", "--build", str(BUILD), "-j", str(args.jobs)], None) != 0:
@@ -240,7 +252,7 @@ def main():
 
     built = len(results["killed"]) + len(results["survived"])
     rate = 100.0 * len(results["killed"]) / built if built else 0.0
-    print(f"\nmutate: seed {args.seed}, {len(sample)} changes in {time.monotonic() - started:.0f} s: "
+    print(f"\nmutate: seed {args.seed}, {len(sample) - args.first + 1} changes in {time.monotonic() - started:.0f} s: "
           f"{len(results['killed'])} killed, {len(results['survived'])} survived, "
           f"{len(results['did not build'])} did not build; kill rate {rate:.1f}% of {built} that built")
     for c in results["survived"]:
