@@ -110,7 +110,7 @@ public:
         } else {
             HandleFunctionRequest(&response, &record);
         }
-        std::string answer = std::to_string(Read(response.status)) + " ";
+        std::string answer = std::to_string(response.status) + " ";
         if (response.hasError != 0) {
             answer += response.error;
         } else {
@@ -124,13 +124,17 @@ public:
         return answer;
     }
     std::string call(const char* path) { return call(record(path)); }
-
-private:
-    template <class T>
-    static T Read(T field) {
-        return field;
+    std::string call(const char* path, const std::vector<HostHeaderEntry>& headers,
+                     const std::vector<HostArgumentEntry>& arguments) {
+        HostRequestRecord request = record(path);
+        request.headers = headers.data();
+        request.headerCount = static_cast<std::uint32_t>(headers.size());
+        request.arguments = arguments.data();
+        request.argumentCount = static_cast<std::uint32_t>(arguments.size());
+        return call(request);
     }
 
+private:
     BindingFunctionDescriptor descriptor_;
     RecordingInvoker* invoker_;
     FunctionRoute route_;
@@ -154,6 +158,9 @@ Function Find() {
                                     {"items", BindingTypeKind::Vector}});
 }
 
+// An answer ending in "..." is a prefix. Each index of the last two is in
+// range and the depth too, but their product is not: the call must fail
+// before it builds more than its element budget.
 TEST(FunctionDispatcher, BindsPathAndQueryArgumentsAndFailsWithTheirMessages) {
     Function function = Find();
     std::string deep = "/items/7?opts";
@@ -182,41 +189,20 @@ TEST(FunctionDispatcher, BindsPathAndQueryArgumentsAndFailsWithTheirMessages) {
         {"/items/7?items=%20%5B%22x%22%5D", "0 '7' false ~ ~ ['x'] "},
         {"/items/7?opts=---%0Aa:%20b", "0 '7' false ~ {a='b'} ~ "},
         {"/items/7?limit=%5B1%5D", "0 '7' false '[1]' ~ ~ "},
-        {"/items/7?opts=%7Bbad", nullptr},
+        {"/items/7?opts=%7Bbad", "0 Couldn't deserialize JSON value for parameter 'opts' of 'Find': ..."},
         {"/other", "404 Invalid function"},
-    };
-    for (const auto& c : cases) {
-        const std::string answer = function.call(c.path.c_str());
-        if (c.answer != nullptr) {
-            EXPECT_EQ(answer, c.answer) << c.path;
-        } else {
-            EXPECT_EQ(answer.rfind("0 Couldn't deserialize JSON value for parameter 'opts' of 'Find': ", 0), 0u)
-                << answer;
-        }
-    }
-    EXPECT_EQ(function.call(deep.c_str()), "0 Argument 'opts' for 'Find' is nested more than 512 levels deep.");
-    EXPECT_EQ(function.invoker().liveHandles, 0);
-}
-
-// Each index is in range and the depth too, but their product is not: the
-// call must fail before it builds more than its element budget.
-TEST(FunctionDispatcher, BoundsTheElementsThatArgumentPathsCreate) {
-    Function function = Find();
-    const struct {
-        std::string path;
-        const char* answer;
-    } cases[] = {
-        {"/items/7?items.65535=x", nullptr},
-        {"/items/7?items.65535=x&items.0=y", nullptr},
+        {deep, "0 Argument 'opts' for 'Find' is nested more than 512 levels deep."},
+        {"/items/7?items.65535=x", "0 '7' false ~ ~ [..."},
+        {"/items/7?items.65535=x&items.0=y", "0 '7' false ~ ~ [..."},
         {"/items/7?items.65535=x&opts.a.0=y", "0 Argument 'opts' for 'Find' would create more than 65536 elements."},
         {"/items/7?items.1.65535=x", "0 Argument 'items' for 'Find' would create more than 65536 elements."},
     };
     for (const auto& c : cases) {
-        const std::string answer = function.call(c.path.c_str());
-        if (c.answer == nullptr) {
-            EXPECT_EQ(answer.rfind("0 '7' false ~ ~ [", 0), 0u) << c.path;
+        const std::string_view expected = c.answer;
+        if (expected.ends_with("...")) {
+            EXPECT_EQ(function.call(c.path.c_str()).rfind(expected.substr(0, expected.size() - 3), 0), 0u) << c.path;
         } else {
-            EXPECT_EQ(answer, c.answer) << c.path;
+            EXPECT_EQ(function.call(c.path.c_str()), expected) << c.path;
         }
     }
     std::string worst = "/items/7?opts";
@@ -234,31 +220,18 @@ TEST(FunctionDispatcher, TakesEachSourceInTurnAndLeavesOptionalFlagsUnset) {
     Function function("/o/{x}", {{"x", BindingTypeKind::String},
                                  {"flag", BindingTypeKind::Bool, kLocationAnywhere, true},
                                  {"need", BindingTypeKind::Bool}});
-    const HostHeaderEntry header[] = {{"x", "h"}};
     const struct {
         const char* path;
-        bool withHeader;
-        const char* argument;
+        std::vector<HostHeaderEntry> headers;
+        std::vector<HostArgumentEntry> arguments;
         const char* answer;
     } cases[] = {
-        {"/o/p", false, nullptr, "0 'p' ~ false "},
-        {"/o/p", true, nullptr, "0 'p' ~ false "},
-        {"/o/p?x=q", true, nullptr, "0 'q' ~ false "},
-        {"/o/p?x=q&flag&need", true, "a", "0 'a' true true "},
+        {"/o/p", {}, {}, "0 'p' ~ false "},
+        {"/o/p", {{"x", "h"}}, {}, "0 'p' ~ false "},
+        {"/o/p?x=q", {{"x", "h"}}, {}, "0 'q' ~ false "},
+        {"/o/p?x=q&flag&need", {{"x", "h"}}, {Argument("x", "a")}, "0 'a' true true "},
     };
-    for (const auto& c : cases) {
-        HostRequestRecord record = function.record(c.path);
-        if (c.withHeader) {
-            record.headers = header;
-            record.headerCount = 1;
-        }
-        const HostArgumentEntry argument = Argument("x", c.argument == nullptr ? "" : c.argument);
-        if (c.argument != nullptr) {
-            record.arguments = &argument;
-            record.argumentCount = 1;
-        }
-        EXPECT_EQ(function.call(record), c.answer) << c.path;
-    }
+    for (const auto& c : cases) EXPECT_EQ(function.call(c.path, c.headers, c.arguments), c.answer) << c.path;
 }
 
 TEST(FunctionDispatcher, BindsHeadersByLowerCasedParameterName) {
@@ -277,12 +250,7 @@ TEST(FunctionDispatcher, BindsHeadersByLowerCasedParameterName) {
         {{{"token", "abc"}}, "/h?token=x", "0 Argument 'token' for 'Find' was specified in an invalid location."},
         {{{nullptr, "abc"}, {"token", nullptr}}, "/h", "0 Expected value for argument 'token'."},
     };
-    for (const auto& c : cases) {
-        HostRequestRecord record = function.record(c.path);
-        record.headers = c.headers.data();
-        record.headerCount = static_cast<std::uint32_t>(c.headers.size());
-        EXPECT_EQ(function.call(record), c.answer) << c.path;
-    }
+    for (const auto& c : cases) EXPECT_EQ(function.call(c.path, c.headers, {}), c.answer) << c.path;
     HostRequestRecord record = function.record("/h");
     record.headerCount = 5;  // with no array: no headers
     EXPECT_EQ(function.call(record), "0 ~ ~ ~ ");
@@ -305,19 +273,12 @@ TEST(FunctionDispatcher, BindsHostArgumentsByNameAndByPositionAfterThePathParame
         {{Argument("id", "8"), Argument("third", "q")}, "0 '8' ~ ~ 'q' "},
         {{Argument("Second", "b")}, "0 Unknown argument 'Second' for 'Find'."},
     };
-    for (const auto& c : cases) {
-        HostRequestRecord record = function.record("/items/7");
-        record.arguments = c.arguments.data();
-        record.argumentCount = static_cast<std::uint32_t>(c.arguments.size());
-        EXPECT_EQ(function.call(record), c.answer);
-    }
+    for (const auto& c : cases) EXPECT_EQ(function.call("/items/7", {}, c.arguments), c.answer);
     Function open("/{id}", {{"id", BindingTypeKind::String, kLocationPath}, {"a", BindingTypeKind::String}});
-    const HostArgumentEntry extra[] = {Argument(nullptr, "a"), Argument(nullptr, "b")};
+    EXPECT_EQ(open.call("/7", {}, {Argument(nullptr, "a"), Argument(nullptr, "b")}),
+              "0 Unknown argument '2' for 'Find'.");
     HostRequestRecord record = open.record("/7");
-    record.arguments = extra;
-    record.argumentCount = 2;
-    EXPECT_EQ(open.call(record), "0 Unknown argument '2' for 'Find'.");
-    record.arguments = nullptr;  // a count without entries is no arguments
+    record.argumentCount = 2;  // a count without entries is no arguments
     EXPECT_EQ(open.call(record), "0 '7' ~ ");
 }
 
@@ -325,9 +286,7 @@ TEST(FunctionDispatcher, ReadsTheBodyByItsContentTypeAndExactLength) {
     Function function("/b", {{"q", BindingTypeKind::String, kLocationQuery},
                              {"body", BindingTypeKind::Object, kLocationBody},
                              {"again", BindingTypeKind::Object, kLocationBody}});
-    const std::string packed =
-        "\x81\xa1"
-        "a\x01";
+    const std::string packed = "\x81\xa1\x61\x01";
     const struct {
         const char* contentType;
         std::string body;
@@ -340,10 +299,7 @@ TEST(FunctionDispatcher, ReadsTheBodyByItsContentTypeAndExactLength) {
         {"application/x-yaml", "a: b\nc: d", 4, "0 ~ {a='b'} ~ "},
         {"application/x-msgpack", packed, 4, "0 ~ {a=i:1} ~ "},
         {"application/x-msgpack", packed + "\x01", 5, "0 Extra MessgePack data found in body"},
-        {"application/x-msgpack",
-         "\xa3"
-         "ab",
-         3, nullptr},
+        {"application/x-msgpack", "\xa3\x61\x62", 3, nullptr},
         {"text/x-yaml", "a: b", 4, "0 Unsupported body content type"},
         {nullptr, "{}", 2, "0 Unsupported body content type"},
     };

@@ -132,70 +132,32 @@ TEST_F(RemotingCallTest, AnErrorStatusWithoutErrorTextIsSuccess) {
     EXPECT_EQ(FakeTransport::recordReleases, 2);
 }
 
+// The code is the host's status when it sent an error text, else 0.
 TEST_F(RemotingCallTest, EveryFailureIsAnErrorWithItsMessageAndTheRecordIsReleasedOnce) {
+    const std::string converting = "Error converting response for GET /p: ";
+    const std::string streamed = "Error reading streamed response for GET /p: ";
+    const std::string notStructure =
+        "Couldn't assign value to '<result>' of type Session because the input not a structure.";
     const struct {
-        const char* what;
         Answer answer;
-        FakeStream stream;
-        std::int32_t code;
-        const char* message;
-        int releases;
+        std::vector<StreamPiece> stream;
+        std::string message;
     } cases[] = {
-        {"host error without presence byte",
-         {.error = "boom", .status = 500, .hasError = 0},
+        {{.error = "boom", .status = 500, .hasError = 0}, {}, "Error response for GET /p: boom"},
+        {{.error = "odd", .status = 200}, {}, "Error response for GET /p: odd"},
+        {{.sent = false}, {}, "Request not sent: no host to take GET /p"},
+        {{.body = Text("text")}, {}, converting + notStructure},
+        {{}, {}, converting + "A value for '<result>' is required."},
+        {{.bodyTag = 12},
          {},
-         500,
-         "Error response for GET /p: boom",
-         1},
-        {"host error with success status",
-         {.error = "odd", .status = 200},
-         {},
-         200,
-         "Error response for GET /p: odd",
-         1},
-        {"no host", {.sent = false}, {}, 0, "Request not sent: no host to take GET /p", 0},
-        {"body of the wrong kind",
-         {.body = Text("text")},
-         {},
-         0,
-         "Error converting response for GET /p: Couldn't assign value to '<result>' of type Session because the input "
-         "not a structure.",
-         1},
-        {"empty body for a structure",
-         {},
-         {},
-         0,
-         "Error converting response for GET /p: A value for '<result>' is required.",
-         1},
-        {"unknown tag in the body",
-         {.bodyTag = 12},
-         {},
-         0,
-         "Error converting response for GET /p: Couldn't assign value to '<result>' of type object because the input "
-         "is of an incompatible type ''.",
-         1},
-        {"failing stream",
-         {},
-         {{{"", 1, false}}},
-         0,
-         "Error reading streamed response for GET /p: Stream read error",
-         1},
-        {"stream that is no JSON",
-         {},
-         {{{"{x", 0}}},
-         0,
-         "Error reading streamed response for GET /p: Error: Missing a name for object member. at offset 1.",
-         1},
-        {"streamed answer of the wrong kind",
-         {},
-         {{{"[1]", 0}}},
-         0,
-         "Error converting response for GET /p: Couldn't assign value to '<result>' of type Session because the input "
-         "not a structure.",
-         1},
+         converting +
+             "Couldn't assign value to '<result>' of type object because the input is of an incompatible type ''."},
+        {{}, {{"", 1, false}}, streamed + "Stream read error"},
+        {{}, {{"{x", 0}}, streamed + "Error: Missing a name for object member. at offset 1."},
+        {{}, {{"[1]", 0}}, converting + notStructure},
     };
     for (const auto& c : cases) {
-        FakeStream stream = c.stream;
+        FakeStream stream{c.stream};
         host_ = FakeTransport();
         host_.useRegistry(&registry_);
         FakeTransport::recordReleases = 0;
@@ -203,13 +165,11 @@ TEST_F(RemotingCallTest, EveryFailureIsAnErrorWithItsMessageAndTheRecordIsReleas
         next = c.answer;
         if (!stream.pieces.empty()) next.stream = &stream;
         RemotingResult<Session> result = RemotingCallFor<Session>(host_, kMethodGet, "/p");
-        ASSERT_FALSE(result.ok()) << c.what;
-        EXPECT_EQ(result.error().code(), c.code) << c.what;
-        EXPECT_STREQ(result.error().message(), c.message) << c.what;
-        EXPECT_EQ(FakeTransport::recordReleases, c.releases) << c.what;
-        if (!stream.pieces.empty()) {
-            EXPECT_EQ(stream.releases, 1) << c.what;
-        }
+        ASSERT_FALSE(result.ok()) << c.message;
+        EXPECT_EQ(result.error().code(), c.answer.error != nullptr ? c.answer.status : 0) << c.message;
+        EXPECT_EQ(result.error().message(), c.message);
+        EXPECT_EQ(FakeTransport::recordReleases, c.answer.sent ? 1 : 0) << c.message;
+        EXPECT_EQ(stream.releases, stream.pieces.empty() ? 0 : 1) << c.message;
     }
 }
 

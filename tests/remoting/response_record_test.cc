@@ -26,12 +26,6 @@ template <class T>
 T Read(T field) {
     return field;
 }
-std::int32_t StatusOf(const HostResponseRecord& response) {
-    return response.status;
-}
-std::uint32_t TagOf(const HostResponseRecord& response) {
-    return response.body.tag;
-}
 
 bool IsZero(const HostResponseRecord& response) {
     static const HostResponseRecord zero{};
@@ -81,13 +75,13 @@ TEST_F(ResponseRecordTest, FillsFromASuccessfulResultAndReleasesEverythingOnceEv
     PrepareResponse(response_);
     FillResponse(response_, result, nullptr);
 
-    EXPECT_EQ(StatusOf(response_), 201);
+    EXPECT_EQ(Read(response_.status), 201);
     EXPECT_EQ(Read(response_.error), nullptr);
     EXPECT_EQ(response_.hasError, 0);
     EXPECT_EQ(response_.flag, 7);
     EXPECT_EQ(Read(response_.kind), 2u);
     EXPECT_STREQ(response_.contentType, "application/json");
-    EXPECT_EQ(TagOf(response_), static_cast<std::uint32_t>(HOST_VALUE_STRUCTURE));
+    EXPECT_EQ(Read(response_.body.tag), static_cast<std::uint32_t>(HOST_VALUE_STRUCTURE));
     // A repeated name is a pair of its own, in its place.
     const char* const pairs[][2] = {{"X-A", "1"}, {"X-B", "2"}, {"X-A", "3"}};
     ASSERT_EQ(Read(response_.headerCount), 3u);
@@ -139,8 +133,8 @@ TEST_F(ResponseRecordTest, AFailedResultGivesItsErrorAndStatusAndTheSharedEmptyC
     FillResponse(response_, result, nullptr);
     EXPECT_STREQ(response_.error, "Unknown argument 'x' for 'F'.");
     EXPECT_EQ(response_.hasError, 1);
-    EXPECT_EQ(StatusOf(response_), 0);
-    EXPECT_EQ(TagOf(response_), 0u);
+    EXPECT_EQ(Read(response_.status), 0);
+    EXPECT_EQ(Read(response_.body.tag), 0u);
     EXPECT_EQ(Read(response_.kind), 0u) << "kinds other than 1 to 3 pass as 0";
     EXPECT_STREQ(response_.contentType, "");
     EXPECT_EQ(Read(response_.stream), nullptr);
@@ -152,7 +146,7 @@ TEST_F(ResponseRecordTest, RecordingASecondErrorFreesTheFirstAndTheBody) {
     writeHostValue(response_.body, body);
     RecordResponseError(response_, "Invalid function");
     RecordResponseError(response_, "Unsupported builtin function");
-    EXPECT_EQ(TagOf(response_), 0u);
+    EXPECT_EQ(Read(response_.body.tag), 0u);
     EXPECT_STREQ(response_.error, "Unsupported builtin function");
     EXPECT_EQ(response_.hasError, 1);
     EXPECT_EQ(Read(response_.release), &ReleaseResponse);
