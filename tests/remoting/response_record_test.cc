@@ -152,7 +152,7 @@ TEST_F(ResponseRecordTest, RecordingASecondErrorFreesTheFirstAndTheBody) {
     EXPECT_EQ(Read(response_.release), &ReleaseResponse);
 }
 
-TEST_F(ResponseRecordTest, TheStreamMovesIntoTheRecordAndItsFunctionsForwardSafely) {
+TEST_F(ResponseRecordTest, TheStreamMovesIntoTheRecordAndItsFunctionsForwardSafelyAndTurnFaultsIntoFailures) {
     int destroyed = 0;
     CallResult result;
     result.bodyStream = std::make_unique<ScriptedStream>(&destroyed, 1);
@@ -171,22 +171,14 @@ TEST_F(ResponseRecordTest, TheStreamMovesIntoTheRecordAndItsFunctionsForwardSafe
     EXPECT_EQ(response_.readStream(response_.stream, buffer, nullptr, &more), 0);
     response_.releaseStream(response_.stream);
     EXPECT_EQ(destroyed, 1);
-}
 
-TEST_F(ResponseRecordTest, StreamFunctionsTurnFaultsIntoFailuresAndLogThem) {
+    // A count beyond the buffer and an exception are failures; the exception is logged.
     Testing::LogCapture log;
-    int destroyed = 0;
-    const struct {
-        const char* what;
-        std::uint32_t reported;
-        bool throws;
-    } cases[] = {{"count beyond the buffer", 5, false}, {"exception", 1, true}};
-    for (const auto& c : cases) {
-        ScriptedStream stream(&destroyed, c.reported, c.throws);
-        std::uint8_t buffer[4] = {};
-        std::uint32_t count = sizeof buffer;
-        std::uint8_t more = 1;
-        EXPECT_EQ(ReadResponseStream(&stream, buffer, &count, &more), 0) << c.what;
+    ScriptedStream overlong(&destroyed, 5);
+    ScriptedStream throwing(&destroyed, 1, true);
+    for (ScriptedStream* stream : {&overlong, &throwing}) {
+        count = sizeof buffer;
+        EXPECT_EQ(ReadResponseStream(stream, buffer, &count, &more), 0);
     }
     EXPECT_EQ(log.Lines(), (std::vector<std::string>{"DBG| ERROR|Exception in ReadResponseStream: stream broke\n"}));
 }
