@@ -21,11 +21,6 @@ struct Session {
     std::int32_t tries = 0;
 };
 
-struct Token {
-    static constexpr FixedText kStaticTypeText{"struct Norv::RemotingTest::Token"};
-    std::string token;
-};
-
 // Never registered.
 struct Stranger {
     static constexpr FixedText kStaticTypeText{"struct Norv::RemotingTest::Stranger"};
@@ -59,7 +54,6 @@ protected:
         registry_.registerType<Session>("Session")
             .addField("state", &Session::state)
             .addField("tries", &Session::tries);
-        registry_.registerType<Token>("Token").addField("token", &Token::token);
         host_.useRegistry(&registry_);
         FakeTransport::recordReleases = 0;
     }
