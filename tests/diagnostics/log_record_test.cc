@@ -63,11 +63,8 @@ TEST(LogRecord, EndsInExactlyOneLineBreakAlsoWhenCutAtCapacity) {
 }
 
 TEST(LogRecord, LevelLabelsAreSixCharacters) {
-    EXPECT_STREQ(LogLevelLabel(0), "  OKAY");
-    EXPECT_STREQ(LogLevelLabel(1), "  WARN");
-    EXPECT_STREQ(LogLevelLabel(2), " ERROR");
-    EXPECT_STREQ(LogLevelLabel(3), "ALWAYS");
-    EXPECT_STREQ(LogLevelLabel(4), "   ???");
+    const char* const labels[] = {"  OKAY", "  WARN", " ERROR", "ALWAYS", "   ???"};
+    for (int level = 0; level < 5; ++level) EXPECT_STREQ(LogLevelLabel(level), labels[level]) << level;
     EXPECT_STREQ(LogLevelLabel(-1), "   ???");
 }
 

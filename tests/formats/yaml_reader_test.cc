@@ -312,11 +312,8 @@ TEST_F(YamlReaderTest, ReleasesTheParserAndEventWhenBuildingRunsOutOfMemory) {
 }
 
 TEST(YamlRecognitionTest, RecognisesDocumentMarker) {
-    EXPECT_TRUE(LooksLikeYaml("---"));
-    EXPECT_TRUE(LooksLikeYaml("  --- a"));
-    EXPECT_FALSE(LooksLikeYaml("\t---"));
-    EXPECT_FALSE(LooksLikeYaml("--"));
-    EXPECT_FALSE(LooksLikeYaml("a: 1"));
+    for (const char* text : {"---", "  --- a"}) EXPECT_TRUE(LooksLikeYaml(text)) << text;
+    for (const char* text : {"\t---", "--", "a: 1"}) EXPECT_FALSE(LooksLikeYaml(text)) << text;
     EXPECT_FALSE(LooksLikeYaml(nullptr));
 }
 
