@@ -14,6 +14,7 @@
 #include "binding/binding_property.h"
 #include "binding/binding_registry.h"
 #include "binding/host_value.h"
+#include "diagnostics/allocation_statistics.h"
 #include "remoting/remoting_call.h"
 
 namespace Norv::RemotingTest {

@@ -10,18 +10,13 @@
 
 #include "binding/binding_limits.h"
 #include "binding/binding_registry.h"
-#include "binding/host_value.h"
-#include "diagnostics/allocation_statistics.h"
-#include "remoting/response_record.h"
 #include "tests/formats/value_text.h"
+#include "tests/remoting/record_checks.h"
 
 namespace Norv {
 namespace {
 
-std::int64_t OutstandingBlocks() {
-    const AllocationStatistics statistics = CurrentAllocationStatistics();
-    return static_cast<std::int64_t>(statistics.Allocations() - statistics.Releases());
-}
+using Testing::OutstandingBlocks;
 
 // Records what the function was called with; answers with its arguments as
 // text (or with what `answer` does), and counts its live result handles.
@@ -101,7 +96,7 @@ public:
         return record;
     }
 
-    // "status error" or "status arguments" as the response says, released after.
+    // "status error" or "status arguments" as the response says.
     std::string call(const HostRequestRecord& record, const BuiltinHelp* builtins = nullptr) {
         HostResponseRecord response{};
         if (builtins != nullptr) {
@@ -109,18 +104,7 @@ public:
         } else {
             HandleFunctionRequest(&response, &record);
         }
-        std::string answer = std::to_string(response.status) + " ";
-        if (response.hasError != 0) {
-            answer += response.error;
-        } else {
-            BindingProperty body;
-            HostResult failure{};
-            readHostValue(failure, body, response.body, "<body>");
-            answer +=
-                body.kind() == BindingValueKind::String ? std::string(body.getString()) : Testing::ValueText(body);
-        }
-        if (response.release != nullptr) response.release(&response);
-        return answer;
+        return Testing::ResponseText(response);
     }
     std::string call(const char* path) { return call(record(path)); }
     std::string call(const char* path, const std::vector<HostHeaderEntry>& headers,

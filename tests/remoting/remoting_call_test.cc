@@ -9,9 +9,9 @@
 
 #include "binding/binding_type_builder.h"
 #include "binding/help/builtin_types.h"
-#include "diagnostics/allocation_statistics.h"
 #include "fake_transport.h"
 #include "tests/formats/value_text.h"
+#include "tests/remoting/record_checks.h"
 
 namespace Norv::RemotingTest {
 
@@ -29,10 +29,7 @@ struct Stranger {
 
 namespace {
 
-std::int64_t OutstandingBlocks() {
-    const AllocationStatistics statistics = CurrentAllocationStatistics();
-    return static_cast<std::int64_t>(statistics.Allocations() - statistics.Releases());
-}
+using Testing::OutstandingBlocks;
 
 BindingProperty Text(const char* text) {
     BindingProperty value;

@@ -9,17 +9,14 @@
 #include <vector>
 
 #include "binding/host_value.h"
-#include "diagnostics/allocation_statistics.h"
 #include "remoting/host_headers.h"
+#include "tests/remoting/record_checks.h"
 #include "tests/support/recording_log_target.h"
 
 namespace Norv {
 namespace {
 
-std::int64_t OutstandingBlocks() {
-    const AllocationStatistics statistics = CurrentAllocationStatistics();
-    return static_cast<std::int64_t>(statistics.Allocations() - statistics.Releases());
-}
+using Testing::OutstandingBlocks;
 
 // Packed fields are read by value: a reference to one may be misaligned.
 template <class T>
