@@ -361,14 +361,11 @@ BindingResult FakeHelp(const BindingRegistry&) {
     return help;
 }
 
-BindingResult FailingHelp(const BindingRegistry&) {
-    return BindingResult::Failure("no help types");
-}
-
 TEST(FunctionDispatcher, AnswersBuiltinsOnlyWhenGivenTheBuiltinRegistry) {
     const BindingRegistry registry;
     const BuiltinHelp help{&registry, FakeHelp};
-    const BuiltinHelp failing{&registry, FailingHelp};
+    const BuiltinHelp failing{&registry,
+                              [](const BindingRegistry&) { return BindingResult::Failure("no help types"); }};
     Function function("/help", {});
     function.descriptor().name = "Help";
     function.descriptor().tags = {"help", "$builtin"};

@@ -222,10 +222,6 @@ struct StreamCase {
     const char* result;  // the value's text, or the error
 };
 
-std::string Chunk(char fill) {
-    return std::string(4096, fill);
-}
-
 // The yield between short reads, and the unload inside it, are in the host
 // simulator's transcripts.
 TEST_F(RemotingCallTest, ReadsStreamsInChunksUntilTheHostHasNoMoreOrFails) {
@@ -234,7 +230,7 @@ TEST_F(RemotingCallTest, ReadsStreamsInChunksUntilTheHostHasNoMoreOrFails) {
     const std::vector<std::string> oneRead = {"send 2 /s", "read 4096", "release stream"};
     const StreamCase cases[] = {
         {"exact fit then a short last read", {{bigArray}, {"1]", 0}}, 0, exactFit, nullptr},
-        {"a full read that says no more ends", {{Chunk(' '), 0}}, 0, oneRead, "~"},
+        {"a full read that says no more ends", {{std::string(4096, ' '), 0}}, 0, oneRead, "~"},
         {"a failing first read", {{"", 1, false}}, 0, oneRead, "Stream read error"},
         {"a count beyond the buffer", {{"[1]", 1, true, 4097}}, 0, oneRead, "Stream read error"},
         {"a huge size hint", {{"[3]", 0}}, 0xFFFFFFFFu, oneRead, "[u:3]"},
