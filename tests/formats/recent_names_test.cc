@@ -17,6 +17,14 @@ namespace {
 
 using Testing::ValueText;
 
+// The value's text (or the error), and that every reference the reader took
+// is the tree's: resetting the value gives them all back.
+void ExpectReadAndReleased(BindingResult result, const std::string& expected) {
+    EXPECT_EQ(result.ok() ? ValueText(result.value) : std::string(result.error()), expected);
+    result.value.reset();
+    EXPECT_EQ(result.value.arena()->stringCount(), 0u) << expected;
+}
+
 TEST(RecentNamesTest, HoldsOneReferencePerPlaceAndGivesEveryOneBack) {
     BindingArena arena;
     {
@@ -53,23 +61,12 @@ TEST(RecentNamesTest, RowsReadTheSameWhateverTheRowBeforeThemHeld) {
         {R"([[{"a":{"b":1}}],[{"a":{"c":2}}],[{"b":{"b":3}}]])", "[[{a={b=u:1}}],[{a={c=u:2}}],[{b={b=u:3}}]]"},
         {R"([{"name":"a\u0000b"},{"name\u0000x":1}])", "[{name='a'},{name=u:1}]"},
     };
-    for (const Case& c : cases) {
-        BindingResult result = ParseJson(std::string(c.json));
-        ASSERT_TRUE(result.ok()) << c.json << ": " << result.error();
-        EXPECT_EQ(ValueText(result.value), c.expected) << c.json;
-        // Every reference the reader took is the tree's now.
-        result.value.reset();
-        EXPECT_EQ(result.value.arena()->stringCount(), 0u) << c.json;
-    }
+    for (const Case& c : cases) ExpectReadAndReleased(ParseJson(std::string(c.json)), c.expected);
 
     const std::vector<std::uint8_t> rows = {0x93, 0x81, 0xA1, 'a', 0x01, 0x81, 0xA1, 'b',
                                             0x02, 0x82, 0xA1, 'a', 0x03, 0xA1, 'a',  0x04};
     std::size_t position = 0;
-    BindingResult result = ParseMessagePack(rows.data(), rows.size(), position);
-    ASSERT_TRUE(result.ok()) << result.error();
-    EXPECT_EQ(ValueText(result.value), "[{a=i:1},{b=i:2},{a=i:4}]");
-    result.value.reset();
-    EXPECT_EQ(result.value.arena()->stringCount(), 0u);
+    ExpectReadAndReleased(ParseMessagePack(rows.data(), rows.size(), position), "[{a=i:1},{b=i:2},{a=i:4}]");
 }
 
 // YAML keys are held as entries from the key to its value: every way out,
@@ -93,12 +90,7 @@ TEST(RecentNamesTest, YamlMappingsAndFailuresKeepNoReference) {
         {"- {a: *nope}", "Undefined alias encountered: \"nope\". At line: 1 col: 7"},
         {"a: 'x", "YAML parser error: found unexpected end of stream. At line: 0 col: 5"},
     };
-    for (const Case& c : cases) {
-        BindingResult result = ParseYaml(c.yaml);
-        EXPECT_EQ(result.ok() ? ValueText(result.value) : std::string(result.error()), c.expected) << c.yaml;
-        result.value.reset();
-        EXPECT_EQ(result.value.arena()->stringCount(), 0u) << c.yaml;
-    }
+    for (const Case& c : cases) ExpectReadAndReleased(ParseYaml(c.yaml), c.expected);
 }
 
 }  // namespace
