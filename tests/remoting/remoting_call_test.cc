@@ -10,6 +10,7 @@
 #include "binding/binding_type_builder.h"
 #include "binding/help/builtin_types.h"
 #include "fake_transport.h"
+#include "formats/json_reader.h"
 #include "tests/formats/value_text.h"
 #include "tests/remoting/record_checks.h"
 
@@ -31,17 +32,9 @@ namespace {
 
 using Testing::OutstandingBlocks;
 
-BindingProperty Text(const char* text) {
-    BindingProperty value;
-    value = text;
-    return value;
-}
-
-BindingProperty SessionBody(const char* state) {
-    BindingProperty body;
-    body.member("state") = state;
-    body.member("tries") = std::int32_t{2};
-    return body;
+// A body as the host would write it.
+BindingProperty Json(const char* text) {
+    return ParseJson(text).value;
 }
 
 class RemotingCallTest : public ::testing::Test {
@@ -67,7 +60,7 @@ protected:
 };
 
 TEST_F(RemotingCallTest, TypedGetConvertsTheBodyAndSendsNoArguments) {
-    answer().body = SessionBody("SUCCEEDED");
+    answer().body = Json(R"({"state":"SUCCEEDED","tries":2})");
     RemotingResult<Session> result = RemotingCallFor<Session>(host_, kMethodGet, "/vek-login/v1/session");
     ASSERT_TRUE(result.ok()) << result.error().message();
     EXPECT_EQ(result.value().state, "SUCCEEDED");
@@ -81,30 +74,23 @@ TEST_F(RemotingCallTest, TypedGetConvertsTheBodyAndSendsNoArguments) {
 }
 
 TEST_F(RemotingCallTest, AnswersOfOtherTypes) {
-    BindingProperty list;
-    list.makeCollection();
-    list.append() = "a";
-    list.append() = "b";
-    answer().body = list;
+    answer().body = Json(R"(["a","b"])");
     auto words = RemotingCallFor<std::vector<std::string>>(host_, kMethodGet, "/words");
     ASSERT_TRUE(words.ok());
     EXPECT_EQ(words.value(), (std::vector<std::string>{"a", "b"}));
 
-    BindingProperty sessions;
-    sessions.makeCollection();
-    sessions.append() = SessionBody("A");
-    answer().body = sessions;
+    answer().body = Json(R"([{"state":"A"}])");
     auto many = RemotingCallFor<std::vector<Session>>(host_, kMethodGet, "/sessions");
     ASSERT_TRUE(many.ok()) << many.error().message();
     ASSERT_EQ(many.value().size(), 1u);
     EXPECT_EQ(many.value()[0].state, "A");
 
-    answer().body = SessionBody("B");
+    answer().body = Json(R"({"state":"B"})");
     auto dynamic = RemotingCallFor<BindingProperty>(host_, kMethodGet, "/any");
     ASSERT_TRUE(dynamic.ok());
     EXPECT_EQ(dynamic.value().member("state").getString(), "B");
 
-    answer().body = Text("Succeeded");
+    answer().body = Json(R"("Succeeded")");
     auto state = RemotingCallFor<BindingAsyncState>(host_, kMethodGet, "/state");
     ASSERT_TRUE(state.ok()) << state.error().message();
     EXPECT_EQ(state.value(), BindingAsyncState::Succeeded);
@@ -137,7 +123,7 @@ TEST_F(RemotingCallTest, EveryFailureIsAnErrorWithItsMessageAndTheRecordIsReleas
         {{.error = "boom", .status = 500, .hasError = 0}, {}, "Error response for GET /p: boom"},
         {{.error = "odd", .status = 200}, {}, "Error response for GET /p: odd"},
         {{.sent = false}, {}, "Request not sent: no host to take GET /p"},
-        {{.body = Text("text")}, {}, converting + notStructure},
+        {{.body = Json(R"("text")")}, {}, converting + notStructure},
         {{}, {}, converting + "A value for '<result>' is required."},
         {{.bodyTag = 12},
          {},
