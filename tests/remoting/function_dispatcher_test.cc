@@ -10,6 +10,7 @@
 
 #include "binding/binding_limits.h"
 #include "binding/binding_registry.h"
+#include "formats/json_reader.h"
 #include "tests/formats/value_text.h"
 #include "tests/remoting/record_checks.h"
 
@@ -355,15 +356,9 @@ TEST(FunctionDispatcher, HandsTheRequestObjectAndStatusToTheFunctionsWrite) {
     EXPECT_EQ(plain.invoker().liveHandles, 0);
 }
 
-BindingResult FakeHelp(const BindingRegistry&) {
-    BindingResult help;
-    help.value.member("functions").append() = "Help";
-    return help;
-}
-
 TEST(FunctionDispatcher, AnswersBuiltinsOnlyWhenGivenTheBuiltinRegistry) {
     const BindingRegistry registry;
-    const BuiltinHelp help{&registry, FakeHelp};
+    const BuiltinHelp help{&registry, [](const BindingRegistry&) { return ParseJson(R"({"functions":["Help"]})"); }};
     const BuiltinHelp failing{&registry,
                               [](const BindingRegistry&) { return BindingResult::Failure("no help types"); }};
     Function function("/help", {});
