@@ -309,11 +309,9 @@ TEST(FunctionDispatcher, ReadsTheBodyByItsContentTypeAndExactLength) {
 
 TEST(FunctionDispatcher, AnswersMalformedRecordsWithInvalidFunction) {
     Function function("/x", {}, kMethodPost);
-    HostRequestRecord record = function.record(nullptr, kMethodPost);
-    EXPECT_EQ(function.call(record), "404 Invalid function");
-    record = function.record("/x", kMethodGet);
-    EXPECT_EQ(function.call(record), "404 Invalid function");
-    record = function.record("/x", kMethodPost);
+    EXPECT_EQ(function.call(function.record(nullptr, kMethodPost)), "404 Invalid function");
+    EXPECT_EQ(function.call(function.record("/x", kMethodGet)), "404 Invalid function");
+    HostRequestRecord record = function.record("/x", kMethodPost);
     record.handlerContext = nullptr;
     EXPECT_EQ(function.call(record), "404 Invalid function");
     const FunctionHandlerContext empty{nullptr, nullptr};
