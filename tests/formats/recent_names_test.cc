@@ -25,6 +25,11 @@ void ExpectReadAndReleased(BindingResult result, const std::string& expected) {
     EXPECT_EQ(result.value.arena()->stringCount(), 0u) << expected;
 }
 
+struct Case {
+    const char* text;
+    const char* expected;  // the value text, or the error message
+};
+
 TEST(RecentNamesTest, HoldsOneReferencePerPlaceAndGivesEveryOneBack) {
     BindingArena arena;
     {
@@ -50,10 +55,6 @@ TEST(RecentNamesTest, HoldsOneReferencePerPlaceAndGivesEveryOneBack) {
 // Rows whose keys change length, bytes, order and count from one to the next,
 // repeat within a row, and nest: each must read as if no name were remembered.
 TEST(RecentNamesTest, RowsReadTheSameWhateverTheRowBeforeThemHeld) {
-    struct Case {
-        const char* json;
-        const char* expected;
-    };
     const Case cases[] = {
         {R"([{"a":1,"bb":2},{"a":3,"bc":4},{"ab":5},{"":6,"a":7}])",
          "[{a=u:1,bb=u:2},{a=u:3,bc=u:4},{ab=u:5},{=u:6,a=u:7}]"},
@@ -61,7 +62,7 @@ TEST(RecentNamesTest, RowsReadTheSameWhateverTheRowBeforeThemHeld) {
         {R"([[{"a":{"b":1}}],[{"a":{"c":2}}],[{"b":{"b":3}}]])", "[[{a={b=u:1}}],[{a={c=u:2}}],[{b={b=u:3}}]]"},
         {R"([{"name":"a\u0000b"},{"name\u0000x":1}])", "[{name='a'},{name=u:1}]"},
     };
-    for (const Case& c : cases) ExpectReadAndReleased(ParseJson(std::string(c.json)), c.expected);
+    for (const Case& c : cases) ExpectReadAndReleased(ParseJson(std::string(c.text)), c.expected);
 
     const std::vector<std::uint8_t> rows = {0x93, 0x81, 0xA1, 'a', 0x01, 0x81, 0xA1, 'b',
                                             0x02, 0x82, 0xA1, 'a', 0x03, 0xA1, 'a',  0x04};
@@ -73,10 +74,6 @@ TEST(RecentNamesTest, RowsReadTheSameWhateverTheRowBeforeThemHeld) {
 // failures between a key and its value included, gives each reference back.
 TEST(RecentNamesTest, YamlMappingsAndFailuresKeepNoReference) {
     if (LoadYamlLibrary() == nullptr) GTEST_SKIP() << YamlLibraryName() << " is not present";
-    struct Case {
-        const char* yaml;
-        const char* expected;  // the value text, or the error message
-    };
     const Case cases[] = {
         {"- {a: 1, bb: 2}\n- {a: 3, bc: 4}\n- {ab: 5}\n- {'': 6, a: 7}\n",
          "[{a=u:1,bb=u:2},{a=u:3,bc=u:4},{ab=u:5},{=u:6,a=u:7}]"},
@@ -90,7 +87,7 @@ TEST(RecentNamesTest, YamlMappingsAndFailuresKeepNoReference) {
         {"- {a: *nope}", "Undefined alias encountered: \"nope\". At line: 1 col: 7"},
         {"a: 'x", "YAML parser error: found unexpected end of stream. At line: 0 col: 5"},
     };
-    for (const Case& c : cases) ExpectReadAndReleased(ParseYaml(c.yaml), c.expected);
+    for (const Case& c : cases) ExpectReadAndReleased(ParseYaml(c.text), c.expected);
 }
 
 }  // namespace
