@@ -37,11 +37,22 @@ TEST(AllocationStatistics, AllocateAndReleaseCountUsableSizes) {
     Memory::Release(nullptr);
     EXPECT_EQ(delta.Of(5), 1u);
     EXPECT_EQ(CurrentAllocationStatistics().counters[6], 0u);
+    // A duplicated string is one allocation; no string, none.
+    char* copy = Memory::DuplicateString("counted");
+    ASSERT_NE(copy, nullptr);
+    EXPECT_STREQ(copy, "counted");
+    EXPECT_EQ(delta.Of(3), 2u);
+    Memory::Release(copy);
+    EXPECT_EQ(Memory::DuplicateString(nullptr), nullptr);
+    EXPECT_EQ(delta.Of(3), 2u);
 }
 
-TEST(AllocationStatistics, GrowingReallocationCountsOldAndNewSizes) {
-    void* block = Memory::Allocate(16);
+TEST(AllocationStatistics, ReallocationCountsOldAndNewSizesFromNullAndToZero) {
+    const Delta fromNull;
+    void* block = Memory::Reallocate(nullptr, 16);
     ASSERT_NE(block, nullptr);
+    EXPECT_EQ(fromNull.Of(3), 1u);
+    EXPECT_EQ(fromNull.Of(5), 0u);
     std::memset(block, 0x5A, 16);
     std::size_t oldSize = Memory::UsableSize(block);
     Delta delta;
@@ -53,29 +64,9 @@ TEST(AllocationStatistics, GrowingReallocationCountsOldAndNewSizes) {
     EXPECT_EQ(delta.Of(2), newSize);
     EXPECT_EQ(delta.Of(3), 1u);
     EXPECT_EQ(static_cast<unsigned char*>(moved)[15], 0x5A);
-    Memory::Release(moved);
-}
-
-TEST(AllocationStatistics, ReallocationOfNullAllocatesAndToZeroReleases) {
-    Delta delta;
-    void* block = Memory::Reallocate(nullptr, 32);
-    ASSERT_NE(block, nullptr);
-    EXPECT_EQ(delta.Of(3), 1u);
-    EXPECT_EQ(delta.Of(5), 0u);
-    EXPECT_EQ(Memory::Reallocate(block, 0), nullptr);
-    EXPECT_EQ(delta.Of(5), 1u);
-    EXPECT_EQ(delta.Of(2), delta.Of(4));
-}
-
-TEST(AllocationStatistics, DuplicatedStringIsOneAllocation) {
-    Delta delta;
-    char* copy = Memory::DuplicateString("counted");
-    ASSERT_NE(copy, nullptr);
-    EXPECT_STREQ(copy, "counted");
-    EXPECT_EQ(delta.Of(3), 1u);
-    Memory::Release(copy);
-    EXPECT_EQ(Memory::DuplicateString(nullptr), nullptr);
-    EXPECT_EQ(delta.Of(3), 1u);
+    EXPECT_EQ(Memory::Reallocate(moved, 0), nullptr);
+    EXPECT_EQ(delta.Of(5), 2u);
+    EXPECT_EQ(fromNull.Of(2), fromNull.Of(4));
 }
 
 TEST(AllocationStatistics, PeakFollowsLiveBytesAndRemembersLiveBlocks) {

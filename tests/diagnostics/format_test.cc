@@ -262,12 +262,18 @@ TEST(Format, RendersTextFormsOnlyWhenNamed) {
     EXPECT_EQ(Format("%*d", Sample::Version{1, 2}, 7), "") << "a text form gives no width";
 }
 
-std::string Printf(const char* format, ...) {
-    char buffer[4096];
+std::size_t PrintfInto(char* buffer, std::size_t capacity, const char* format, ...) {
     std::va_list arguments;
     va_start(arguments, format);
-    const std::size_t length = FormatPrintfInto(buffer, sizeof buffer, format, arguments);
+    const std::size_t length = FormatPrintfInto(buffer, capacity, format, arguments);
     va_end(arguments);
+    return length;
+}
+
+template <class... Arguments>
+std::string Printf(const char* format, Arguments... arguments) {
+    char buffer[4096];
+    const std::size_t length = PrintfInto(buffer, sizeof buffer, format, arguments...);
     EXPECT_EQ(length, std::strlen(buffer)) << format;
     return buffer;
 }
@@ -316,14 +322,6 @@ TEST(FormatPrintfInto, StopsAtWhatItDoesNotRender) {
     EXPECT_EQ(Printf("tail %"), "tail ");
     EXPECT_EQ(Printf(nullptr), "");
     EXPECT_EQ(Printf("%1$d %1$s", 4), "4 ") << "an argument read as int cannot be a text too";
-}
-
-std::size_t PrintfInto(char* buffer, std::size_t capacity, const char* format, ...) {
-    std::va_list arguments;
-    va_start(arguments, format);
-    const std::size_t length = FormatPrintfInto(buffer, capacity, format, arguments);
-    va_end(arguments);
-    return length;
 }
 
 TEST(FormatPrintfInto, CutsAtTheCapacity) {

@@ -7,17 +7,14 @@
 namespace Norv {
 namespace {
 
-TEST(LogGroups, PredefinedTagsInBitOrder) {
+TEST(LogGroups, PredefinedTagsInBitOrderAndNewOnesTakeTheNextBitOnce) {
     LogGroupTable table;
     EXPECT_EQ(table.Names(0xFF), "DBG;GEN;XTR;PRF;MEM;DSK;NET;TST");
     EXPECT_EQ(table.Names(0), "");
     EXPECT_EQ(table.Names(1ull << 8 | 1ull << 63), "???;???");
     EXPECT_EQ(table.Register("NET"), 1ull << 6);
     EXPECT_EQ(table.Register("DBG"), 1ull);
-}
-
-TEST(LogGroups, NewTagsTakeTheNextBitOnce) {
-    LogGroupTable table;
+    // New tags take the next bit, once.
     EXPECT_EQ(table.Register("ABC"), 1ull << 8);
     EXPECT_EQ(table.Register("XYZ"), 1ull << 9);
     EXPECT_EQ(table.Register("ABC"), 1ull << 8);

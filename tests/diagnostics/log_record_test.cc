@@ -43,25 +43,19 @@ TEST(LogRecord, RendersEachCode) {
         {"", "\n"},
     };
     for (const Case& c : cases) EXPECT_EQ(Render(record, c.format), c.expected) << c.format;
-}
-
-TEST(LogRecord, ElapsedCodeHasSecondsAndMilliseconds) {
-    LogRecord record{kTime, 0, 0, ""};
+    // The elapsed time: seconds and milliseconds.
     EXPECT_TRUE(std::regex_match(Render(record, "#H"), std::regex("[0-9]{6}\\.[0-9]{3}\n")));
 }
 
-TEST(LogRecord, EndsInExactlyOneLineBreak) {
+TEST(LogRecord, EndsInExactlyOneLineBreakAlsoWhenCutAtCapacity) {
     LogRecord record{kTime, 0, 0, "line\n"};
     EXPECT_EQ(Render(record, "#M"), "line\n");
     EXPECT_EQ(Render(record, "#M#M"), "line\nline\n");
     record.message = nullptr;
     EXPECT_EQ(Render(record, "[#M]"), "[]\n");
-}
-
-TEST(LogRecord, CutsAtCapacityKeepingTheLineBreak) {
-    std::string message(5000, 'x');
-    LogRecord record{kTime, 0, 0, message.c_str()};
-    std::string line = Render(record, "#M");
+    const std::string message(5000, 'x');
+    record.message = message.c_str();
+    const std::string line = Render(record, "#M");
     ASSERT_EQ(line.size(), kLogTextCapacity - 1);
     EXPECT_EQ(line.back(), '\n');
     EXPECT_EQ(Render(record, "ab#M", 6), "abxx\n");
@@ -69,11 +63,8 @@ TEST(LogRecord, CutsAtCapacityKeepingTheLineBreak) {
 }
 
 TEST(LogRecord, LevelLabelsAreSixCharacters) {
-    EXPECT_STREQ(LogLevelLabel(0), "  OKAY");
-    EXPECT_STREQ(LogLevelLabel(1), "  WARN");
-    EXPECT_STREQ(LogLevelLabel(2), " ERROR");
-    EXPECT_STREQ(LogLevelLabel(3), "ALWAYS");
-    EXPECT_STREQ(LogLevelLabel(4), "   ???");
+    const char* const labels[] = {"  OKAY", "  WARN", " ERROR", "ALWAYS", "   ???"};
+    for (int level = 0; level < 5; ++level) EXPECT_STREQ(LogLevelLabel(level), labels[level]) << level;
     EXPECT_STREQ(LogLevelLabel(-1), "   ???");
 }
 

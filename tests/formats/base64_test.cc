@@ -18,42 +18,35 @@ std::string Decode(std::string_view text) {
     return std::string(bytes.begin(), bytes.end());
 }
 
-struct DecodeCase {
+struct Base64Case {
     std::string_view text;
     std::string_view bytes;
 };
 
 TEST(Base64, EncodesGroupsAndPadsTheLastOne) {
-    const struct {
-        std::string_view bytes;
-        std::string_view text;
-    } cases[] = {
+    const Base64Case cases[] = {
         {"", ""},
-        {"a", "YQ=="},
-        {"ab", "YWI="},
-        {"abc", "YWJj"},
-        {"abcd", "YWJjZA=="},
-        {std::string_view("\xff\xfe\x00", 3), "//4A"},
-        {std::string_view("\x00", 1), "AA=="},
-        {"\xfb\xff", "+/8="},
+        {"YQ==", "a"},
+        {"YWI=", "ab"},
+        {"YWJj", "abc"},
+        {"YWJjZA==", "abcd"},
+        {"//4A", std::string_view("\xff\xfe\x00", 3)},
+        {"AA==", std::string_view("\x00", 1)},
+        {"+/8=", "\xfb\xff"},
     };
-    for (const auto& c : cases) {
-        EXPECT_EQ(Encode(c.bytes), c.text) << c.text;
-    }
+    for (const auto& c : cases) EXPECT_EQ(Encode(c.bytes), c.text) << c.text;
 }
 
 TEST(Base64, DecodesWithOrWithoutPadding) {
-    const DecodeCase cases[] = {
+    const Base64Case cases[] = {
         {"", ""},    {"YWJj", "abc"}, {"YWI=", "ab"},   {"YWI", "ab"},        {"YQ==", "a"},
         {"YQ", "a"}, {"Y", ""},       {"YWJjZ", "abc"}, {"+/8=", "\xfb\xff"},
     };
-    for (const auto& c : cases) {
-        EXPECT_EQ(Decode(c.text), c.bytes) << c.text;
-    }
+    for (const auto& c : cases) EXPECT_EQ(Decode(c.text), c.bytes) << c.text;
 }
 
 TEST(Base64, DecodingStopsAtPaddingOrAnyCharacterOutsideTheAlphabet) {
-    const DecodeCase cases[] = {
+    const Base64Case cases[] = {
         {"YQ==YWJj", "a"},
         {"YW Jj", "a"},
         {"YWJj YWJj", "abc"},
@@ -63,9 +56,7 @@ TEST(Base64, DecodingStopsAtPaddingOrAnyCharacterOutsideTheAlphabet) {
         {"YWJj\xE9\x80YWJj", "abc"},                 // nor are bytes of a multi-byte sequence
         {std::string_view("YWJj\0YWJj", 9), "abc"},  // an embedded NUL ends the text too
     };
-    for (const auto& c : cases) {
-        EXPECT_EQ(Decode(c.text), c.bytes) << c.text;
-    }
+    for (const auto& c : cases) EXPECT_EQ(Decode(c.text), c.bytes) << c.text;
 }
 
 TEST(Base64, RoundTripsEveryByteValueAtEveryLengthRemainder) {

@@ -128,11 +128,8 @@ TEST(JsonReaderTest, StringsSharingTheirTextHashStayLinear) {
 }
 
 TEST(JsonReaderTest, RecognisesJsonByItsFirstCharacter) {
-    EXPECT_TRUE(LooksLikeJson("  {"));
-    EXPECT_TRUE(LooksLikeJson("[1]"));
-    EXPECT_FALSE(LooksLikeJson("\t{"));
-    EXPECT_FALSE(LooksLikeJson("\"a\""));
-    EXPECT_FALSE(LooksLikeJson(""));
+    for (const char* text : {"  {", "[1]"}) EXPECT_TRUE(LooksLikeJson(text)) << text;
+    for (const char* text : {"\t{", "\"a\"", ""}) EXPECT_FALSE(LooksLikeJson(text)) << text;
     EXPECT_FALSE(LooksLikeJson(nullptr));
 }
 

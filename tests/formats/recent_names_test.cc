@@ -17,6 +17,19 @@ namespace {
 
 using Testing::ValueText;
 
+// The value's text (or the error), and that every reference the reader took
+// is the tree's: resetting the value gives them all back.
+void ExpectReadAndReleased(BindingResult result, const std::string& expected) {
+    EXPECT_EQ(result.ok() ? ValueText(result.value) : std::string(result.error()), expected);
+    result.value.reset();
+    EXPECT_EQ(result.value.arena()->stringCount(), 0u) << expected;
+}
+
+struct Case {
+    const char* text;
+    const char* expected;  // the value text, or the error message
+};
+
 TEST(RecentNamesTest, HoldsOneReferencePerPlaceAndGivesEveryOneBack) {
     BindingArena arena;
     {
@@ -42,10 +55,6 @@ TEST(RecentNamesTest, HoldsOneReferencePerPlaceAndGivesEveryOneBack) {
 // Rows whose keys change length, bytes, order and count from one to the next,
 // repeat within a row, and nest: each must read as if no name were remembered.
 TEST(RecentNamesTest, RowsReadTheSameWhateverTheRowBeforeThemHeld) {
-    struct Case {
-        const char* json;
-        const char* expected;
-    };
     const Case cases[] = {
         {R"([{"a":1,"bb":2},{"a":3,"bc":4},{"ab":5},{"":6,"a":7}])",
          "[{a=u:1,bb=u:2},{a=u:3,bc=u:4},{ab=u:5},{=u:6,a=u:7}]"},
@@ -53,33 +62,18 @@ TEST(RecentNamesTest, RowsReadTheSameWhateverTheRowBeforeThemHeld) {
         {R"([[{"a":{"b":1}}],[{"a":{"c":2}}],[{"b":{"b":3}}]])", "[[{a={b=u:1}}],[{a={c=u:2}}],[{b={b=u:3}}]]"},
         {R"([{"name":"a\u0000b"},{"name\u0000x":1}])", "[{name='a'},{name=u:1}]"},
     };
-    for (const Case& c : cases) {
-        BindingResult result = ParseJson(std::string(c.json));
-        ASSERT_TRUE(result.ok()) << c.json << ": " << result.error();
-        EXPECT_EQ(ValueText(result.value), c.expected) << c.json;
-        // Every reference the reader took is the tree's now.
-        result.value.reset();
-        EXPECT_EQ(result.value.arena()->stringCount(), 0u) << c.json;
-    }
+    for (const Case& c : cases) ExpectReadAndReleased(ParseJson(std::string(c.text)), c.expected);
 
     const std::vector<std::uint8_t> rows = {0x93, 0x81, 0xA1, 'a', 0x01, 0x81, 0xA1, 'b',
                                             0x02, 0x82, 0xA1, 'a', 0x03, 0xA1, 'a',  0x04};
     std::size_t position = 0;
-    BindingResult result = ParseMessagePack(rows.data(), rows.size(), position);
-    ASSERT_TRUE(result.ok()) << result.error();
-    EXPECT_EQ(ValueText(result.value), "[{a=i:1},{b=i:2},{a=i:4}]");
-    result.value.reset();
-    EXPECT_EQ(result.value.arena()->stringCount(), 0u);
+    ExpectReadAndReleased(ParseMessagePack(rows.data(), rows.size(), position), "[{a=i:1},{b=i:2},{a=i:4}]");
 }
 
 // YAML keys are held as entries from the key to its value: every way out,
 // failures between a key and its value included, gives each reference back.
 TEST(RecentNamesTest, YamlMappingsAndFailuresKeepNoReference) {
     if (LoadYamlLibrary() == nullptr) GTEST_SKIP() << YamlLibraryName() << " is not present";
-    struct Case {
-        const char* yaml;
-        const char* expected;  // the value text, or the error message
-    };
     const Case cases[] = {
         {"- {a: 1, bb: 2}\n- {a: 3, bc: 4}\n- {ab: 5}\n- {'': 6, a: 7}\n",
          "[{a=u:1,bb=u:2},{a=u:3,bc=u:4},{ab=u:5},{=u:6,a=u:7}]"},
@@ -93,12 +87,7 @@ TEST(RecentNamesTest, YamlMappingsAndFailuresKeepNoReference) {
         {"- {a: *nope}", "Undefined alias encountered: \"nope\". At line: 1 col: 7"},
         {"a: 'x", "YAML parser error: found unexpected end of stream. At line: 0 col: 5"},
     };
-    for (const Case& c : cases) {
-        BindingResult result = ParseYaml(c.yaml);
-        EXPECT_EQ(result.ok() ? ValueText(result.value) : std::string(result.error()), c.expected) << c.yaml;
-        result.value.reset();
-        EXPECT_EQ(result.value.arena()->stringCount(), 0u) << c.yaml;
-    }
+    for (const Case& c : cases) ExpectReadAndReleased(ParseYaml(c.text), c.expected);
 }
 
 }  // namespace

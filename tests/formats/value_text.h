@@ -11,7 +11,11 @@
 namespace Norv::Testing {
 
 inline void AppendValueText(std::string& out, const BindingProperty& value) {
-    char buffer[32];
+    const auto number = [&out](const char* prefix, auto n) {
+        char buffer[32];
+        out += prefix;
+        out.append(buffer, std::to_chars(buffer, buffer + sizeof buffer, n).ptr);
+    };
     switch (value.kind()) {
         case BindingValueKind::Empty:
             out += '~';
@@ -20,17 +24,11 @@ inline void AppendValueText(std::string& out, const BindingProperty& value) {
             out += value.getBool() ? "true" : "false";
             return;
         case BindingValueKind::Signed:
-            out += "i:";
-            out.append(buffer, std::to_chars(buffer, buffer + sizeof buffer, value.getSigned()).ptr);
-            return;
+            return number("i:", value.getSigned());
         case BindingValueKind::Unsigned:
-            out += "u:";
-            out.append(buffer, std::to_chars(buffer, buffer + sizeof buffer, value.getUnsigned()).ptr);
-            return;
+            return number("u:", value.getUnsigned());
         case BindingValueKind::Float:
-            out += "f:";
-            out.append(buffer, std::to_chars(buffer, buffer + sizeof buffer, value.getFloat()).ptr);
-            return;
+            return number("f:", value.getFloat());
         case BindingValueKind::String:
             out += '\'';
             for (char c : value.getString()) {

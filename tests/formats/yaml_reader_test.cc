@@ -156,6 +156,8 @@ TEST_F(YamlReaderTest, CopiesAliasesAndKeepsAnchorsAsPaths) {
         {"a: &m {k: &v 1}\na: [*v]\n", "{a=[~]}"},
         {"a: {k: &v 1}\na: {k: 2, j: *v}\n", "{a={j=u:2,k=u:2}}"},
         {"- - &i 1\n  - *i\n- [*i, [*i]]\n", "[[u:1,u:1],[u:1,[u:1]]]"},
+        // A closed sequence that lost the element leaves no trace of the open one above it.
+        {"- s: [x, &e 1]\n  s: 5\n  s: []\n- a\n- b\n- *e\n", "[{s=[]},'a','b',~]"},
     };
     ExpectValues(std::begin(cases), std::end(cases));
 
@@ -310,11 +312,8 @@ TEST_F(YamlReaderTest, ReleasesTheParserAndEventWhenBuildingRunsOutOfMemory) {
 }
 
 TEST(YamlRecognitionTest, RecognisesDocumentMarker) {
-    EXPECT_TRUE(LooksLikeYaml("---"));
-    EXPECT_TRUE(LooksLikeYaml("  --- a"));
-    EXPECT_FALSE(LooksLikeYaml("\t---"));
-    EXPECT_FALSE(LooksLikeYaml("--"));
-    EXPECT_FALSE(LooksLikeYaml("a: 1"));
+    for (const char* text : {"---", "  --- a"}) EXPECT_TRUE(LooksLikeYaml(text)) << text;
+    for (const char* text : {"\t---", "--", "a: 1"}) EXPECT_FALSE(LooksLikeYaml(text)) << text;
     EXPECT_FALSE(LooksLikeYaml(nullptr));
 }
 

@@ -14,6 +14,7 @@
 #include "binding/binding_property.h"
 #include "binding/binding_registry.h"
 #include "binding/host_value.h"
+#include "diagnostics/allocation_statistics.h"
 #include "remoting/remoting_call.h"
 
 namespace Norv::RemotingTest {
@@ -60,7 +61,6 @@ struct Answer {
     std::uint32_t bodyTag = UINT32_MAX;  // a tag to force on the written body
     FakeStream* stream = nullptr;
     std::uint32_t sizeHint = 0;
-    bool release = true;
     std::uint8_t hasError = UINT8_MAX;  // a presence byte to force, apart from the error text
 };
 
@@ -106,7 +106,7 @@ public:
             response.stream = answer.stream;
             response.streamSizeHint = answer.sizeHint;
         }
-        if (answer.release) response.release = &ReleaseRecord;
+        response.release = &ReleaseRecord;
         return true;
     }
     void beginWait(const char* label, std::uint32_t flags) override {
@@ -114,7 +114,7 @@ public:
     }
     bool yieldToHost() override {
         trace.push_back("YieldToHost");
-        return hosted;
+        return true;
     }
     void endWait() override { trace.push_back("EndWait"); }
     std::uint32_t callerContext() const override { return 0x5eed; }
@@ -125,7 +125,6 @@ public:
     std::deque<Answer> answers;
     std::vector<SeenRequest> requests;
     std::vector<std::string> trace;
-    bool hosted = true;  // false: the host unloads the plugin in its first yield
 
 private:
     static void NORV_CALL ReleaseRecord(HostResponseRecord* response) {

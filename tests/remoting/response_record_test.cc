@@ -9,28 +9,19 @@
 #include <vector>
 
 #include "binding/host_value.h"
-#include "diagnostics/allocation_statistics.h"
 #include "remoting/host_headers.h"
+#include "tests/remoting/record_checks.h"
 #include "tests/support/recording_log_target.h"
 
 namespace Norv {
 namespace {
 
-std::int64_t OutstandingBlocks() {
-    const AllocationStatistics statistics = CurrentAllocationStatistics();
-    return static_cast<std::int64_t>(statistics.Allocations() - statistics.Releases());
-}
+using Testing::OutstandingBlocks;
 
 // Packed fields are read by value: a reference to one may be misaligned.
 template <class T>
 T Read(T field) {
     return field;
-}
-std::int32_t StatusOf(const HostResponseRecord& response) {
-    return response.status;
-}
-std::uint32_t TagOf(const HostResponseRecord& response) {
-    return response.body.tag;
 }
 
 bool IsZero(const HostResponseRecord& response) {
@@ -81,13 +72,13 @@ TEST_F(ResponseRecordTest, FillsFromASuccessfulResultAndReleasesEverythingOnceEv
     PrepareResponse(response_);
     FillResponse(response_, result, nullptr);
 
-    EXPECT_EQ(StatusOf(response_), 201);
+    EXPECT_EQ(Read(response_.status), 201);
     EXPECT_EQ(Read(response_.error), nullptr);
     EXPECT_EQ(response_.hasError, 0);
     EXPECT_EQ(response_.flag, 7);
     EXPECT_EQ(Read(response_.kind), 2u);
     EXPECT_STREQ(response_.contentType, "application/json");
-    EXPECT_EQ(TagOf(response_), static_cast<std::uint32_t>(HOST_VALUE_STRUCTURE));
+    EXPECT_EQ(Read(response_.body.tag), static_cast<std::uint32_t>(HOST_VALUE_STRUCTURE));
     // A repeated name is a pair of its own, in its place.
     const char* const pairs[][2] = {{"X-A", "1"}, {"X-B", "2"}, {"X-A", "3"}};
     ASSERT_EQ(Read(response_.headerCount), 3u);
@@ -139,8 +130,8 @@ TEST_F(ResponseRecordTest, AFailedResultGivesItsErrorAndStatusAndTheSharedEmptyC
     FillResponse(response_, result, nullptr);
     EXPECT_STREQ(response_.error, "Unknown argument 'x' for 'F'.");
     EXPECT_EQ(response_.hasError, 1);
-    EXPECT_EQ(StatusOf(response_), 0);
-    EXPECT_EQ(TagOf(response_), 0u);
+    EXPECT_EQ(Read(response_.status), 0);
+    EXPECT_EQ(Read(response_.body.tag), 0u);
     EXPECT_EQ(Read(response_.kind), 0u) << "kinds other than 1 to 3 pass as 0";
     EXPECT_STREQ(response_.contentType, "");
     EXPECT_EQ(Read(response_.stream), nullptr);
@@ -152,13 +143,13 @@ TEST_F(ResponseRecordTest, RecordingASecondErrorFreesTheFirstAndTheBody) {
     writeHostValue(response_.body, body);
     RecordResponseError(response_, "Invalid function");
     RecordResponseError(response_, "Unsupported builtin function");
-    EXPECT_EQ(TagOf(response_), 0u);
+    EXPECT_EQ(Read(response_.body.tag), 0u);
     EXPECT_STREQ(response_.error, "Unsupported builtin function");
     EXPECT_EQ(response_.hasError, 1);
     EXPECT_EQ(Read(response_.release), &ReleaseResponse);
 }
 
-TEST_F(ResponseRecordTest, TheStreamMovesIntoTheRecordAndItsFunctionsForwardSafely) {
+TEST_F(ResponseRecordTest, TheStreamMovesIntoTheRecordAndItsFunctionsForwardSafelyAndTurnFaultsIntoFailures) {
     int destroyed = 0;
     CallResult result;
     result.bodyStream = std::make_unique<ScriptedStream>(&destroyed, 1);
@@ -177,22 +168,14 @@ TEST_F(ResponseRecordTest, TheStreamMovesIntoTheRecordAndItsFunctionsForwardSafe
     EXPECT_EQ(response_.readStream(response_.stream, buffer, nullptr, &more), 0);
     response_.releaseStream(response_.stream);
     EXPECT_EQ(destroyed, 1);
-}
 
-TEST_F(ResponseRecordTest, StreamFunctionsTurnFaultsIntoFailuresAndLogThem) {
+    // A count beyond the buffer and an exception are failures; the exception is logged.
     Testing::LogCapture log;
-    int destroyed = 0;
-    const struct {
-        const char* what;
-        std::uint32_t reported;
-        bool throws;
-    } cases[] = {{"count beyond the buffer", 5, false}, {"exception", 1, true}};
-    for (const auto& c : cases) {
-        ScriptedStream stream(&destroyed, c.reported, c.throws);
-        std::uint8_t buffer[4] = {};
-        std::uint32_t count = sizeof buffer;
-        std::uint8_t more = 1;
-        EXPECT_EQ(ReadResponseStream(&stream, buffer, &count, &more), 0) << c.what;
+    ScriptedStream overlong(&destroyed, 5);
+    ScriptedStream throwing(&destroyed, 1, true);
+    for (ScriptedStream* stream : {&overlong, &throwing}) {
+        count = sizeof buffer;
+        EXPECT_EQ(ReadResponseStream(stream, buffer, &count, &more), 0);
     }
     EXPECT_EQ(log.Lines(), (std::vector<std::string>{"DBG| ERROR|Exception in ReadResponseStream: stream broke\n"}));
 }

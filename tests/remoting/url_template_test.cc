@@ -63,8 +63,10 @@ TEST(UrlTemplate, RejectsUnbalancedBracesAndNul) {
     }
 }
 
-// The captures are what std::regex gives on the template's expression.
+// The captures are what std::regex gives on the template's expression; the
+// last paths are far longer than any stack.
 TEST(UrlTemplate, MatchesAndCapturesAsTheExpressionWould) {
+    const std::string run(100000, 'a');
     const struct {
         const char* text;
         std::string path;
@@ -101,39 +103,20 @@ TEST(UrlTemplate, MatchesAndCapturesAsTheExpressionWould) {
         {"/{a}/{a}", "/x/y", true, {"x", "y"}},
         {"/{a}\\{b}", "/x\\y", true, {"x", "y"}},
         {"/{a}[x]{b}", "/1[x]2", true, {"1", "2"}},
+        {"/files/{+path}", "/files/" + run, true, {run}},
+        {"/items/{id}", "/items/" + run, true, {run}},
+        {"/items/{id}", "/items/" + run + "/", false, {}},
+        {"/{+a}/{b}/{+c}", "/" + run + "/" + run + "/" + run + "/x", true, {run + "/" + run, run, "x"}},
+        {"/{+a}/{b}x", "/" + run + "/" + run, false, {}},
     };
     for (const auto& c : cases) {
         const UrlTemplate urlTemplate(c.text);
         ASSERT_TRUE(urlTemplate.ok()) << c.text;
         std::vector<std::string_view> captures(urlTemplate.parameters().size());
         const bool matches = urlTemplate.match(c.path, captures);
-        EXPECT_EQ(matches, c.matches) << c.text << " on " << c.path;
+        EXPECT_EQ(matches, c.matches) << c.text << " on " << c.path.substr(0, 80);
         if (matches) {
             EXPECT_EQ(std::vector<std::string>(captures.begin(), captures.end()), c.captures) << c.text;
-        }
-    }
-}
-
-TEST(UrlTemplate, MatchesPathsFarLongerThanAnyStack) {
-    const std::string run(100000, 'a');
-    const struct {
-        const char* text;
-        std::string path;
-        bool matches;
-        std::size_t firstCapture;
-    } cases[] = {
-        {"/files/{+path}", "/files/" + run, true, run.size()},
-        {"/items/{id}", "/items/" + run, true, run.size()},
-        {"/items/{id}", "/items/" + run + "/", false, 0},
-        {"/{+a}/{b}/{+c}", "/" + run + "/" + run + "/" + run + "/x", true, 2 * run.size() + 1},
-        {"/{+a}/{b}x", "/" + run + "/" + run, false, 0},
-    };
-    for (const auto& c : cases) {
-        const UrlTemplate urlTemplate(c.text);
-        std::vector<std::string_view> captures(urlTemplate.parameters().size());
-        ASSERT_EQ(urlTemplate.match(c.path, captures), c.matches) << c.text;
-        if (c.matches) {
-            EXPECT_EQ(captures[0].size(), c.firstCapture) << c.text;
         }
     }
 }
