@@ -199,6 +199,14 @@ TEST_F(TracingSystemTest, StartAtLoadUsesALoadedLibraryAndEachProviderRegistersW
     for (std::size_t i = 0; i < kTraceProviderCount; ++i) EXPECT_EQ(TracingProvider(i).handle.load(), 0u) << i;
 }
 
+TEST_F(TracingSystemTest, ANewSystemForgetsWhatThePreviousOneResolved) {
+    system.libraryLoaded = true;
+    StartTracing();
+    UseTraceSystem(&kRecordingSystem);
+    StopTracing();
+    EXPECT_TRUE(system.unregistered.empty());
+}
+
 // A null name travels as the word NULL.
 TEST_F(TracingSystemTest, StartNamesTheLoadingThreadForAConsumer) {
     system.consumerEnablesThreadNames = true;

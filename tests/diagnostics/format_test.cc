@@ -319,6 +319,7 @@ TEST(FormatPrintfInto, StopsAtWhatItDoesNotRender) {
     EXPECT_EQ(Printf("a %d b %y c", 1), "a 1 b ");
     EXPECT_EQ(Printf("%2$d %1$ls", L"wide", 2), "") << "the first argument cannot be read";
     EXPECT_EQ(Printf("%0$d", 1), "");
+    EXPECT_EQ(Printf("a %129$d b", 1), "a ") << "past the last argument a format can name";
     EXPECT_EQ(Printf("tail %"), "tail ");
     EXPECT_EQ(Printf(nullptr), "");
     EXPECT_EQ(Printf("%1$d %1$s", 4), "4 ") << "an argument read as int cannot be a text too";

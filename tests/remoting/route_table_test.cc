@@ -26,8 +26,11 @@ public:
     }
 
     // The matched route's index and its parameters as "name=value;", or "none".
+    // One request serves every match, as a caller's may: each match must leave
+    // only its own route's parameters in it.
     std::string match(const char* path, std::int32_t method = kMethodGet, const char* methodName = "") const {
-        RoutingRequest request;
+        RoutingRequest& request = request_;
+        request.route = nullptr;
         request.method = method;
         request.methodName = methodName;
         request.path = path;
@@ -41,6 +44,7 @@ public:
 private:
     std::vector<Route> routes_;
     RouteTable table_;
+    mutable RoutingRequest request_;
 };
 
 TEST(RouteTable, PrefersRoutesWithoutParametersThenTheFewestCapturedCharacters) {
