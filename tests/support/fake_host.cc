@@ -549,11 +549,12 @@ std::uint8_t NORV_CALL FakeHost::ReadStream(void* stream, std::uint8_t* buffer, 
     if (block == nullptr || count == nullptr || more == nullptr) return 0;
     FakeHost& host = *block->owner;
     HostCall call{.slot = kReadStreamSlot, .answerNumber = block->number, .capacity = *count};
-    if (!block->streamLive || block->streamText == nullptr) {
-        call.text = "failed: the stream was released";
+    auto fail = [&](const char* why) {
+        call.text = why;
         host.Record(std::move(call));
-        return 0;
-    }
+        return std::uint8_t{0};
+    };
+    if (!block->streamLive || block->streamText == nullptr) return fail("failed: the stream was released");
     std::size_t left = block->streamText->size() - block->streamPosition;
     if (block->streamOnYield && block->streamPosition != 0 && host.ledger_.yields == block->yieldsAtLastData) {
         // The host has not run since it last produced: nothing new yet. A
@@ -561,20 +562,14 @@ std::uint8_t NORV_CALL FakeHost::ReadStream(void* stream, std::uint8_t* buffer, 
         left = 0;
         if (++block->readsWithoutYield > kReadsWithoutYieldBound) {
             ++host.ledger_.spinningReads;
-            call.text = "failed: read again and again without yielding";
-            host.Record(std::move(call));
-            return 0;
+            return fail("failed: read again and again without yielding");
         }
     } else {
         block->yieldsAtLastData = host.ledger_.yields;
         block->readsWithoutYield = 0;
     }
     std::uint32_t delivered = static_cast<std::uint32_t>(std::min<std::size_t>({*count, block->streamChunk, left}));
-    if (delivered != 0 && buffer == nullptr) {
-        call.text = "failed: no buffer";
-        host.Record(std::move(call));
-        return 0;
-    }
+    if (delivered != 0 && buffer == nullptr) return fail("failed: no buffer");
     if (delivered != 0) std::memcpy(buffer, block->streamText->data() + block->streamPosition, delivered);
     block->streamPosition += delivered;
     *count = delivered;
