@@ -403,12 +403,8 @@ FakeHost::FakeHost(std::uint32_t hostHandle) : binding_{}, interface_{&binding_.
                 return subscription.eventName == call.text && subscription.hostHandle == hostHandle;
             });
         std::uint32_t removed = live == host.subscriptions_.end() ? 0 : 1;
-        if (removed) {
-            host.subscriptions_.erase(live);
-            ++host.ledger_.unsubscribes;
-        } else {
-            ++host.ledger_.unmatchedUnsubscribes;
-        }
+        if (removed) host.subscriptions_.erase(live);
+        ++(removed ? host.ledger_.unsubscribes : host.ledger_.unmatchedUnsubscribes);
         host.Record(std::move(call));
         return removed;
     };
@@ -574,7 +570,6 @@ std::uint8_t NORV_CALL FakeHost::ReadStream(void* stream, std::uint8_t* buffer, 
     block->streamPosition += delivered;
     *count = delivered;
     *more = block->streamPosition < block->streamText->size() ? 1 : 0;
-    ++host.ledger_.streamReads;
     call.delivered = delivered;
     call.more = *more;
     host.Record(std::move(call));
@@ -601,9 +596,8 @@ std::size_t FakeHost::DeliverEvent(const std::string& eventName, const BindingPr
     HostTree tree(payload);
     const std::string described = DescribeHostValue(tree.Root());
     std::vector<HostSubscription> targets;
-    for (const HostSubscription& subscription : subscriptions_) {
-        if (subscription.eventName == eventName) targets.push_back(subscription);
-    }
+    std::copy_if(subscriptions_.begin(), subscriptions_.end(), std::back_inserter(targets),
+                 [&](const HostSubscription& subscription) { return subscription.eventName == eventName; });
     if (targets.empty()) {
         Record({.slot = kDeliverEventSlot,
                 .text = eventName,

@@ -109,7 +109,6 @@ struct HostLedger {
     std::uint32_t streams = 0;           // streamed responses
     std::uint32_t streamReleases = 0;
     std::uint32_t repeatedStreamReleases = 0;
-    std::uint32_t streamReads = 0;
     std::uint32_t spinningReads = 0;  // reads past the bound with no yield since the last data
     std::uint32_t subscribes = 0;
     std::uint32_t unsubscribes = 0;
