@@ -269,18 +269,10 @@ TEST(FakeHost, DescribesRequestsWithTheirArguments) {
         std::vector<HostArgumentEntry> arguments;
         const char* line;
     };
-    HostValue token{};
-    token.tag = HOST_VALUE_STRING;
-    token.payload.string.text = "id-1";
-    token.payload.string.length = 4;
-    HostValue number{};
-    number.tag = HOST_VALUE_SIGNED;
-    number.payload.signedNumber = -3;
-    HostValue broken{};
-    broken.tag = HOST_VALUE_STRUCTURE;
-    broken.payload.structure.count = 5;  // and no members
-    HostValue strange{};
-    strange.tag = 12;
+    const HostValue token{.tag = HOST_VALUE_STRING, .payload = {.string = {"id-1", 4}}};
+    const HostValue number{.tag = HOST_VALUE_SIGNED, .payload = {.signedNumber = -3}};
+    const HostValue broken{.tag = HOST_VALUE_STRUCTURE, .payload = {.structure = {nullptr, 5}}};  // a count, no members
+    const HostValue strange{.tag = 12, .payload = {}};
     const Case cases[] = {
         {"named", {{"token", token}, {"n", number}}, "SendRequest POST /c (token: \"id-1\", n: -3)"},
         {"null members with a count", {{"s", broken}}, "SendRequest POST /c (s: {})"},
@@ -298,10 +290,7 @@ TEST(FakeHost, DescribesRequestsWithTheirArguments) {
 
 TEST(FakeHost, DescriptionCutsDeepNestingShort) {
     // A collection that contains itself: only a depth limit ends the walk.
-    HostValue loop{};
-    loop.tag = HOST_VALUE_COLLECTION;
-    loop.payload.collection.items = &loop;
-    loop.payload.collection.count = 1;
+    HostValue loop{.tag = HOST_VALUE_COLLECTION, .payload = {.collection = {&loop, 1}}};
     EXPECT_EQ(DescribeHostValue(loop), std::string(33, '[') + "..." + std::string(33, ']'));
 }
 
