@@ -383,12 +383,9 @@ FakeHost::FakeHost(std::uint32_t hostHandle) : binding_{}, interface_{&binding_.
     table.SubscribeEvent = [](HostFunctionTable* self, const char* eventName, std::uint32_t hostHandle,
                               HostEventCallback callback, void* context, std::uint32_t flags) -> std::uint32_t {
         FakeHost& host = Owner(self);
-        HostCall call{.slot = 3,
-                      .text = Text(eventName),
-                      .hostHandle = hostHandle,
-                      .flags = flags,
-                      .callback = callback,
-                      .context = context};
+        HostCall call{.slot = 3, .text = Text(eventName), .hostHandle = hostHandle, .flags = flags};
+        call.callback = callback;
+        call.context = context;
         host.subscriptions_.push_back({call.text, hostHandle, callback, context, flags});
         ++host.ledger_.subscribes;
         host.Record(std::move(call));
@@ -445,11 +442,9 @@ FakeHost::~FakeHost() {
 
 void FakeHost::SetAnswer(AnswerEntry answer) {
     answering_ = true;
-    if (AnswerEntry* existing = FindAnswer(answer.method, answer.path)) {
-        *existing = std::move(answer);
-    } else {
-        answers_.push_back(std::move(answer));
-    }
+    AnswerEntry* existing = FindAnswer(answer.method, answer.path);
+    if (existing == nullptr) existing = &answers_.emplace_back();
+    *existing = std::move(answer);
 }
 
 AnswerEntry* FakeHost::FindAnswer(std::int32_t method, const std::string& path) {
@@ -594,15 +589,13 @@ void NORV_CALL FakeHost::ReleaseStream(void* stream) {
 
 std::size_t FakeHost::DeliverEvent(const std::string& eventName, const BindingProperty& payload) {
     HostTree tree(payload);
-    const std::string described = DescribeHostValue(tree.Root());
+    HostCall call{.slot = kDeliverEventSlot, .text = eventName, .arguments = DescribeHostValue(tree.Root())};
     std::vector<HostSubscription> targets;
     std::copy_if(subscriptions_.begin(), subscriptions_.end(), std::back_inserter(targets),
                  [&](const HostSubscription& subscription) { return subscription.eventName == eventName; });
     if (targets.empty()) {
-        Record({.slot = kDeliverEventSlot,
-                .text = eventName,
-                .arguments = described,
-                .answer = "not delivered: nothing subscribed to it"});
+        call.answer = "not delivered: nothing subscribed to it";
+        Record(call);
     }
     std::size_t delivered = 0;
     for (const HostSubscription& target : targets) {
@@ -612,17 +605,13 @@ std::size_t FakeHost::DeliverEvent(const std::string& eventName, const BindingPr
                    s.callback == target.callback && s.context == target.context;
         });
         if (!live || target.callback == nullptr) continue;
-        HostEventRecord record{};
-        record.eventName = eventName.c_str();
-        record.payload = tree.Root();
-        record.context = target.context;
+        HostEventRecord record{
+            .eventName = eventName.c_str(), .payload = tree.Root(), .unused = 0, .context = target.context};
         ++ledger_.events;
         ++delivered;
-        Record({.slot = kDeliverEventSlot,
-                .text = eventName,
-                .callback = target.callback,
-                .context = target.context,
-                .arguments = described});
+        call.callback = target.callback;
+        call.context = target.context;
+        Record(call);
         target.callback(&record);
     }
     return delivered;
