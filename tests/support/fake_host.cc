@@ -301,15 +301,11 @@ std::string DescribeHostCall(const HostCall& call) {
             line += ")";
             break;
         }
-        case 3:
-            line += "(" + Quoted(call.text) + ", handle " + std::to_string(call.hostHandle) + ", flags " +
-                    std::to_string(call.flags) + ")";
-            break;
+        case 3:  // the name, its handle and flags; 4 has no flags, 7 no handle
         case 4:
-            line += "(" + Quoted(call.text) + ", handle " + std::to_string(call.hostHandle) + ")";
-            break;
         case 7:
-            line += "(" + Quoted(call.text) + ", flags " + std::to_string(call.flags) + ")";
+            line += "(" + Quoted(call.text) + (call.slot == 7 ? "" : ", handle " + std::to_string(call.hostHandle)) +
+                    (call.slot == 4 ? "" : ", flags " + std::to_string(call.flags)) + ")";
             break;
         case 9:
             line += "(level " + std::to_string(call.level) + ", " + Quoted(call.text) + ")";
