@@ -10,7 +10,7 @@
 #include <cstring>
 #include <deque>
 #include <iterator>
-#include <utility>
+#include <type_traits>
 
 namespace Norv::Testing {
 
@@ -272,12 +272,12 @@ struct FakeHost::AnswerBlock {
     bool streamLive;
     std::uint32_t streamChunk;
     std::size_t streamPosition;
-    std::string* streamText;
+    std::unique_ptr<std::string> streamText;
     bool streamOnYield;
     std::uint32_t yieldsAtLastData;
     std::uint32_t readsWithoutYield;
-    std::string* error;
-    HostTree* body;
+    std::unique_ptr<std::string> error;
+    std::unique_ptr<HostTree> body;
 };
 
 std::string DescribeHostCall(const HostCall& call) {
@@ -428,13 +428,7 @@ FakeHost::FakeHost(std::uint32_t hostHandle) : binding_{}, interface_{&binding_.
     };
 }
 
-FakeHost::~FakeHost() {
-    for (std::unique_ptr<AnswerBlock>& block : answerBlocks_) {
-        delete block->streamText;
-        delete block->error;
-        delete block->body;
-    }
-}
+FakeHost::~FakeHost() = default;
 
 void FakeHost::SetAnswer(AnswerEntry answer) {
     answering_ = true;
@@ -454,8 +448,7 @@ FakeHost::AnswerBlock& FakeHost::TakeAnswerBlock() {
     for (std::unique_ptr<AnswerBlock>& block : answerBlocks_) {
         if (!block->responseLive && !block->streamLive) return *block;
     }
-    auto block = std::make_unique<AnswerBlock>();
-    std::memset(block.get(), 0, sizeof(AnswerBlock));
+    auto block = std::make_unique<AnswerBlock>();  // all zero
     block->magic = kAnswerMagic;
     block->owner = this;
     std::snprintf(block->contentType, sizeof block->contentType, "%s", kAnswerContentType);
@@ -464,6 +457,7 @@ FakeHost::AnswerBlock& FakeHost::TakeAnswerBlock() {
 }
 
 FakeHost::AnswerBlock* FakeHost::Block(const void* pointer) {
+    static_assert(std::is_standard_layout_v<AnswerBlock>, "a block is found from the address of its first member");
     auto* block = static_cast<AnswerBlock*>(const_cast<void*>(pointer));
     return block != nullptr && block->magic == kAnswerMagic ? block : nullptr;
 }
@@ -483,13 +477,14 @@ void FakeHost::FillAnswer(HostCall& call, HostResponseRecord& response) {
     response.release = &FakeHost::ReleaseResponse;
     call.answer = std::to_string(answer.status);
     if (answer.error) {
-        block.error = new std::string(*answer.error);
+        block.error = std::make_unique<std::string>(*answer.error);
         response.error = block.error->c_str();
         response.hasError = 1;
         call.answer += ", error " + Quoted(*answer.error);
     }
     if (answer.streamChunk != 0) {
-        block.streamText = new std::string(answer.streamText ? *answer.streamText : JsonText(answer.body));
+        block.streamText =
+            std::make_unique<std::string>(answer.streamText ? *answer.streamText : JsonText(answer.body));
         block.streamChunk = answer.streamChunk;
         block.streamPosition = 0;
         block.streamOnYield = answer.streamOnYield;
@@ -504,7 +499,7 @@ void FakeHost::FillAnswer(HostCall& call, HostResponseRecord& response) {
         call.answer += ", streamed " + std::to_string(block.streamText->size()) + " bytes in reads of at most " +
                        std::to_string(block.streamChunk);
     } else if (!answer.body.isEmpty()) {
-        block.body = new HostTree(answer.body);
+        block.body = std::make_unique<HostTree>(answer.body);
         response.body = block.body->Root();
         call.answer += ", body " + DescribeHostValue(response.body);
     }
@@ -523,8 +518,8 @@ void NORV_CALL FakeHost::ReleaseResponse(HostResponseRecord* response) {
     } else {
         ++host.ledger_.releases;
         block->responseLive = false;
-        delete std::exchange(block->error, nullptr);
-        delete std::exchange(block->body, nullptr);
+        block->error.reset();
+        block->body.reset();
     }
     std::memset(response, 0, sizeof *response);
     host.Record(std::move(call));
@@ -578,7 +573,7 @@ void NORV_CALL FakeHost::ReleaseStream(void* stream) {
     } else {
         ++host.ledger_.streamReleases;
         block->streamLive = false;
-        delete std::exchange(block->streamText, nullptr);
+        block->streamText.reset();
     }
     host.Record(std::move(call));
 }
