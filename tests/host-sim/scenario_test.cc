@@ -64,11 +64,15 @@ steps:
 
 TEST(Scenario, FaultyFilesAreToldWhereAndWhat) {
     struct Case {
-        const char* text;
+        std::string text;
         const char* error;
     };
     const Case cases[] = {
         {"", "scenario: expected a mapping of keys, found empty"},
+        {std::string("{\"title\": \"a\0b\"}", 16), "Error: NUL character in the text at offset 12."},
+        {"{\"answers\": [{\"method\": \"GET\", \"path\": \"/a\", \"body\": " + std::string(200000, '[') +
+             std::string(200000, ']') + "}]}",
+         "Error: Nesting is too deep (more than 512 levels) at offset 562."},
         {"[]", "scenario: expected a mapping of keys, found collection"},
         {R"({"answers": [}")", "Error: Invalid value. at offset 13."},
         {"answers: [", "YAML parser error: did not find expected node content. At line: 1 col: 0"},
@@ -104,24 +108,9 @@ TEST(Scenario, FaultyFilesAreToldWhereAndWhat) {
     };
     for (const Case& c : cases) {
         ScenarioReadResult read = ReadScenario(c.text, ScenarioSyntax::Guess);
-        EXPECT_FALSE(read.ok) << c.text;
-        EXPECT_EQ(read.error, c.error) << c.text;
+        EXPECT_FALSE(read.ok) << c.text.substr(0, 80);
+        EXPECT_EQ(read.error, c.error) << c.text.substr(0, 80);
     }
-}
-
-TEST(Scenario, NulInsideJsonIsAFaultNotACutOff) {
-    std::string text("{\"title\": \"a\0b\"}", 16);
-    ScenarioReadResult read = ReadScenario(text, ScenarioSyntax::Json);
-    EXPECT_FALSE(read.ok);
-    EXPECT_EQ(read.error, "Error: NUL character in the text at offset 12.");
-}
-
-TEST(Scenario, DeepNestingIsAReaderErrorNotACrash) {
-    std::string deep = "{\"answers\": [{\"method\": \"GET\", \"path\": \"/a\", \"body\": " + std::string(200000, '[') +
-                       std::string(200000, ']') + "}]}";
-    ScenarioReadResult read = ReadScenario(deep, ScenarioSyntax::Json);
-    EXPECT_FALSE(read.ok);
-    EXPECT_NE(read.error.find("Nesting is too deep"), std::string::npos) << read.error;
 }
 
 TEST(Scenario, FileErrorsNameTheFile) {

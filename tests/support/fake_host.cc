@@ -10,6 +10,7 @@
 #include <cstring>
 #include <deque>
 #include <iterator>
+#include <type_traits>
 
 namespace Norv::Testing {
 
@@ -32,40 +33,28 @@ std::string Pointer(const void* pointer) {
     return Hex(reinterpret_cast<std::uintptr_t>(pointer));
 }
 
+// A text the plugin passed, where null reads as empty.
+std::string Text(const char* text) {
+    return text == nullptr ? "" : text;
+}
+
 void AppendQuoted(std::string& out, std::string_view text, std::size_t limit) {
+    static constexpr std::string_view kEscaped = "\"\\\n\r\t";
+    static constexpr const char* kEscapes[] = {"\\\"", "\\\\", "\\n", "\\r", "\\t"};
     out += '"';
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        if (i == limit) {
-            out += "...";
-            break;
-        }
-        unsigned char c = static_cast<unsigned char>(text[i]);
-        switch (c) {
-            case '"':
-                out += "\\\"";
-                break;
-            case '\\':
-                out += "\\\\";
-                break;
-            case '\n':
-                out += "\\n";
-                break;
-            case '\r':
-                out += "\\r";
-                break;
-            case '\t':
-                out += "\\t";
-                break;
-            default:
-                if (c < 0x20) {
-                    char escaped[8];
-                    std::snprintf(escaped, sizeof escaped, "\\u%04x", c);
-                    out += escaped;
-                } else {
-                    out += static_cast<char>(c);
-                }
+    for (std::size_t i = 0; i < text.size() && i < limit; ++i) {
+        char c = text[i];
+        if (std::size_t escape = kEscaped.find(c); escape != std::string_view::npos) {
+            out += kEscapes[escape];
+        } else if (static_cast<unsigned char>(c) < 0x20) {
+            char escaped[8];
+            std::snprintf(escaped, sizeof escaped, "\\u%04x", static_cast<unsigned char>(c));
+            out += escaped;
+        } else {
+            out += c;
         }
     }
+    if (text.size() > limit) out += "...";
     out += '"';
 }
 
@@ -81,13 +70,14 @@ void AppendNumber(std::string& out, Number number) {
     out.append(buffer, std::to_chars(buffer, buffer + sizeof buffer, number).ptr);
 }
 
-// Up to kDescribedItems items between `open` and `close`, each written by `each`.
+// The items between `open` and `close`, each written by `each`: a description
+// shows the first kDescribedItems, JSON text all of them, without spaces.
 template <class Each>
-void AppendItems(std::string& out, std::uint32_t count, char open, char close, Each each) {
+void AppendItems(std::string& out, std::uint32_t count, char open, char close, bool json, Each each) {
     out += open;
     for (std::uint32_t i = 0; i < count; ++i) {
-        if (i != 0) out += ", ";
-        if (i == kDescribedItems) {
+        if (i != 0) out += json ? "," : ", ";
+        if (!json && i == kDescribedItems) {
             out += "...";
             break;
         }
@@ -96,14 +86,16 @@ void AppendItems(std::string& out, std::uint32_t count, char open, char close, E
     out += close;
 }
 
-void AppendHostValue(std::string& out, const HostValue& value, int depth) {
-    if (depth > kDescribedDepth) {
+// A host value as a transcript line shows it or, with `json`, as the JSON text
+// the host streams. JSON is written only from a HostTree's own records, whole.
+void AppendHostValue(std::string& out, const HostValue& value, int depth, bool json) {
+    if (!json && depth > kDescribedDepth) {
         out += "...";
         return;
     }
     switch (value.tag) {
         case HOST_VALUE_EMPTY:
-            out += "empty";
+            out += json ? "null" : "empty";
             return;
         case HOST_VALUE_BOOL:
             out += value.payload.boolean ? "true" : "false";
@@ -120,27 +112,41 @@ void AppendHostValue(std::string& out, const HostValue& value, int depth) {
         case HOST_VALUE_STRING:
         case HOST_VALUE_OWNED_STRING: {
             const char* text = value.payload.string.text;
-            AppendQuoted(out, text == nullptr ? std::string_view() : std::string_view(text), kDescribedText);
+            if (json) {
+                AppendQuoted(out, std::string_view(text, value.payload.string.length), std::string_view::npos);
+            } else {
+                AppendQuoted(out, text == nullptr ? std::string_view() : std::string_view(text), kDescribedText);
+            }
             return;
         }
         case HOST_VALUE_BLOB:
         case HOST_VALUE_OWNED_BLOB: {
             std::uint32_t count = value.payload.blob.bytes == nullptr ? 0 : value.payload.blob.count;
-            out += "blob of " + std::to_string(count) + " bytes";
+            if (json) {
+                AppendQuoted(out, Base64Encode(value.payload.blob.bytes, count), std::string_view::npos);
+            } else {
+                out += "blob of " + std::to_string(count) + " bytes";
+            }
             return;
         }
         case HOST_VALUE_COLLECTION: {
             const HostValue* items = value.payload.collection.items;
-            AppendItems(out, items == nullptr ? 0 : value.payload.collection.count, '[', ']',
-                        [&](std::uint32_t i) { AppendHostValue(out, items[i], depth + 1); });
+            AppendItems(out, items == nullptr ? 0 : value.payload.collection.count, '[', ']', json,
+                        [&](std::uint32_t i) { AppendHostValue(out, items[i], depth + 1, json); });
             return;
         }
         case HOST_VALUE_STRUCTURE: {
             const HostValueMember* members = value.payload.structure.members;
-            AppendItems(out, members == nullptr ? 0 : value.payload.structure.count, '{', '}', [&](std::uint32_t i) {
-                out += members[i].key == nullptr ? "(null)" : members[i].key;
-                out += ": ";
-                AppendHostValue(out, members[i].value, depth + 1);
+            std::uint32_t count = members == nullptr ? 0 : value.payload.structure.count;
+            AppendItems(out, count, '{', '}', json, [&](std::uint32_t i) {
+                if (json) {
+                    AppendQuoted(out, members[i].key, std::string_view::npos);
+                    out += ':';
+                } else {
+                    out += members[i].key == nullptr ? "(null)" : members[i].key;
+                    out += ": ";
+                }
+                AppendHostValue(out, members[i].value, depth + 1, json);
             });
             return;
         }
@@ -150,74 +156,13 @@ void AppendHostValue(std::string& out, const HostValue& value, int depth) {
     }
 }
 
-void AppendJson(std::string& out, const BindingProperty& value) {
-    switch (value.kind()) {
-        case BindingValueKind::Empty:
-            out += "null";
-            return;
-        case BindingValueKind::Bool:
-            out += value.getBool() ? "true" : "false";
-            return;
-        case BindingValueKind::Signed:
-            AppendNumber(out, value.getSigned());
-            return;
-        case BindingValueKind::Unsigned:
-            AppendNumber(out, value.getUnsigned());
-            return;
-        case BindingValueKind::Float:
-            AppendNumber(out, value.getFloat());
-            return;
-        case BindingValueKind::Enum:
-            AppendNumber(out, value.getEnum().value);
-            return;
-        case BindingValueKind::String:
-            AppendQuoted(out, value.getString(), std::string_view::npos);
-            return;
-        case BindingValueKind::Blob: {
-            const BindingBlob& bytes = value.getBlob();
-            AppendQuoted(out, Base64Encode(bytes.data(), bytes.size()), std::string_view::npos);
-            return;
-        }
-        case BindingValueKind::Collection: {
-            out += '[';
-            const char* separator = "";
-            for (const BindingProperty& element : value.elements()) {
-                out += separator;
-                AppendJson(out, element);
-                separator = ",";
-            }
-            out += ']';
-            return;
-        }
-        case BindingValueKind::Structure: {
-            out += '{';
-            const char* separator = "";
-            for (const BindingMember& member : value.members()) {
-                out += separator;
-                AppendQuoted(out, member.name, std::string_view::npos);
-                out += ':';
-                AppendJson(out, member.value);
-                separator = ",";
-            }
-            out += '}';
-            return;
-        }
-    }
-}
-
-std::string MethodName(const HostRequestRecord& request) {
-    if (request.method == kMethodNamed) return request.methodName == nullptr ? "(unnamed)" : request.methodName;
-    std::string_view name = MethodText(request.method);
-    return name.empty() ? "method " + std::to_string(request.method) : std::string(name);
-}
-
 std::string DescribeArguments(const HostRequestRecord& request) {
     if (request.arguments == nullptr || request.argumentCount == 0) return {};
     std::string out;
-    AppendItems(out, request.argumentCount, '(', ')', [&](std::uint32_t i) {
+    AppendItems(out, request.argumentCount, '(', ')', false, [&](std::uint32_t i) {
         const HostArgumentEntry& entry = request.arguments[i];
         if (entry.name != nullptr) out.append(entry.name).append(": ");
-        AppendHostValue(out, entry.value, 0);
+        AppendHostValue(out, entry.value, 0, false);
     });
     return out;
 }
@@ -305,6 +250,14 @@ private:
 constexpr std::uint32_t kAnswerMagic = 0x48535741;  // "AWSH"
 constexpr std::uint32_t kReadsWithoutYieldBound = 16;
 
+// "SendRequest", "HostSlot1", ... "WriteLog", "ReleaseResponse", "ReadStream", "ReleaseStream", "Event".
+const char* HostSlotName(int slot) {
+    static constexpr const char* kNames[] = {
+        "SendRequest", "HostSlot1", "HostSlot2", "SubscribeEvent",  "UnsubscribeEvent", "HostSlot5",     "YieldToHost",
+        "BeginWait",   "EndWait",   "WriteLog",  "ReleaseResponse", "ReadStream",       "ReleaseStream", "Event"};
+    return slot >= 0 && slot < static_cast<int>(std::size(kNames)) ? kNames[slot] : "?";
+}
+
 }  // namespace
 
 // One response handed out. The release function receives nothing but the
@@ -319,20 +272,13 @@ struct FakeHost::AnswerBlock {
     bool streamLive;
     std::uint32_t streamChunk;
     std::size_t streamPosition;
-    std::string* streamText;
+    std::unique_ptr<std::string> streamText;
     bool streamOnYield;
     std::uint32_t yieldsAtLastData;
     std::uint32_t readsWithoutYield;
-    std::string* error;
-    HostTree* body;
+    std::unique_ptr<std::string> error;
+    std::unique_ptr<HostTree> body;
 };
-
-const char* HostSlotName(int slot) {
-    static constexpr const char* kNames[] = {
-        "SendRequest", "HostSlot1", "HostSlot2", "SubscribeEvent",  "UnsubscribeEvent", "HostSlot5",     "YieldToHost",
-        "BeginWait",   "EndWait",   "WriteLog",  "ReleaseResponse", "ReadStream",       "ReleaseStream", "Event"};
-    return slot >= 0 && slot < static_cast<int>(std::size(kNames)) ? kNames[slot] : "?";
-}
 
 std::string DescribeHostCall(const HostCall& call) {
     std::string line = HostSlotName(call.slot);
@@ -355,15 +301,11 @@ std::string DescribeHostCall(const HostCall& call) {
             line += ")";
             break;
         }
-        case 3:
-            line += "(" + Quoted(call.text) + ", handle " + std::to_string(call.hostHandle) + ", flags " +
-                    std::to_string(call.flags) + ")";
-            break;
+        case 3:  // the name, its handle and flags; 4 has no flags, 7 no handle
         case 4:
-            line += "(" + Quoted(call.text) + ", handle " + std::to_string(call.hostHandle) + ")";
-            break;
         case 7:
-            line += "(" + Quoted(call.text) + ", flags " + std::to_string(call.flags) + ")";
+            line += "(" + Quoted(call.text) + (call.slot == 7 ? "" : ", handle " + std::to_string(call.hostHandle)) +
+                    (call.slot == 4 ? "" : ", flags " + std::to_string(call.flags)) + ")";
             break;
         case 9:
             line += "(level " + std::to_string(call.level) + ", " + Quoted(call.text) + ")";
@@ -391,13 +333,13 @@ std::string DescribeHostCall(const HostCall& call) {
 
 std::string DescribeHostValue(const HostValue& value) {
     std::string out;
-    AppendHostValue(out, value, 0);
+    AppendHostValue(out, value, 0, false);
     return out;
 }
 
 std::string JsonText(const BindingProperty& value) {
     std::string out;
-    AppendJson(out, value);
+    AppendHostValue(out, HostTree(value).Root(), 0, true);
     return out;
 }
 
@@ -407,18 +349,15 @@ FakeHost::FakeHost(std::uint32_t hostHandle) : binding_{}, interface_{&binding_.
     table.SendRequest = [](HostFunctionTable* self, HostResponseRecord* response,
                            const HostRequestRecord* request) -> std::uint32_t {
         FakeHost& host = Owner(self);
-        HostCall call;
-        call.slot = 0;
-        call.response = response;
-        call.request = request;
+        HostCall call{.slot = 0, .response = response, .request = request};
         std::uint32_t result = 0;
-        if (host.requestHandler_) {
-            result = host.requestHandler_(response, request);
-        } else if (host.answering_ && request != nullptr) {
+        if (host.answering_ && request != nullptr) {
             call.method = request->method;
-            call.path = request->path == nullptr ? "" : request->path;
+            call.path = Text(request->path);
             call.arguments = DescribeArguments(*request);
-            if (request->method == kMethodNamed) call.text = MethodName(*request);
+            if (request->method == kMethodNamed) {
+                call.text = request->methodName == nullptr ? "(unnamed)" : request->methodName;
+            }
             if (response == nullptr) {
                 call.answer = "nothing: no response record";
             } else {
@@ -430,29 +369,19 @@ FakeHost::FakeHost(std::uint32_t hostHandle) : binding_{}, interface_{&binding_.
         return result;
     };
     table.HostSlot1 = [](HostFunctionTable* self, std::uintptr_t first, std::uintptr_t second) -> std::uintptr_t {
-        HostCall call;
-        call.slot = 1;
-        call.words = {first, second};
-        Owner(self).Record(std::move(call));
+        Owner(self).Record({.slot = 1, .words = {first, second}});
         return 0;
     };
     table.HostSlot2 = [](HostFunctionTable* self, std::uintptr_t word) -> std::uintptr_t {
-        HostCall call;
-        call.slot = 2;
-        call.words = {word};
-        Owner(self).Record(std::move(call));
+        Owner(self).Record({.slot = 2, .words = {word}});
         return 0;
     };
     table.SubscribeEvent = [](HostFunctionTable* self, const char* eventName, std::uint32_t hostHandle,
                               HostEventCallback callback, void* context, std::uint32_t flags) -> std::uint32_t {
         FakeHost& host = Owner(self);
-        HostCall call;
-        call.slot = 3;
-        call.text = eventName == nullptr ? "" : eventName;
-        call.hostHandle = hostHandle;
+        HostCall call{.slot = 3, .text = Text(eventName), .hostHandle = hostHandle, .flags = flags};
         call.callback = callback;
         call.context = context;
-        call.flags = flags;
         host.subscriptions_.push_back({call.text, hostHandle, callback, context, flags});
         ++host.ledger_.subscribes;
         host.Record(std::move(call));
@@ -461,102 +390,65 @@ FakeHost::FakeHost(std::uint32_t hostHandle) : binding_{}, interface_{&binding_.
     table.UnsubscribeEvent = [](HostFunctionTable* self, const char* eventName,
                                 std::uint32_t hostHandle) -> std::uint32_t {
         FakeHost& host = Owner(self);
-        HostCall call;
-        call.slot = 4;
-        call.text = eventName == nullptr ? "" : eventName;
-        call.hostHandle = hostHandle;
+        HostCall call{.slot = 4, .text = Text(eventName), .hostHandle = hostHandle};
         auto live = std::find_if(
             host.subscriptions_.begin(), host.subscriptions_.end(), [&](const HostSubscription& subscription) {
                 return subscription.eventName == call.text && subscription.hostHandle == hostHandle;
             });
         std::uint32_t removed = live == host.subscriptions_.end() ? 0 : 1;
-        if (removed) {
-            host.subscriptions_.erase(live);
-            ++host.ledger_.unsubscribes;
-        } else {
-            ++host.ledger_.unmatchedUnsubscribes;
-        }
+        if (removed) host.subscriptions_.erase(live);
+        ++(removed ? host.ledger_.unsubscribes : host.ledger_.unmatchedUnsubscribes);
         host.Record(std::move(call));
         return removed;
     };
     table.HostSlot5 = [](HostFunctionTable* self, std::uintptr_t first, std::uintptr_t second, std::uintptr_t third,
                          double value, std::uintptr_t fourth) -> std::uintptr_t {
-        HostCall call;
-        call.slot = 5;
-        call.words = {first, second, third, fourth};
-        call.value = value;
-        Owner(self).Record(std::move(call));
+        Owner(self).Record({.slot = 5, .words = {first, second, third, fourth}, .value = value});
         return 0;
     };
     table.YieldToHost = [](HostFunctionTable* self) {
         FakeHost& host = Owner(self);
-        HostCall call;
-        call.slot = 6;
         ++host.ledger_.yields;
-        host.Record(std::move(call));
-        if (host.yieldHook_) {
-            // The hook may deliver events that yield again: it runs from a copy.
-            std::function<void()> hook = host.yieldHook_;
-            hook();
-        }
+        host.Record({.slot = 6});
+        // The hook may deliver events that yield again: it runs from a copy.
+        if (std::function<void()> hook = host.yieldHook_) hook();
     };
     table.BeginWait = [](HostFunctionTable* self, const char* label, std::uint32_t flags) {
         FakeHost& host = Owner(self);
-        HostCall call;
-        call.slot = 7;
-        call.text = label == nullptr ? "" : label;
-        call.flags = flags;
         ++host.ledger_.waitsBegun;
-        host.Record(std::move(call));
+        host.Record({.slot = 7, .text = Text(label), .flags = flags});
     };
     table.EndWait = [](HostFunctionTable* self) {
         FakeHost& host = Owner(self);
-        HostCall call;
-        call.slot = 8;
         ++host.ledger_.waitsEnded;
-        host.Record(std::move(call));
+        host.Record({.slot = 8});
     };
     table.WriteLog = [](HostFunctionTable* self, std::int32_t level, const char* message) {
-        HostCall call;
-        call.slot = 9;
-        call.level = level;
-        call.text = message == nullptr ? "" : message;
-        Owner(self).Record(std::move(call));
+        Owner(self).Record({.slot = 9, .text = Text(message), .level = level});
     };
 }
 
-FakeHost::~FakeHost() {
-    for (std::unique_ptr<AnswerBlock>& block : answerBlocks_) {
-        delete block->streamText;
-        delete block->error;
-        delete block->body;
-    }
-}
+FakeHost::~FakeHost() = default;
 
 void FakeHost::SetAnswer(AnswerEntry answer) {
     answering_ = true;
-    for (AnswerEntry& existing : answers_) {
-        if (existing.method == answer.method && existing.path == answer.path) {
-            existing = std::move(answer);
-            return;
-        }
-    }
-    answers_.push_back(std::move(answer));
+    AnswerEntry* existing = FindAnswer(answer.method, answer.path);
+    if (existing == nullptr) existing = &answers_.emplace_back();
+    *existing = std::move(answer);
 }
 
-const AnswerEntry* FakeHost::FindAnswer(std::int32_t method, const std::string& path) const {
-    for (const AnswerEntry& answer : answers_) {
-        if (answer.method == method && answer.path == path) return &answer;
-    }
-    return nullptr;
+AnswerEntry* FakeHost::FindAnswer(std::int32_t method, const std::string& path) {
+    auto found = std::find_if(answers_.begin(), answers_.end(), [&](const AnswerEntry& answer) {
+        return answer.method == method && answer.path == path;
+    });
+    return found == answers_.end() ? nullptr : &*found;
 }
 
 FakeHost::AnswerBlock& FakeHost::TakeAnswerBlock() {
     for (std::unique_ptr<AnswerBlock>& block : answerBlocks_) {
         if (!block->responseLive && !block->streamLive) return *block;
     }
-    auto block = std::make_unique<AnswerBlock>();
-    std::memset(block.get(), 0, sizeof(AnswerBlock));
+    auto block = std::make_unique<AnswerBlock>();  // all zero
     block->magic = kAnswerMagic;
     block->owner = this;
     std::snprintf(block->contentType, sizeof block->contentType, "%s", kAnswerContentType);
@@ -564,15 +456,16 @@ FakeHost::AnswerBlock& FakeHost::TakeAnswerBlock() {
     return *answerBlocks_.back();
 }
 
+FakeHost::AnswerBlock* FakeHost::Block(const void* pointer) {
+    static_assert(std::is_standard_layout_v<AnswerBlock>, "a block is found from the address of its first member");
+    auto* block = static_cast<AnswerBlock*>(const_cast<void*>(pointer));
+    return block != nullptr && block->magic == kAnswerMagic ? block : nullptr;
+}
+
 void FakeHost::FillAnswer(HostCall& call, HostResponseRecord& response) {
+    const AnswerEntry unanswered{.status = kUnansweredStatus, .error = kUnansweredError};
     const AnswerEntry* found = FindAnswer(call.method, call.path);
-    AnswerEntry unanswered;
-    if (found == nullptr) {
-        unanswered.status = kUnansweredStatus;
-        unanswered.error = kUnansweredError;
-        found = &unanswered;
-    }
-    const AnswerEntry& answer = *found;
+    const AnswerEntry& answer = found == nullptr ? unanswered : *found;
 
     AnswerBlock& block = TakeAnswerBlock();
     block.number = ++ledger_.answers;
@@ -584,13 +477,14 @@ void FakeHost::FillAnswer(HostCall& call, HostResponseRecord& response) {
     response.release = &FakeHost::ReleaseResponse;
     call.answer = std::to_string(answer.status);
     if (answer.error) {
-        block.error = new std::string(*answer.error);
+        block.error = std::make_unique<std::string>(*answer.error);
         response.error = block.error->c_str();
         response.hasError = 1;
         call.answer += ", error " + Quoted(*answer.error);
     }
     if (answer.streamChunk != 0) {
-        block.streamText = new std::string(answer.streamText ? *answer.streamText : JsonText(answer.body));
+        block.streamText =
+            std::make_unique<std::string>(answer.streamText ? *answer.streamText : JsonText(answer.body));
         block.streamChunk = answer.streamChunk;
         block.streamPosition = 0;
         block.streamOnYield = answer.streamOnYield;
@@ -605,7 +499,7 @@ void FakeHost::FillAnswer(HostCall& call, HostResponseRecord& response) {
         call.answer += ", streamed " + std::to_string(block.streamText->size()) + " bytes in reads of at most " +
                        std::to_string(block.streamChunk);
     } else if (!answer.body.isEmpty()) {
-        block.body = new HostTree(answer.body);
+        block.body = std::make_unique<HostTree>(answer.body);
         response.body = block.body->Root();
         call.answer += ", body " + DescribeHostValue(response.body);
     }
@@ -614,23 +508,18 @@ void FakeHost::FillAnswer(HostCall& call, HostResponseRecord& response) {
 
 void NORV_CALL FakeHost::ReleaseResponse(HostResponseRecord* response) {
     // A record already released is all zero: releasing it again does nothing.
-    if (response == nullptr || response->contentType == nullptr) return;
-    auto* block = reinterpret_cast<AnswerBlock*>(const_cast<char*>(response->contentType));
-    if (block->magic != kAnswerMagic) return;
+    AnswerBlock* block = response == nullptr ? nullptr : Block(response->contentType);
+    if (block == nullptr) return;
     FakeHost& host = *block->owner;
-    HostCall call;
-    call.slot = kReleaseResponseSlot;
-    call.answerNumber = block->number;
+    HostCall call{.slot = kReleaseResponseSlot, .answerNumber = block->number};
     if (!block->responseLive) {
         ++host.ledger_.repeatedReleases;
         call.text = "already released";
     } else {
         ++host.ledger_.releases;
         block->responseLive = false;
-        delete block->error;
-        delete block->body;
-        block->error = nullptr;
-        block->body = nullptr;
+        block->error.reset();
+        block->body.reset();
     }
     std::memset(response, 0, sizeof *response);
     host.Record(std::move(call));
@@ -638,19 +527,16 @@ void NORV_CALL FakeHost::ReleaseResponse(HostResponseRecord* response) {
 
 std::uint8_t NORV_CALL FakeHost::ReadStream(void* stream, std::uint8_t* buffer, std::uint32_t* count,
                                             std::uint8_t* more) {
-    if (stream == nullptr || count == nullptr || more == nullptr) return 0;
-    auto* block = static_cast<AnswerBlock*>(stream);
-    if (block->magic != kAnswerMagic) return 0;
+    AnswerBlock* block = Block(stream);
+    if (block == nullptr || count == nullptr || more == nullptr) return 0;
     FakeHost& host = *block->owner;
-    HostCall call;
-    call.slot = kReadStreamSlot;
-    call.answerNumber = block->number;
-    call.capacity = *count;
-    if (!block->streamLive || block->streamText == nullptr) {
-        call.text = "failed: the stream was released";
+    HostCall call{.slot = kReadStreamSlot, .answerNumber = block->number, .capacity = *count};
+    auto fail = [&](const char* why) {
+        call.text = why;
         host.Record(std::move(call));
-        return 0;
-    }
+        return std::uint8_t{0};
+    };
+    if (!block->streamLive || block->streamText == nullptr) return fail("failed: the stream was released");
     std::size_t left = block->streamText->size() - block->streamPosition;
     if (block->streamOnYield && block->streamPosition != 0 && host.ledger_.yields == block->yieldsAtLastData) {
         // The host has not run since it last produced: nothing new yet. A
@@ -658,25 +544,18 @@ std::uint8_t NORV_CALL FakeHost::ReadStream(void* stream, std::uint8_t* buffer, 
         left = 0;
         if (++block->readsWithoutYield > kReadsWithoutYieldBound) {
             ++host.ledger_.spinningReads;
-            call.text = "failed: read again and again without yielding";
-            host.Record(std::move(call));
-            return 0;
+            return fail("failed: read again and again without yielding");
         }
     } else {
         block->yieldsAtLastData = host.ledger_.yields;
         block->readsWithoutYield = 0;
     }
     std::uint32_t delivered = static_cast<std::uint32_t>(std::min<std::size_t>({*count, block->streamChunk, left}));
-    if (delivered != 0 && buffer == nullptr) {
-        call.text = "failed: no buffer";
-        host.Record(std::move(call));
-        return 0;
-    }
+    if (delivered != 0 && buffer == nullptr) return fail("failed: no buffer");
     if (delivered != 0) std::memcpy(buffer, block->streamText->data() + block->streamPosition, delivered);
     block->streamPosition += delivered;
     *count = delivered;
     *more = block->streamPosition < block->streamText->size() ? 1 : 0;
-    ++host.ledger_.streamReads;
     call.delivered = delivered;
     call.more = *more;
     host.Record(std::move(call));
@@ -684,40 +563,32 @@ std::uint8_t NORV_CALL FakeHost::ReadStream(void* stream, std::uint8_t* buffer, 
 }
 
 void NORV_CALL FakeHost::ReleaseStream(void* stream) {
-    if (stream == nullptr) return;
-    auto* block = static_cast<AnswerBlock*>(stream);
-    if (block->magic != kAnswerMagic) return;
+    AnswerBlock* block = Block(stream);
+    if (block == nullptr) return;
     FakeHost& host = *block->owner;
-    HostCall call;
-    call.slot = kReleaseStreamSlot;
-    call.answerNumber = block->number;
+    HostCall call{.slot = kReleaseStreamSlot, .answerNumber = block->number};
     if (!block->streamLive) {
         ++host.ledger_.repeatedStreamReleases;
         call.text = "already released";
     } else {
         ++host.ledger_.streamReleases;
         block->streamLive = false;
-        delete block->streamText;
-        block->streamText = nullptr;
+        block->streamText.reset();
     }
     host.Record(std::move(call));
 }
 
 std::size_t FakeHost::DeliverEvent(const std::string& eventName, const BindingProperty& payload) {
     HostTree tree(payload);
+    HostCall call{.slot = kDeliverEventSlot, .text = eventName, .arguments = DescribeHostValue(tree.Root())};
     std::vector<HostSubscription> targets;
-    for (const HostSubscription& subscription : subscriptions_) {
-        if (subscription.eventName == eventName) targets.push_back(subscription);
+    std::copy_if(subscriptions_.begin(), subscriptions_.end(), std::back_inserter(targets),
+                 [&](const HostSubscription& subscription) { return subscription.eventName == eventName; });
+    if (targets.empty()) {
+        call.answer = "not delivered: nothing subscribed to it";
+        Record(call);
     }
     std::size_t delivered = 0;
-    if (targets.empty()) {
-        HostCall call;
-        call.slot = kDeliverEventSlot;
-        call.text = eventName;
-        call.arguments = DescribeHostValue(tree.Root());
-        call.answer = "not delivered: nothing subscribed to it";
-        Record(std::move(call));
-    }
     for (const HostSubscription& target : targets) {
         // A handler may have removed a later subscription (or unloaded the plugin): skip what is gone.
         bool live = std::any_of(subscriptions_.begin(), subscriptions_.end(), [&](const HostSubscription& s) {
@@ -725,19 +596,13 @@ std::size_t FakeHost::DeliverEvent(const std::string& eventName, const BindingPr
                    s.callback == target.callback && s.context == target.context;
         });
         if (!live || target.callback == nullptr) continue;
-        HostEventRecord record{};
-        record.eventName = eventName.c_str();
-        record.payload = tree.Root();
-        record.context = target.context;
+        HostEventRecord record{
+            .eventName = eventName.c_str(), .payload = tree.Root(), .unused = 0, .context = target.context};
         ++ledger_.events;
         ++delivered;
-        HostCall call;
-        call.slot = kDeliverEventSlot;
-        call.text = eventName;
-        call.arguments = DescribeHostValue(record.payload);
-        call.context = target.context;
         call.callback = target.callback;
-        Record(std::move(call));
+        call.context = target.context;
+        Record(call);
         target.callback(&record);
     }
     return delivered;
@@ -756,13 +621,11 @@ std::vector<std::string> FakeHost::Requests() const {
 
 AnswerEntry Answer(std::int32_t method, std::string path, std::int32_t status, std::optional<std::string> error,
                    BindingProperty body) {
-    AnswerEntry answer;
-    answer.method = method;
-    answer.path = std::move(path);
-    answer.status = status;
-    answer.error = std::move(error);
-    answer.body = std::move(body);
-    return answer;
+    return {.method = method,
+            .path = std::move(path),
+            .status = status,
+            .error = std::move(error),
+            .body = std::move(body)};
 }
 
 BindingProperty ResourceEventPayload(const std::string& uri, const char* eventType, const BindingProperty& data) {
@@ -774,15 +637,13 @@ BindingProperty ResourceEventPayload(const std::string& uri, const char* eventTy
 }
 
 std::uint32_t FakeHost::LiveResponses() const {
-    std::uint32_t live = 0;
-    for (const std::unique_ptr<AnswerBlock>& block : answerBlocks_) live += block->responseLive ? 1 : 0;
-    return live;
+    return static_cast<std::uint32_t>(std::count_if(answerBlocks_.begin(), answerBlocks_.end(),
+                                                    [](const auto& block) { return block->responseLive; }));
 }
 
 std::uint32_t FakeHost::LiveStreams() const {
-    std::uint32_t live = 0;
-    for (const std::unique_ptr<AnswerBlock>& block : answerBlocks_) live += block->streamLive ? 1 : 0;
-    return live;
+    return static_cast<std::uint32_t>(
+        std::count_if(answerBlocks_.begin(), answerBlocks_.end(), [](const auto& block) { return block->streamLive; }));
 }
 
 std::vector<std::string> FakeHost::Imbalances() const {
@@ -791,17 +652,14 @@ std::vector<std::string> FakeHost::Imbalances() const {
         faults.push_back("subscription never removed: " + subscription.eventName + " (handle " +
                          std::to_string(subscription.hostHandle) + ")");
     }
-    if (std::uint32_t live = LiveResponses()) faults.push_back(std::to_string(live) + " response(s) never released");
-    if (std::uint32_t live = LiveStreams()) faults.push_back(std::to_string(live) + " stream(s) never released");
-    if (ledger_.repeatedReleases != 0) {
-        faults.push_back(std::to_string(ledger_.repeatedReleases) + " release(s) of a response already released");
-    }
-    if (ledger_.repeatedStreamReleases != 0) {
-        faults.push_back(std::to_string(ledger_.repeatedStreamReleases) + " release(s) of a stream already released");
-    }
-    if (ledger_.unmatchedUnsubscribes != 0) {
-        faults.push_back(std::to_string(ledger_.unmatchedUnsubscribes) + " unsubscribe(s) without a subscription");
-    }
+    auto count = [&](std::uint32_t times, const char* fault) {
+        if (times != 0) faults.push_back(std::to_string(times) + fault);
+    };
+    count(LiveResponses(), " response(s) never released");
+    count(LiveStreams(), " stream(s) never released");
+    count(ledger_.repeatedReleases, " release(s) of a response already released");
+    count(ledger_.repeatedStreamReleases, " release(s) of a stream already released");
+    count(ledger_.unmatchedUnsubscribes, " unsubscribe(s) without a subscription");
     if (ledger_.spinningReads != 0) faults.push_back("a stream was read again and again without a yield between");
     if (ledger_.waitsBegun != ledger_.waitsEnded) {
         faults.push_back("BeginWait called " + std::to_string(ledger_.waitsBegun) + " time(s), EndWait " +
@@ -812,9 +670,8 @@ std::vector<std::string> FakeHost::Imbalances() const {
 
 std::vector<HostCall> FakeHost::CallsTo(int slot) const {
     std::vector<HostCall> selected;
-    for (const HostCall& call : calls_) {
-        if (call.slot == slot) selected.push_back(call);
-    }
+    std::copy_if(calls_.begin(), calls_.end(), std::back_inserter(selected),
+                 [&](const HostCall& call) { return call.slot == slot; });
     return selected;
 }
 

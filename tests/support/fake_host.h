@@ -31,9 +31,10 @@ enum HostCallSlot : int {
     kDeliverEventSlot = 13,
 };
 
+// Every member has an initializer, so that a call is built naming only what it sets.
 struct HostCall {
     int slot = 0;
-    std::string text;                            // event name (3, 4, 13), wait label (7), log message (9)
+    std::string text{};                          // event name (3, 4, 13), wait label (7), log message (9)
     std::uint32_t hostHandle = 0;                // 3, 4
     std::uint32_t flags = 0;                     // 3, 7
     std::int32_t level = 0;                      // 9
@@ -41,13 +42,13 @@ struct HostCall {
     void* context = nullptr;                     // 3
     HostResponseRecord* response = nullptr;      // 0
     const HostRequestRecord* request = nullptr;  // 0
-    std::vector<std::uintptr_t> words;           // 1, 2, 5
+    std::vector<std::uintptr_t> words{};         // 1, 2, 5
     double value = 0;                            // 5
     // Slot 0 while answering: the request as read, and the answer given.
     std::int32_t method = 0;
-    std::string path;
-    std::string arguments;  // "(name: value, ...)", empty without arguments; 13: the payload
-    std::string answer;     // "404, error \"...\"" and the like; 13: empty, or why it was not delivered
+    std::string path{};
+    std::string arguments{};  // "(name: value, ...)", empty without arguments; 13: the payload
+    std::string answer{};     // "404, error \"...\"" and the like; 13: empty, or why it was not delivered
     // Slots 11 and 12, and 10: the answer's number; 11: capacity, delivered bytes, more.
     std::uint32_t answerNumber = 0;
     std::uint32_t capacity = 0;
@@ -55,8 +56,6 @@ struct HostCall {
     std::uint8_t more = 0;
 };
 
-// "SendRequest", "HostSlot1", ... "WriteLog", "ReleaseResponse", "ReadStream", "ReleaseStream", "Event".
-const char* HostSlotName(int slot);
 // One readable line: the slot's name and what it received.
 std::string DescribeHostCall(const HostCall& call);
 // A host value record as readable text; null pointers with counts read as
@@ -68,15 +67,15 @@ std::string JsonText(const BindingProperty& value);
 // An entry of the host's answer table: what slot 0 answers to one method and path.
 struct AnswerEntry {
     std::int32_t method = 0;
-    std::string path;  // compared whole, query part included
+    std::string path{};  // compared whole, query part included
     std::int32_t status = 200;
-    std::optional<std::string> error;  // set: the record carries this error text
-    BindingProperty body;
+    std::optional<std::string> error{};  // set: the record carries this error text
+    BindingProperty body{};
     // Non-zero: the body goes out as JSON text through the stream functions,
     // at most this many bytes a read (fewer than the plugin's buffer makes it yield).
     std::uint32_t streamChunk = 0;
     // Set: streamed as it stands instead of the body's JSON text.
-    std::optional<std::string> streamText;
+    std::optional<std::string> streamText{};
     // Set: the stream has its next chunk only after the host ran (a yield
     // since the last read); until then a read gives 0 bytes, more to follow.
     bool streamOnYield = false;
@@ -110,7 +109,6 @@ struct HostLedger {
     std::uint32_t streams = 0;           // streamed responses
     std::uint32_t streamReleases = 0;
     std::uint32_t repeatedStreamReleases = 0;
-    std::uint32_t streamReads = 0;
     std::uint32_t spinningReads = 0;  // reads past the bound with no yield since the last data
     std::uint32_t subscribes = 0;
     std::uint32_t unsubscribes = 0;
@@ -139,10 +137,6 @@ public:
 
     // Called after each call is recorded (the host simulator prints them).
     void SetObserver(std::function<void(const HostCall&)> observer) { observer_ = std::move(observer); }
-    // Answers slot 0 instead of the table.
-    void SetRequestHandler(std::function<std::uint32_t(HostResponseRecord*, const HostRequestRecord*)> handler) {
-        requestHandler_ = std::move(handler);
-    }
     // The result word slot 3 returns (default 1).
     void SetSubscribeResult(std::uint32_t result) { subscribeResult_ = result; }
 
@@ -151,7 +145,6 @@ public:
     void AnswerRequests(bool on = true) { answering_ = on; }
     // Adds the answer, or replaces the one for the same method and path.
     void SetAnswer(AnswerEntry answer);
-    void ClearAnswers() { answers_.clear(); }
 
     // Runs inside every YieldToHost: a host runs its other work there, events included.
     void SetYieldHook(std::function<void()> hook) { yieldHook_ = std::move(hook); }
@@ -182,8 +175,10 @@ private:
     static FakeHost& Owner(HostFunctionTable* table);
     void Record(HostCall call);
     void FillAnswer(HostCall& call, HostResponseRecord& response);
-    const AnswerEntry* FindAnswer(std::int32_t method, const std::string& path) const;
+    AnswerEntry* FindAnswer(std::int32_t method, const std::string& path);
     AnswerBlock& TakeAnswerBlock();
+    // The block a record's pointer leads to; null for anything the host did not hand out.
+    static AnswerBlock* Block(const void* pointer);
 
     static void NORV_CALL ReleaseResponse(HostResponseRecord* response);
     static std::uint8_t NORV_CALL ReadStream(void* stream, std::uint8_t* buffer, std::uint32_t* count,
@@ -195,7 +190,6 @@ private:
     std::mutex recordLock_;
     std::vector<HostCall> calls_;
     std::function<void(const HostCall&)> observer_;
-    std::function<std::uint32_t(HostResponseRecord*, const HostRequestRecord*)> requestHandler_;
     std::function<void()> yieldHook_;
     std::uint32_t subscribeResult_ = 1;
     bool answering_ = false;

@@ -4,29 +4,27 @@
 
 namespace Norv::Testing {
 
-std::string PluginModuleFileName() {
-    return std::string("hxp-be-vek-norv-messaging-service") + (Platform::IsWindows() ? ".dll" : ".so");
-}
-
 namespace {
 
-std::string BesideExecutable(const std::string& fileName) {
+// A module's file, by its name without the system's library suffix, in the
+// directory of the running executable.
+std::string BesideExecutable(const char* module) {
     char path[4096];
     std::size_t length = Platform::ProcessModuleFileName(path, sizeof path);
     std::string directory(path, length);
     std::size_t separator = directory.find_last_of("/\\");
     directory = separator == std::string::npos ? std::string() : directory.substr(0, separator + 1);
-    return directory + fileName;
+    return directory + module + (Platform::IsWindows() ? ".dll" : ".so");
 }
 
 }  // namespace
 
 std::string PluginModulePathBesideExecutable() {
-    return BesideExecutable(PluginModuleFileName());
+    return BesideExecutable("hxp-be-vek-norv-messaging-service");
 }
 
 std::string DemoModulePathBesideExecutable() {
-    return BesideExecutable(std::string("hxp-be-norv-demo") + (Platform::IsWindows() ? ".dll" : ".so"));
+    return BesideExecutable("hxp-be-norv-demo");
 }
 
 PluginModule::~PluginModule() {

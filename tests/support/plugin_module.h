@@ -11,10 +11,9 @@
 
 namespace Norv::Testing {
 
-// The module's file name ("hxp-be-vek-norv-messaging-service" and the
-// system's library suffix).
-std::string PluginModuleFileName();
-// That file in the directory of the running executable, where the build puts a copy.
+// The shipping module's file ("hxp-be-vek-norv-messaging-service" and the
+// system's library suffix) in the directory of the running executable, where
+// the build puts a copy.
 std::string PluginModulePathBesideExecutable();
 // The demo module ("hxp-be-norv-demo"), where the build puts a copy likewise.
 std::string DemoModulePathBesideExecutable();
