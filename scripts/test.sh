@@ -94,7 +94,8 @@ if command -v clang-format >/dev/null; then
   fi
 fi
 
-share=$(python3 scripts/test_share.py) || { failed=1; }
+# The tests may not grow back past this share of the code.
+share=$(python3 scripts/test_share.py --limit 36) || { failed=1; }
 summary+=("$share")
 
 echo "=== summary ($((SECONDS - started)) s)"
