@@ -96,18 +96,6 @@ TEST(ApiHelpTest, FullFormOfAFunction) {
               "returns:{elementType:,type:BindingAsyncState},tags:[a,b],threadSafe:true}]");
 }
 
-TEST(ApiHelpTest, EpytextFormHoldsOneTextPerItemByName) {
-    auto add = Function("Add", "Adds");
-    const BindingResult help = BuildApiHelp(Builtins(), {add.get()}, {Builtins().findType("PluginResourceEventType")},
-                                            {Builtins().findEvent("OnCallback")}, BindingHelpFormat::Epytext);
-    ASSERT_TRUE(help.ok()) << help.error();
-    EXPECT_EQ(Text(help.value),
-              "{events:{OnCallback:Fired when a callback is invoked.\r\n\r\n@tags: $builtin\r\n},"
-              "functions:{Add:Adds\r\n\r\n},"
-              "types:{PluginResourceEventType:"
-              "@cvar Create: (0)\r\n@cvar Update: (1)\r\n@cvar Delete: (2)\r\n@tags: nclient\r\n@size: 4\r\n}}");
-}
-
 TEST(ApiHelpTest, OtherFormatsLeaveTheThreeMembersEmpty) {
     for (int format : {0, 3, -1}) {
         const BindingResult help = BuildApiHelp(Builtins(), static_cast<BindingHelpFormat>(format));
