@@ -183,22 +183,18 @@ TEST_F(ApiTableFunctions, BuildsEachRecordFromItsOwnRoute) {
     ASSERT_EQ(words.functionCount, 2u);
     const PluginFunctionRecord& first = words.functions[0];
     const PluginFunctionRecord& second = words.functions[1];
-    EXPECT_EQ(Field(first.next), &second);
-    EXPECT_EQ(Field(second.next), nullptr);
 
     // Names, methods, templates, types and locations are pinned by the demo
-    // module's API listing; what it does not print is checked here.
+    // module's API listing, and which route each record reaches by the call
+    // test below; what neither shows is checked here.
     for (const PluginFunctionRecord* record : {&first, &second}) {
         EXPECT_EQ(Field(record->zero), 0u);
         EXPECT_STREQ(record->nameSpace, "");
         EXPECT_STREQ(record->help, "");
-        EXPECT_EQ(Field(record->handler), &HandleFunctionRequest);
         const auto* context = static_cast<const FunctionHandlerContext*>(record->handlerContext);
         ASSERT_NE(context, nullptr);
         EXPECT_EQ(context->plugin, &plugin);
     }
-    EXPECT_EQ(static_cast<const FunctionHandlerContext*>(first.handlerContext)->route, get.route);
-    EXPECT_EQ(static_cast<const FunctionHandlerContext*>(second.handlerContext)->route, post.route);
 
     EXPECT_STREQ(first.description, "Size of a shape");
     EXPECT_EQ(Field(first.flag), 0);
@@ -243,7 +239,6 @@ TEST_F(ApiTableFunctions, ShowsDescribedTypesAndTheAsyncResultType) {
         EXPECT_EQ(Field(first.returnTypeCode), 15u);
         EXPECT_EQ(Field(first.returnElementTypeCode), 17u);
         EXPECT_STREQ(first.returnTypeName, "Inner");
-        EXPECT_STREQ(first.asyncTypeName, "");
         EXPECT_EQ(Field(second.returnTypeCode), 17u);
         EXPECT_STREQ(second.asyncTypeName, async ? "Inner" : "");
         EXPECT_EQ(Field(FindType(words, "Outer")->members->typeCode), 13u);
