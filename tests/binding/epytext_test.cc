@@ -100,7 +100,6 @@ TEST(EpytextTest, TypeNamesOfEveryKindInBothForms) {
         {{Kind::Callback}, "callback", "callback", ""},
         {{static_cast<Kind>(20)}, "", "", ""},
         {NativeTypeIdentifier<std::vector<std::int32_t>>(registry), "list[int32]", "vector", "int32"},
-        {NativeTypeIdentifier<std::vector<BindingBlob>>(registry), "list[bytearray]", "vector", "blob"},
         {NativeTypeIdentifier<std::vector<Foo>>(registry), "list[L{Foo}]", "vector", "Foo"},
         {NativeTypeIdentifier<std::unordered_map<std::string, Color>>(registry), "dict[L{Color}]", "map", "Color"},
         {NativeTypeIdentifier<std::unordered_map<std::string, std::vector<Foo>>>(registry), "dict[list[L{Foo}]]", "map",
