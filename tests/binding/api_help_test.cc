@@ -10,7 +10,6 @@
 #include "binding/binding_type_builder.h"
 #include "binding/help/builtin_types.h"
 #include "binding/to_value.h"
-#include "help_test_types.h"
 
 namespace Norv {
 namespace {
@@ -21,7 +20,6 @@ const BindingRegistry& Builtins() {
     static const BindingRegistry* registry = [] {
         auto* created = new BindingRegistry;
         created->registerBuiltins();
-        HelpTest::RegisterResourceEventTypes(*created);
         return created;
     }();
     return *registry;

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -10,8 +11,35 @@
 #include "binding/binding_registry.h"
 #include "binding/binding_type_builder.h"
 #include "binding/help/api_help.h"
+#include "binding/static_type.h"
 #include "binding/to_value.h"
-#include "help_test_types.h"
+
+// A structure and an enumeration to name in nested containers.
+namespace Norv::HelpTest {
+enum class Color : std::int32_t { Red = 1, Green = 2 };
+}  // namespace Norv::HelpTest
+
+namespace Norv {
+template <>
+struct StaticTypeText<HelpTest::Color> {
+    static constexpr FixedText value{"enum Norv::HelpTest::Color"};
+};
+}  // namespace Norv
+
+namespace Norv::HelpTest {
+
+struct Foo {
+    static constexpr FixedText kStaticTypeText{"struct Norv::HelpTest::Foo"};
+    std::int32_t x = 0;
+};
+
+struct Nested {
+    static constexpr FixedText kStaticTypeText{"struct Norv::HelpTest::Nested"};
+    std::vector<std::vector<Foo>> grid;
+    std::unordered_map<std::string, std::vector<Color>> palettes;
+};
+
+}  // namespace Norv::HelpTest
 
 namespace Norv {
 namespace {
@@ -21,12 +49,17 @@ using namespace std::string_literals;
 using HelpTest::Color;
 using HelpTest::Foo;
 
+// The builtins and the types above, leaves first so that every field finds its
+// element's descriptor.
 BindingRegistry& Builtins() {
     static BindingRegistry* registry = [] {
         auto* created = new BindingRegistry;
         created->registerBuiltins();
-        HelpTest::RegisterHelpTestTypes(*created);
-        HelpTest::RegisterResourceEventTypes(*created);
+        created->registerType<Color>("Color").addEnumValue("Red", Color::Red).addEnumValue("Green", Color::Green);
+        created->registerType<Foo>("Foo").addField("x", &Foo::x);
+        created->registerType<HelpTest::Nested>("Nested")
+            .addField("grid", &HelpTest::Nested::grid)
+            .addField("palettes", &HelpTest::Nested::palettes);
         return created;
     }();
     return *registry;
