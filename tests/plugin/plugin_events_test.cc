@@ -28,7 +28,6 @@ struct Session {
 class EventPlugin : public HostPlugin {
 public:
     void RegisterBindings() override {
-        registerBindingsCalls++;
         Registry()
             .registerType<Session>("Session")
             .addField("state", &Session::state, {}, kBindingFieldRequired)
@@ -36,7 +35,6 @@ public:
     }
     using HostPlugin::eventHandlers_;
     using HostPlugin::subscriptionCounts_;
-    int registerBindingsCalls = 0;
 };
 
 // A plugin after handshake and init against a fake host that answers every

@@ -15,7 +15,6 @@ namespace Norv {
 namespace {
 
 using Testing::FakeHost;
-using Testing::HostCall;
 
 class PluginServices : public ::testing::Test {
 protected:
