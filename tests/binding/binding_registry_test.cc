@@ -155,6 +155,7 @@ TEST(BindingRegistryTest, TypedFieldsTakeKindOffsetAndElementFromTheMember) {
     using Weights = std::unordered_map<std::string, double>;
     using Places = std::unordered_map<std::string, Point>;
     constexpr std::uint32_t kOptional = kBindingFieldOptional;
+    const BindingTypeIdentifier pointList{Kind::Vector, Kind::Struct, point};
     const FieldRow rows[] = {
         {"flag", offsetof(E, flag), StaticTypeOf<bool>(), {Kind::Bool}},
         {"i8", offsetof(E, i8), StaticTypeOf<std::int8_t>(), {Kind::Int8}},
@@ -177,17 +178,13 @@ TEST(BindingRegistryTest, TypedFieldsTakeKindOffsetAndElementFromTheMember) {
         {"numbers", offsetof(E, numbers), StaticTypeOf<std::vector<std::int32_t>>(), {Kind::Vector, Kind::Int32}},
         {"flags", offsetof(E, flags), StaticTypeOf<std::vector<bool>>(), {Kind::Vector, Kind::Bool}},
         {"words", offsetof(E, words), StaticTypeOf<std::vector<std::string>>(), {Kind::Vector, Kind::String}},
-        {"points", offsetof(E, points), StaticTypeOf<Points>(), {Kind::Vector, Kind::Struct, point}},
+        {"points", offsetof(E, points), StaticTypeOf<Points>(), pointList},
         {"shades", offsetof(E, shades), StaticTypeOf<std::vector<Shade>>(), {Kind::Vector, Kind::Enum, shade}},
         {"weights", offsetof(E, weights), StaticTypeOf<Weights>(), {Kind::Map, Kind::Double}},
         {"places", offsetof(E, places), StaticTypeOf<Places>(), {Kind::Map, Kind::Struct, point}},
         {"optionalCount", offsetof(E, optionalCount), StaticTypeOf<std::int32_t>(), {Kind::Int32}, kOptional},
         {"optionalNote", offsetof(E, optionalNote), StaticTypeOf<std::string>(), {Kind::String}, kOptional},
-        {"optionalPath",
-         offsetof(E, optionalPath),
-         StaticTypeOf<Points>(),
-         {Kind::Vector, Kind::Struct, point},
-         kOptional},
+        {"optionalPath", offsetof(E, optionalPath), StaticTypeOf<Points>(), pointList, kOptional},
     };
     const BindingTypeDescriptor* everything = registry.findType("Everything");
     ASSERT_NE(everything, nullptr);
