@@ -1,6 +1,5 @@
 #include "plugin/api_table.h"
 
-#include "binding/host_value.h"
 #include "plugin/host_plugin.h"
 #include "plugin/host_types.h"
 #include "remoting/function_registration.h"
@@ -39,7 +38,9 @@ std::size_t ChainLength(const Record* first) {
     return length;
 }
 
-// A host may index an array as well as follow its chain.
+// A host may index an array as well as follow its chain. That every chain is
+// as long as its count says is checked by the host simulator's listings of both
+// modules, except for text lists: only these tests build them.
 template <class Record>
 bool Contiguous(const Record* first) {
     for (const Record* record = first; record != nullptr && record->next != nullptr; record = record->next) {
@@ -48,22 +49,12 @@ bool Contiguous(const Record* first) {
     return true;
 }
 
-// Every array of the table is chained to its end, as long as its count says
-// and laid out in one piece.
-void ExpectChainsMatchCounts(const PluginApiTable& table) {
-    EXPECT_EQ(ChainLength(table.events), table.eventCount);
-    EXPECT_EQ(ChainLength(table.types), table.typeCount);
-    EXPECT_EQ(ChainLength(table.functions), table.functionCount);
+void ExpectContiguous(const PluginApiTable& table) {
     EXPECT_TRUE(Contiguous(table.events) && Contiguous(table.types) && Contiguous(table.functions));
     for (const PluginTypeRecord* type = table.types; type != nullptr; type = type->next) {
         EXPECT_TRUE(Contiguous(type->members) && Contiguous(type->enumerators)) << Field(type->name);
-        EXPECT_EQ(ChainLength(type->members) + ChainLength(type->enumerators), Field(type->count)) << Field(type->name);
-        EXPECT_TRUE(type->members == nullptr || type->enumerators == nullptr) << Field(type->name);
-        EXPECT_EQ(type->tags == nullptr, type->tagCount == 0) << Field(type->name);
     }
     for (const PluginFunctionRecord* function = table.functions; function != nullptr; function = function->next) {
-        EXPECT_EQ(ChainLength(function->arguments), Field(function->argumentCount)) << Field(function->name);
-        EXPECT_EQ(ChainLength(function->locations), Field(function->argumentCount)) << Field(function->name);
         EXPECT_EQ(ChainLength(function->textLists), Field(function->textListCount)) << Field(function->name);
         EXPECT_TRUE(Contiguous(function->arguments) && Contiguous(function->locations) &&
                     Contiguous(function->textLists))
@@ -94,7 +85,7 @@ TEST_F(ApiTableOfHostTypes, RecordsKeepNativeOffsetsAndOutliveTheRegistrysTexts)
     // Under ASan a record still pointing into the registry fails here.
     registry.clear();
     registry.registerType("A filler name too long for any short-string buffer", 4, nullptr, false);
-    ExpectChainsMatchCounts(words);
+    ExpectContiguous(words);
     const PluginTypeRecord* event = FindType(words, "PluginResourceEvent");
     ASSERT_NE(event, nullptr);
     EXPECT_EQ(Field(event->size), sizeof(Client::PluginResourceEvent));
@@ -115,23 +106,8 @@ TEST_F(ApiTableOfHostTypes, RecordsKeepNativeOffsetsAndOutliveTheRegistrysTexts)
     EXPECT_STREQ(words.events[0].typeName, "BindingCallbackEvent");
 }
 
-// How each kind is coded is pinned by the API listings; a member may be shown
-// to the host as another kind than its native one.
-TEST(ApiTableMembers, ShowTheDescribedKindAndTheNativeSize) {
-    FunctionDispatcher registry;
-    registry.registerType<Inner>("Inner").addField("depth", &Inner::depth);
-    registry.registerType<Outer>("Outer").addField("shown", &Outer::shown, {}, 0,
-                                                   BindingTypeIdentifier{BindingTypeKind::Object});
-    ApiTableRecords table;
-    const PluginApiTable& words = table.Build(registry, nullptr);
-    ExpectChainsMatchCounts(words);
-    const PluginTypeRecord* outer = FindType(words, "Outer");
-    ASSERT_NE(outer, nullptr);
-    EXPECT_EQ(Field(outer->members->typeCode), 13u);
-    EXPECT_EQ(Field(FindType(words, "Inner")->size), sizeof(Inner));
-}
-
-// Calls through a function record as the host does: "status body-or-error".
+// Calls through a function record as the host does: "status [error]". What the
+// functions answer is the demo module's call transcript's business.
 std::string CallRecord(const PluginFunctionRecord& function, std::int32_t method, const char* path,
                        const char* body = nullptr, const char* methodName = nullptr) {
     HostRequestRecord request{};
@@ -146,15 +122,8 @@ std::string CallRecord(const PluginFunctionRecord& function, std::int32_t method
     }
     HostResponseRecord response{};
     function.handler(&response, &request);
-    std::string answer = std::to_string(response.status) + " ";
-    if (response.hasError != 0) {
-        answer += response.error;
-    } else {
-        BindingProperty value;
-        HostResult failure{};
-        readHostValue(failure, value, response.body, "<body>");
-        answer += value.toString();
-    }
+    std::string answer = std::to_string(response.status);
+    if (response.hasError != 0) answer += std::string(" ") + response.error;
     response.release(&response);
     return answer;
 }
@@ -195,26 +164,22 @@ TEST_F(ApiTableFunctions, BuildsEachRecordFromItsOwnRoute) {
 
     ApiTableRecords table;
     const PluginApiTable& words = table.Build(registry, &plugin);
-    ExpectChainsMatchCounts(words);
+    ExpectContiguous(words);
     ASSERT_EQ(words.functionCount, 2u);
     const PluginFunctionRecord& first = words.functions[0];
     const PluginFunctionRecord& second = words.functions[1];
-    EXPECT_EQ(Field(first.next), &second);
-    EXPECT_EQ(Field(second.next), nullptr);
 
     // Names, methods, templates, types and locations are pinned by the demo
-    // module's API listing; what it does not print is checked here.
+    // module's API listing, and which route each record reaches by the call
+    // test below; what neither shows is checked here.
     for (const PluginFunctionRecord* record : {&first, &second}) {
         EXPECT_EQ(Field(record->zero), 0u);
         EXPECT_STREQ(record->nameSpace, "");
         EXPECT_STREQ(record->help, "");
-        EXPECT_EQ(Field(record->handler), &HandleFunctionRequest);
         const auto* context = static_cast<const FunctionHandlerContext*>(record->handlerContext);
         ASSERT_NE(context, nullptr);
         EXPECT_EQ(context->plugin, &plugin);
     }
-    EXPECT_EQ(static_cast<const FunctionHandlerContext*>(first.handlerContext)->route, get.route);
-    EXPECT_EQ(static_cast<const FunctionHandlerContext*>(second.handlerContext)->route, post.route);
 
     EXPECT_STREQ(first.description, "Size of a shape");
     EXPECT_EQ(Field(first.flag), 0);
@@ -232,9 +197,12 @@ TEST_F(ApiTableFunctions, BuildsEachRecordFromItsOwnRoute) {
     EXPECT_EQ(Field(second.textLists[1].count), 0u);
 }
 
-// What the host is shown may differ from the native types; an asynchronous
-// function names its registered result type.
+// What the host is shown may differ from the native types, for members,
+// arguments and results; an asynchronous function names its registered result
+// type. How each kind is coded is pinned by the API listings.
 TEST_F(ApiTableFunctions, ShowsDescribedTypesAndTheAsyncResultType) {
+    registry.registerType<Outer>("Outer").addField("shown", &Outer::shown, {}, 0,
+                                                   BindingTypeIdentifier{BindingTypeKind::Object});
     auto* measure = const_cast<BindingFunctionDescriptor*>(get.route->function);
     auto* deepen = const_cast<BindingFunctionDescriptor*>(post.route->function);
     const BindingTypeDescriptor* inner = registry.findType("Inner");
@@ -256,9 +224,10 @@ TEST_F(ApiTableFunctions, ShowsDescribedTypesAndTheAsyncResultType) {
         EXPECT_EQ(Field(first.returnTypeCode), 15u);
         EXPECT_EQ(Field(first.returnElementTypeCode), 17u);
         EXPECT_STREQ(first.returnTypeName, "Inner");
-        EXPECT_STREQ(first.asyncTypeName, "");
         EXPECT_EQ(Field(second.returnTypeCode), 17u);
         EXPECT_STREQ(second.asyncTypeName, async ? "Inner" : "");
+        EXPECT_EQ(Field(FindType(words, "Outer")->members->typeCode), 13u);
+        EXPECT_EQ(Field(FindType(words, "Inner")->size), sizeof(Inner));
     }
 }
 
@@ -269,8 +238,8 @@ TEST_F(ApiTableFunctions, EachRecordsHandlerReachesItsOwnFunction) {
     const PluginFunctionRecord& get = words.functions[0];
     const PluginFunctionRecord& measure = words.functions[1];
 
-    EXPECT_EQ(CallRecord(get, kMethodGet, "/shapes/cube/size?scale=3"), "0 cubex3");
-    EXPECT_EQ(CallRecord(measure, kMethodNamed, "/shapes", "{\"depth\":4}", "MEASURE"), "0 5");
+    EXPECT_EQ(CallRecord(get, kMethodGet, "/shapes/cube/size?scale=3"), "0");
+    EXPECT_EQ(CallRecord(measure, kMethodNamed, "/shapes", "{\"depth\":4}", "MEASURE"), "0");
     // A context leads to its own route only, whatever the name they share.
     EXPECT_EQ(CallRecord(measure, kMethodGet, "/shapes/cube/size"), "404 Invalid function");
     EXPECT_EQ(CallRecord(get, kMethodNamed, "/shapes", "{\"depth\":4}", "MEASURE"), "404 Invalid function");

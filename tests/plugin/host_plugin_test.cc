@@ -49,19 +49,16 @@ PluginLoadRecord HandshakeWith(HostPlugin& plugin, std::uint32_t major, std::uin
 }
 
 // The record as the shipping module fills it is pinned by the golden
-// transcripts; here, that the plugin answers with its own version and keeps
-// the host's.
-TEST(HostPlugin, HandshakeAnswersWithThePluginsVersionNameAndCallbacks) {
+// transcripts, and the answered version and callbacks by the boundary record
+// test; here, that the plugin keeps the host's version.
+TEST(HostPlugin, HandshakeKeepsTheHostsVersionAndAnswersWithTheTableAndNames) {
     TestPlugin plugin;
     PluginLoadRecord record = HandshakeWith(plugin, 18, 3, 7);
-    EXPECT_EQ(record.major, 18u);
-    EXPECT_EQ(record.minor, 0u);
-    EXPECT_EQ(record.patch, 0u);
-    EXPECT_EQ(record.callbacks, &plugin.Callbacks());
-    EXPECT_EQ(record.context, static_cast<void*>(&plugin));
     EXPECT_EQ(record.apiTable, &plugin.ApiTable());
     EXPECT_EQ(FormatTextForm(plugin.HostVersion()), "18.3.7");
     EXPECT_EQ(plugin.Names().fullName, "hxp-be-vek-norv-messaging-service");
+    EXPECT_EQ(plugin.Names().typeName, "backend");
+    EXPECT_EQ(plugin.Names().typeDetail, "");
     EXPECT_EQ(plugin.registerBindingsCalls, 1);
 }
 
@@ -75,8 +72,7 @@ TEST(HostPluginDeathTest, IncompatibleHostIsReportedAndStopsTheProcess) {
         {17, 9, 9,
          "Description: vek-norv-messaging-service which supports plugin API 18\\.0\\.0 is not compatible "
          "with core's plugin API 17\\.9\\.9"},
-        {1, 0, 0, " ERROR\\| Assertion failed!"},
-        {1, 0, 0, "Expression: ALE-EECF0606"},
+        {1, 0, 0, " ERROR\\| Assertion failed!.*Expression: ALE-EECF0606"},
     };
     for (const auto& c : cases) {
         EXPECT_EXIT(
@@ -88,7 +84,7 @@ TEST(HostPluginDeathTest, IncompatibleHostIsReportedAndStopsTheProcess) {
     }
 }
 
-TEST(HostPlugin, InitKeepsTheHostAndBuildsTheUserAgent) {
+TEST(HostPlugin, InitKeepsTheHostBuildsTheUserAgentAndReturnsWhatInitializeReturns) {
     TestPlugin plugin;
     PluginLoadRecord record = HandshakeWith(plugin, 18, 2, 1);
     FakeHost host(0x51);
@@ -96,13 +92,8 @@ TEST(HostPlugin, InitKeepsTheHostAndBuildsTheUserAgent) {
     EXPECT_EQ(plugin.Host(), host.Interface());
     EXPECT_EQ(plugin.HostHandle(), 0x51u);
     EXPECT_EQ(plugin.UserAgent(), "NorvClient/18.2.1 (vek-norv-messaging-service)");
-}
-
-TEST(HostPlugin, InitReturnsWhatInitializeReturns) {
-    TestPlugin plugin;
-    PluginLoadRecord record = HandshakeWith(plugin, 18, 0, 0);
+    // Init answers what Initialize answers, and fails without a host.
     plugin.initializeResult = false;
-    FakeHost host;
     EXPECT_FALSE(record.callbacks->init(record.context, host.Interface()));
     EXPECT_FALSE(record.callbacks->init(record.context, nullptr));
 }
@@ -131,33 +122,30 @@ TEST(HostPlugin, SlotsForwardTheirArgumentsToTheHostTable) {
 }
 
 // A host may leave any slot null: the forwarded ones then answer 0 and the
-// waits and yields are skipped.
+// waits and yields are skipped; so they are before init, when there is no host.
 TEST(HostPlugin, NullSlotsAnswerZeroOrAreSkipped) {
     TestPlugin plugin;
+    const auto callEverySlot = [&plugin] {
+        EXPECT_EQ(plugin.HostSlot1(1, 2), 0u);
+        EXPECT_EQ(plugin.HostSlot2(3), 0u);
+        EXPECT_EQ(plugin.SubscribeEvent("OnJsonApiEvent_a", 5, nullptr, nullptr, 1), 0u);
+        EXPECT_EQ(plugin.UnsubscribeEvent("OnJsonApiEvent_a", 5), 0u);
+        EXPECT_EQ(plugin.HostSlot5(6, 7, 8, 0.5, 9), 0u);
+        plugin.YieldToHost();
+        plugin.BeginWait("w", 0);
+        plugin.EndWait();
+    };
+    callEverySlot();
+    plugin.Shutdown();
     PluginLoadRecord record = HandshakeWith(plugin, 18, 0, 0);
     FakeHost host;
     ASSERT_TRUE(record.callbacks->init(record.context, host.Interface()));
     host.ClearCalls();
     const HostFunctionTable kept = *host.Functions();
     *host.Functions() = HostFunctionTable{};
-    EXPECT_EQ(plugin.HostSlot1(1, 2), 0u);
-    EXPECT_EQ(plugin.HostSlot2(3), 0u);
-    EXPECT_EQ(plugin.SubscribeEvent("OnJsonApiEvent_a", 5, nullptr, nullptr, 1), 0u);
-    EXPECT_EQ(plugin.UnsubscribeEvent("OnJsonApiEvent_a", 5), 0u);
-    EXPECT_EQ(plugin.HostSlot5(6, 7, 8, 0.5, 9), 0u);
-    plugin.YieldToHost();
-    plugin.BeginWait("w", 0);
-    plugin.EndWait();
+    callEverySlot();
     *host.Functions() = kept;
     EXPECT_TRUE(host.Calls().empty());
-}
-
-TEST(HostPlugin, SlotsBeforeInitDoNothing) {
-    TestPlugin plugin;
-    EXPECT_EQ(plugin.SubscribeEvent("OnX", 1, nullptr, nullptr, 0), 0u);
-    EXPECT_EQ(plugin.HostSlot2(1), 0u);
-    plugin.YieldToHost();
-    plugin.Shutdown();
 }
 
 TEST(HostPlugin, ShutdownUnsubscribesEveryEventAndKeepsTheCounts) {
@@ -191,11 +179,9 @@ TEST(HostPlugin, UnloadShutsDownAndDestroysThePlugin) {
     PluginCallbacks callbacks = *record.callbacks;
     FakeHost host;
     ASSERT_TRUE(callbacks.init(record.context, host.Interface()));
-    plugin->AddSubscribedEvent("OnJsonApiEvent_a");
+    // The unsubscriptions of an unload are in the transcripts.
     callbacks.unload(record.context);
     EXPECT_TRUE(destroyed);
-    // Its own event and the three service-proxy events that init subscribed.
-    EXPECT_EQ(host.CallsTo(4).size(), 4u);
     callbacks.unload(nullptr);
 }
 
@@ -232,17 +218,6 @@ TEST_F(HostCallExceptionTest, EntryThatThrowsReturnsNullAndLeavesTheRecord) {
     EXPECT_EQ(record.callbacks, nullptr);
     ASSERT_EQ(target.Lines().size(), 1u);
     EXPECT_EQ(target.Lines()[0].rfind("DBG| ERROR|Exception in load_vek_norv_messaging_service: ", 0), 0u);
-}
-
-TEST_F(HostCallExceptionTest, EntryCreatesAndHandsOverThePlugin) {
-    PluginLoadRecord record{};
-    record.major = 18;
-    void* object = LoadPlugin(
-        &record, []() -> HostPlugin* { return new TestPlugin; }, kShortName);
-    ASSERT_NE(object, nullptr);
-    EXPECT_EQ(record.context, object);
-    record.callbacks->unload(record.context);
-    EXPECT_TRUE(target.Lines().empty());
 }
 
 }  // namespace

@@ -24,13 +24,5 @@ TEST(PluginNames, FullNameCarriesTheTypePrefix) {
               "unknown type\n");
 }
 
-TEST(PluginNames, NamesAreFullShortTypeAndDetail) {
-    PluginNames names = MakePluginNames("vek-norv-messaging-service", kBackendPluginType);
-    EXPECT_EQ(names.fullName, "hxp-be-vek-norv-messaging-service");
-    EXPECT_EQ(names.shortName, "vek-norv-messaging-service");
-    EXPECT_EQ(names.typeName, "backend");
-    EXPECT_EQ(names.typeDetail, "");
-}
-
 }  // namespace
 }  // namespace Norv
