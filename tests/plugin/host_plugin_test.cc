@@ -1,5 +1,6 @@
 #include "plugin/host_plugin.h"
 
+#include "binding/binding_page_pool.h"
 #include "plugin/plugin_entry.h"
 #include "tests/support/fake_host.h"
 #include "tests/support/recording_log_target.h"
@@ -179,9 +180,12 @@ TEST(HostPlugin, UnloadShutsDownAndDestroysThePlugin) {
     PluginCallbacks callbacks = *record.callbacks;
     FakeHost host;
     ASSERT_TRUE(callbacks.init(record.context, host.Interface()));
+    BindingPagePool& pool = BindingPagePool::Instance();
+    pool.releasePage(pool.acquirePage());  // a spare chunk
     // The unsubscriptions of an unload are in the transcripts.
     callbacks.unload(record.context);
     EXPECT_TRUE(destroyed);
+    EXPECT_EQ(BindingPagePool::Instance().statistics().spareChunks, 0u) << "an unloaded plugin keeps no pages";
     callbacks.unload(nullptr);
 }
 

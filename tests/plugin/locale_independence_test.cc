@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <string_view>
 
 namespace Norv {
 namespace {
@@ -25,6 +26,9 @@ TEST_F(LocaleIndependenceTest, NumbersAreReadWithAPoint) {
     EXPECT_EQ(ParseDouble("1.5", value), NumberParseStatus::Ok);
     EXPECT_EQ(value, 1.5);
     EXPECT_NE(ParseDouble("1,5", value), NumberParseStatus::Ok);
+    value = 1;
+    EXPECT_EQ(ParseDouble(std::string_view(), value), NumberParseStatus::Ok) << "empty, and nothing past it is read";
+    EXPECT_EQ(value, 0.0);
 
     BindingResult json = ParseJson("[2.5, -1.25e2]");
     ASSERT_TRUE(json.ok()) << json.error();
