@@ -147,6 +147,8 @@ TEST(Format, RendersDoublesAsTheCLibraryDoes) {
         {"G", Format("%1$G", 1e-10), "1E-10"},
         {"g precision", Format("%1$.3g", 1234.5), "1.23e+03"},
         {"alternate g keeps zeros", Format("%1$#g", 1.0), "1.00000"},
+        {"alternate g at the smallest fixed exponent", Format("%1$#g %2$#g", 0.0001, 0.00001),
+         "0.000100000 1.00000e-05"},
         {"alternate f point", Format("%1$#.0f", 2.0), "2."},
         {"alternate e point", Format("%1$#.0e", 1.0), "1.e+00"},
         {"round half even", Format("%1$.0f %2$.0f", 0.5, 2.5), "0 2"},

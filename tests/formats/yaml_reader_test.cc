@@ -176,6 +176,7 @@ TEST_F(YamlReaderTest, ReportsErrorsWithOneBasedLineAndColumn) {
         {"a: &n 5\n*n : x\n", "Invalid mapping key. Only string scalar keys are allowed. At line: 2 col: 1"},
         {"a: &x 1\nb: &x 2\n", "Duplicate occurrence of anchor \"x\". At line: 2 col: 4"},
         {"&x a: 1\nb: &x 2\n", "Duplicate occurrence of anchor \"x\". At line: 2 col: 4"},
+        {"a: &x 1\n&x b: 2\n", "Duplicate occurrence of anchor \"x\". At line: 2 col: 1"},
         {"a: *x\nb: &x 1\n", "Undefined alias encountered: \"x\". At line: 1 col: 4"},
         {"a: &x [1, *x]\n", "Cannot deserialize cyclic aliases. Alias \"x\". At line: 1 col: 11"},
         {"a: &x\n  b: *x\n", "Cannot deserialize cyclic aliases. Alias \"x\". At line: 2 col: 6"},

@@ -4,6 +4,8 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
+#include <iterator>
 #include <mutex>
 #include <thread>
 
@@ -64,6 +66,16 @@ TEST(PlatformTest, UsableSizeCoversTheRequest) {
     EXPECT_GE(HeapBlockUsableSize(block), 10u);
     std::free(block);
     EXPECT_EQ(HeapBlockUsableSize(nullptr), 0u);
+}
+
+TEST(PlatformTest, ReadsTheResidentSetWithoutKeepingAFileOpen) {
+    const std::filesystem::path open = "/proc/self/fd";
+    std::error_code error;
+    if (IsWindows() || !std::filesystem::is_directory(open, error)) GTEST_SKIP() << "no list of open files here";
+    const auto count = [&] { return std::distance(std::filesystem::directory_iterator(open), {}); };
+    const auto before = count();
+    for (int i = 0; i < 4; ++i) EXPECT_GT(ResidentMemoryBytes(), 0u);
+    EXPECT_EQ(count(), before);
 }
 
 TEST(PlatformTest, LoadsASystemLibraryAndFindsOnlyItsSymbols) {
