@@ -22,6 +22,13 @@ TEST(PlatformTest, CommittedPagesAreWritableAndZeroed) {
     ReleasePages(bytes, kPageChunkSize);
 }
 
+TEST(PlatformDeathTest, ReleasedPagesAreGone) {
+    volatile unsigned char* bytes = static_cast<unsigned char*>(CommitPages(kPageChunkSize));
+    ASSERT_NE(bytes, nullptr);
+    ReleasePages(const_cast<unsigned char*>(bytes), kPageChunkSize);
+    EXPECT_DEATH(bytes[0] = 1, "");
+}
+
 TEST(PlatformTest, MutexSerialisesThreads) {
     Mutex mutex;
     long counter = 0;
