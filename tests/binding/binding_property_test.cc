@@ -150,6 +150,7 @@ TEST(BindingProperty, GettersReturnThePayloadOnlyForTheirOwnKind) {
 TEST(BindingProperty, ADefaultValueAndAnEmptyTextCreateNoArena) {
     BindingProperty value;
     EXPECT_TRUE(value.isEmpty());
+    EXPECT_EQ(value.size(), 0u);
     EXPECT_TRUE(value.isZero());
     EXPECT_EQ(value.toString(), "");
     EXPECT_EQ(value.arena(), nullptr);
