@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "binding/help/builtin_types.h"
+#include "binding/native_type_traits.h"
 #include "conversion_test_types.h"
 
 namespace Norv {
@@ -64,14 +65,22 @@ std::string Render(const T& value) {
     }
 }
 
-// Assigns through the kind dispatch. "=<value>" on success, else the message;
-// a failed scalar must be left at zero.
+// Assigns through the kind dispatch, onto a target that is not zero, after
+// `earlier` (when given) has failed the result. "=<value>" on success, else the
+// message; a failed conversion must leave the zero value.
 template <class T>
 std::string AssignAs(K kind, const BindingProperty& input, const BindingTypeDescriptor* descriptor,
-                     const BindingRegistry* registry) {
+                     const BindingRegistry* registry, const char* earlier) {
     T target{};
-    if constexpr (std::is_arithmetic_v<T> || std::is_enum_v<T>) target = static_cast<T>(3);
+    if constexpr (std::is_arithmetic_v<T> || std::is_enum_v<T>) {
+        target = static_cast<T>(3);
+    } else if constexpr (std::is_same_v<T, BindingBlob>) {
+        target = {1};
+    } else {
+        target = "t";
+    }
     BindingResult result;
+    if (earlier) result.setError(earlier);
     assignValue(result, &target, input, BindingTypeIdentifier{kind, K::None, descriptor}, "<value>", registry);
     if (result.ok()) return "=" + Render(target);
     EXPECT_EQ(Render(target), Render(T{})) << "a failed conversion leaves the zero value";
@@ -88,41 +97,21 @@ class AssignValueTest : public ::testing::Test {
 protected:
     AssignValueTest() { RegisterConversionTypes(registry_); }
 
-    std::string Assign(K kind, const BindingProperty& input) {
-        switch (kind) {
-            case K::Bool:
-                return AssignAs<bool>(kind, input, nullptr, &registry_);
-            case K::Int8:
-                return AssignAs<std::int8_t>(kind, input, nullptr, &registry_);
-            case K::UInt8:
-                return AssignAs<std::uint8_t>(kind, input, nullptr, &registry_);
-            case K::Int16:
-                return AssignAs<std::int16_t>(kind, input, nullptr, &registry_);
-            case K::UInt16:
-                return AssignAs<std::uint16_t>(kind, input, nullptr, &registry_);
-            case K::Int32:
-                return AssignAs<std::int32_t>(kind, input, nullptr, &registry_);
-            case K::UInt32:
-                return AssignAs<std::uint32_t>(kind, input, nullptr, &registry_);
-            case K::Int64:
-                return AssignAs<std::int64_t>(kind, input, nullptr, &registry_);
-            case K::UInt64:
-                return AssignAs<std::uint64_t>(kind, input, nullptr, &registry_);
-            case K::Float:
-                return AssignAs<float>(kind, input, nullptr, &registry_);
-            case K::Double:
-                return AssignAs<double>(kind, input, nullptr, &registry_);
-            case K::String:
-                return AssignAs<std::string>(kind, input, nullptr, &registry_);
-            case K::Blob:
-                return AssignAs<BindingBlob>(kind, input, nullptr, &registry_);
-            case K::Object:
-                return AssignAs<BindingProperty>(kind, input, nullptr, &registry_);
-            case K::Enum:
-                return AssignAs<BindingAsyncState>(kind, input, registry_.findType("BindingAsyncState"), &registry_);
-            default:
-                return "no such target";
+    // Kinds without a built-in rule (containers, callbacks) reach the field converter, here absent.
+    std::string Assign(K kind, const BindingProperty& input, const char* earlier = nullptr) {
+        if (kind == K::Enum) {
+            return AssignAs<BindingAsyncState>(kind, input, registry_.findType("BindingAsyncState"), &registry_,
+                                               earlier);
         }
+        std::string outcome;
+        if (NativeType::WithScalarType(
+                kind, [&]<class T>() { outcome = AssignAs<T>(kind, input, nullptr, &registry_, earlier); })) {
+            return outcome;
+        }
+        BindingResult result;
+        int untouched = 0;
+        assignValue(result, &untouched, input, BindingTypeIdentifier{kind}, "<value>", &registry_);
+        return result.ok() ? "=" : std::string(result.error());
     }
 
     void Check(const std::vector<Row>& rows) {
@@ -149,6 +138,7 @@ std::string BadFormat(const std::string& value, const char* type) {
 }
 
 TEST_F(AssignValueTest, BoolTargetTakesBoolsAndFourTexts) {
+    const std::string options = ". Options are \"true\", \"false\", \"1\", \"0\".";
     Check({
         {K::Bool, {}, kRequired},
         {K::Bool, Of(true), "=true"},
@@ -156,12 +146,8 @@ TEST_F(AssignValueTest, BoolTargetTakesBoolsAndFourTexts) {
         {K::Bool, Of("1"), "=true"},
         {K::Bool, Of("false"), "=false"},
         {K::Bool, Of("0"), "=false"},
-        {K::Bool, Of("True"),
-         "Value True for '<value>' of type bool is in an incorrect format. Options are \"true\", \"false\", \"1\", "
-         "\"0\"."},
-        {K::Bool, Of(" 1"),
-         "Value  1 for '<value>' of type bool is in an incorrect format. Options are \"true\", \"false\", \"1\", "
-         "\"0\"."},
+        {K::Bool, Of("True"), BadFormat("True", "bool") + options},
+        {K::Bool, Of(" 1"), BadFormat(" 1", "bool") + options},
         {K::Bool, Of(std::int64_t{1}), Invalid("bool", "signed")},
         {K::Bool, Bytes({1}), Invalid("bool", "blob")},
         {K::Bool, ListOf({Of(true)}), Invalid("bool", "collection")},
@@ -192,6 +178,8 @@ TEST_F(AssignValueTest, SignedTargetsCheckTheirBounds) {
         {K::Int64, Of(9223372036854775808.0), Range("9.22337e+18", "int64")},
         {K::Int32, Of(true), Invalid("int32", "bool")},
         {K::Int32, Record({}), Invalid("int32", "structure")},
+        {K::Int8, Of(std::numeric_limits<double>::quiet_NaN()), Range("nan", "int8")},
+        {K::Int64, Of(std::numeric_limits<double>::quiet_NaN()), Range("nan", "int64")},
     });
 }
 
@@ -252,15 +240,26 @@ TEST_F(AssignValueTest, UnsignedTargetsRejectNegativesAndCheckBounds) {
         // 2^64 equals UINT64_MAX converted to double, yet no uint64 holds it.
         {K::UInt64, Of(18446744073709551616.0), Range("1.84467e+19", "uint64")},
         {K::UInt64, Of(true), Invalid("uint64", "bool")},
+        {K::UInt8, Of(std::numeric_limits<double>::quiet_NaN()), Range("nan", "uint8")},
+        {K::UInt64, Of(std::numeric_limits<double>::quiet_NaN()), Range("nan", "uint64")},
     });
 }
 
-TEST_F(AssignValueTest, IntegerTargetsRejectNan) {
-    for (K kind : {K::Int8, K::Int32, K::Int64, K::UInt8, K::UInt64}) {
-        const std::string message = Assign(kind, Of(std::numeric_limits<double>::quiet_NaN()));
-        EXPECT_EQ(message.rfind("Value ", 0), 0u) << message;
-        EXPECT_NE(message.find("is out of range"), std::string::npos) << message;
-    }
+// long and long long: one of them is no fixed-width type on each target.
+TEST_F(AssignValueTest, OtherIntegerTypesTakeTheRuleOfTheirWidthAndSign) {
+    long number = 1;
+    long long wide = 1;
+    unsigned long long wideUnsigned = 1;
+    BindingResult result;
+    assignValue(result, number, Of("-5"), "<value>");
+    assignValue(result, wide, Of("-9223372036854775808"), "<value>");
+    assignValue(result, wideUnsigned, Of("18446744073709551615"), "<value>");
+    ASSERT_TRUE(result.ok()) << result.error();
+    EXPECT_EQ(number, -5);
+    EXPECT_EQ(wide, std::numeric_limits<long long>::min());
+    EXPECT_EQ(wideUnsigned, std::numeric_limits<unsigned long long>::max());
+    assignValue(result, wideUnsigned, Of("-1"), "<value>");
+    EXPECT_EQ(result.error(), Range("-1", "uint64"));
 }
 
 TEST_F(AssignValueTest, FloatingTargetsCheckBoundsAndKeepNan) {
@@ -297,8 +296,12 @@ TEST_F(AssignValueTest, FloatingTargetsCheckBoundsAndKeepNan) {
     });
 }
 
-TEST_F(AssignValueTest, StringBlobAndObjectTargets) {
+TEST_F(AssignValueTest, StringBlobObjectAndUnruledTargets) {
+    const std::string unregistered =
+        "Couldn't assign value to '<value>' because the input is an unregistered structure or not a structure at all.";
     const std::string notString = "Couldn't assign value to '<value>' because the input is not a string.";
+    const std::string notBase64 =
+        "Couldn't assign string value to '<value>' of type blob because the input has invalid base64 characters.";
     const std::string notBlob = "Couldn't assign value to '<value>' of type blob because the input is not a blob.";
     Check({
         {K::String, {}, kRequired},
@@ -312,10 +315,8 @@ TEST_F(AssignValueTest, StringBlobAndObjectTargets) {
         {K::Blob, Of("YWJj"), "=abc"},
         {K::Blob, Of("QA=="), "=@"},
         {K::Blob, Of(""), "="},
-        {K::Blob, Of("YW Jj"),
-         "Couldn't assign string value to '<value>' of type blob because the input has invalid base64 characters."},
-        {K::Blob, Of("YWJj\n"),
-         "Couldn't assign string value to '<value>' of type blob because the input has invalid base64 characters."},
+        {K::Blob, Of("YW Jj"), notBase64},
+        {K::Blob, Of("YWJj\n"), notBase64},
         {K::Blob, Bytes({'x', 'y'}), "=xy"},
         {K::Blob, Of(std::int64_t{1}), notBlob},
         {K::Blob, AsyncState(1), notBlob},
@@ -323,6 +324,9 @@ TEST_F(AssignValueTest, StringBlobAndObjectTargets) {
         {K::Object, Of(std::int64_t{-3}), "=signed:-3"},
         {K::Object, Of("x"), "=string:x"},
         {K::Object, AsyncState(2), "=enum:2"},
+        {K::Vector, ListOf({Of(1)}), unregistered},
+        {K::Map, Record({}), unregistered},
+        {K::Callback, Of(1), unregistered},
     });
 }
 
@@ -330,6 +334,8 @@ TEST_F(AssignValueTest, EnumTargetAcceptsNamesAndEnumeratorNumbers) {
     const auto notValid = [](const std::string& given) {
         return given + " is not a valid BindingAsyncState enumeration value for '<value>'.";
     };
+    const std::string invalid =
+        "Couldn't assign value to '<value>' of enum type because the input is of an invalid type ";
     Check({
         {K::Enum, {}, kRequired},
         {K::Enum, Of("Failed"), "=5"},
@@ -347,10 +353,8 @@ TEST_F(AssignValueTest, EnumTargetAcceptsNamesAndEnumeratorNumbers) {
         {K::Enum, AsyncState(3), "=3"},
         {K::Enum, Of(BindingEnum{2, &StaticType::Identity<Shade>()}), "=2"},  // the type is not compared
         {K::Enum, AsyncState(9), notValid("9")},
-        {K::Enum, Of(1.0),
-         "Couldn't assign value to '<value>' of enum type because the input is of an invalid type float."},
-        {K::Enum, Record({}),
-         "Couldn't assign value to '<value>' of enum type because the input is of an invalid type structure."},
+        {K::Enum, Of(1.0), invalid + "float."},
+        {K::Enum, Record({}), invalid + "structure."},
     });
 }
 
@@ -371,7 +375,6 @@ TEST_F(AssignValueTest, EnumsAreStoredWithTheirDescriptorsWidth) {
 }
 
 TEST_F(AssignValueTest, StructureRuleFollowsFieldFlags) {
-    const BindingTypeDescriptor* point = registry_.findType("Point");
     const std::string missingX =
         "Couldn't assign value to '<value>' of type Point because the input structure doesn't have required field 'x'.";
     struct Case {
@@ -409,7 +412,6 @@ TEST_F(AssignValueTest, StructureRuleFollowsFieldFlags) {
     EXPECT_EQ(result.error(),
               "Couldn't assign value to '<value>' because the input is an unregistered structure or not a structure at "
               "all.");
-    EXPECT_NE(point, nullptr);
 }
 
 TEST_F(AssignValueTest, NestedFailuresNameTheFieldNotAPath) {
@@ -430,6 +432,8 @@ TEST_F(AssignValueTest, NestedFailuresNameTheFieldNotAPath) {
 }
 
 TEST_F(AssignValueTest, VectorRule) {
+    const std::string notCollection =
+        "Couldn't assign value to '<value>' of type vector because the input not a collection.";
     struct Case {
         const char* what;
         BindingProperty input;
@@ -440,84 +444,57 @@ TEST_F(AssignValueTest, VectorRule) {
         {"elements in order", ListOf({Of(1), Of("2"), Of(3.5)}), "", {1, 2, 3}},
         {"Empty element keeps its default", ListOf({Of(1), {}, Of(3)}), "", {1, 0, 3}},
         {"empty collection", ListOf({}), "", {}},
-        {"failure keeps later defaults",
-         ListOf({Of(1), Of("x"), Of(3)}),
-         "Value x for 'numbers' of type int32 is in an incorrect format",
-         {1, 0, 0}},
-        {"Empty input",
-         {},
-         "Couldn't assign value to 'numbers' of type vector because the input not a collection.",
-         {}},
-        {"structure input",
-         Record({}),
-         "Couldn't assign value to 'numbers' of type vector because the input not a collection.",
-         {}},
+        {"failure keeps later defaults", ListOf({Of(1), Of("x"), Of(3)}), BadFormat("x", "int32"), {1, 0, 0}},
+        {"Empty input", {}, notCollection, {}},
+        {"structure input", Record({}), notCollection, {}},
     };
     for (const Case& c : cases) {
         std::vector<std::int32_t> target{7, 7, 7, 7};
         BindingResult result;
-        assignValue(result, target, c.input, "numbers");
+        assignValue(result, target, c.input, "<value>");
         EXPECT_EQ(result.error(), c.error) << c.what;
         EXPECT_EQ(target, c.expected) << c.what;
     }
     std::vector<bool> flags{true};
     BindingResult result;
-    assignValue(result, flags, BindingProperty(), "flags");
-    EXPECT_EQ(result.error(), "A value for 'flags' is required.");
+    assignValue(result, flags, BindingProperty(), "<value>");
+    EXPECT_EQ(result.error(), kRequired);
     EXPECT_TRUE(flags.empty());
 }
 
 TEST_F(AssignValueTest, MapRule) {
+    const std::string notStructure =
+        "Couldn't assign value to '<value>' of type map because the input not a structure.";
     std::unordered_map<std::string, double> target{{"old", 1.0}};
     BindingResult result;
-    assignValue(result, target, Record({{"a", Of(1.5)}, {"b", {}}, {"c", Of("2")}}), "weights");
+    assignValue(result, target, Record({{"a", Of(1.5)}, {"b", {}}, {"c", Of("2")}}), "<value>");
     ASSERT_TRUE(result.ok()) << result.error();
     EXPECT_EQ(target, (std::unordered_map<std::string, double>{{"a", 1.5}, {"c", 2.0}}));
-
-    BindingResult failed;
-    assignValue(failed, target, ListOf({Of(1.0)}), "weights");
-    EXPECT_EQ(failed.error(), "Couldn't assign value to 'weights' of type map because the input not a structure.");
-    EXPECT_TRUE(target.empty());
-
-    BindingResult empty;
-    assignValue(empty, target, BindingProperty(), "weights");
-    EXPECT_EQ(empty.error(), "Couldn't assign value to 'weights' of type map because the input not a structure.");
+    for (const BindingProperty& input : {ListOf({Of(1.0)}), BindingProperty()}) {
+        BindingResult failed;
+        assignValue(failed, target, input, "<value>");
+        EXPECT_EQ(failed.error(), notStructure);
+        EXPECT_TRUE(target.empty());
+    }
 }
 
 TEST_F(AssignValueTest, AlreadyFailedResultZeroesScalarsAndClearsContainers) {
+    for (K kind : {K::Bool, K::Int8, K::UInt16, K::Int32, K::UInt64, K::Float, K::Double, K::String, K::Blob, K::Object,
+                   K::Enum}) {
+        EXPECT_EQ(Assign(kind, Of("4"), "first"), "first") << BindingTypeKindName(kind);
+    }
     BindingResult result;
     result.setError("first");
-    std::int32_t number = 5;
-    bool flag = true;
-    std::string text = "t";
-    BindingBlob blob{1};
-    BindingProperty object = Of(std::int64_t{1});
     std::vector<std::int32_t> numbers{1};
     std::unordered_map<std::string, double> weights{{"a", 1}};
     Point point{1, 2};
-    BindingAsyncState state = BindingAsyncState::Failed;
-    const BindingProperty input = Of("4");
-
-    assignValue(result, number, input, "n");
-    assignValue(result, flag, input, "f");
-    assignValue(result, text, input, "t");
-    assignValue(result, blob, input, "b");
-    assignValue(result, object, input, "o");
     assignValue(result, numbers, ListOf({Of(1)}), "v");
     assignValue(result, weights, Record({{"a", Of(1)}}), "m");
     assignStruct(result, point, Record({{"x", Of(5)}}), registry_, "p");
-    assignEnum(result, &state, input, registry_.findType("BindingAsyncState"), "e");
-
     EXPECT_EQ(result.error(), "first");
-    EXPECT_EQ(number, 0);
-    EXPECT_FALSE(flag);
-    EXPECT_TRUE(text.empty());
-    EXPECT_TRUE(blob.empty());
-    EXPECT_TRUE(object.isEmpty());
     EXPECT_TRUE(numbers.empty());
     EXPECT_TRUE(weights.empty());
     EXPECT_EQ(point.x, 1);
-    EXPECT_EQ(state, BindingAsyncState::None);
 }
 
 // Field names whose lengths and first and last bytes collide.
