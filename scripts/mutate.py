@@ -165,11 +165,21 @@ def restore_from_journal():
 
 
 def run(command, timeout):
+    # In a session of its own, so that a timeout or an interrupt stops the test
+    # binaries too: a change that makes one spin would otherwise outlive ctest.
+    process = subprocess.Popen(command, cwd=ROOT, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
+                               env=dict(os.environ, GTEST_FAIL_FAST="1"), start_new_session=True)
     try:
-        return subprocess.run(command, cwd=ROOT, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
-                              timeout=timeout, env=dict(os.environ, GTEST_FAIL_FAST="1")).returncode
+        return process.wait(timeout=timeout)
     except subprocess.TimeoutExpired:
         return -1
+    finally:
+        if process.poll() is None or timeout is not None:
+            try:
+                os.killpg(process.pid, signal.SIGKILL)
+            except ProcessLookupError:
+                pass
+        process.wait()
 
 
 def configure(jobs):
