@@ -10,7 +10,7 @@
 #include <cstring>
 #include <deque>
 #include <iterator>
-#include <type_traits>
+#include <utility>
 
 namespace Norv::Testing {
 
@@ -272,12 +272,12 @@ struct FakeHost::AnswerBlock {
     bool streamLive;
     std::uint32_t streamChunk;
     std::size_t streamPosition;
-    std::unique_ptr<std::string> streamText;
+    std::string* streamText;
     bool streamOnYield;
     std::uint32_t yieldsAtLastData;
     std::uint32_t readsWithoutYield;
-    std::unique_ptr<std::string> error;
-    std::unique_ptr<HostTree> body;
+    std::string* error;
+    HostTree* body;
 };
 
 std::string DescribeHostCall(const HostCall& call) {
@@ -428,7 +428,13 @@ FakeHost::FakeHost(std::uint32_t hostHandle) : binding_{}, interface_{&binding_.
     };
 }
 
-FakeHost::~FakeHost() = default;
+FakeHost::~FakeHost() {
+    for (std::unique_ptr<AnswerBlock>& block : answerBlocks_) {
+        delete block->streamText;
+        delete block->error;
+        delete block->body;
+    }
+}
 
 void FakeHost::SetAnswer(AnswerEntry answer) {
     answering_ = true;
@@ -448,7 +454,8 @@ FakeHost::AnswerBlock& FakeHost::TakeAnswerBlock() {
     for (std::unique_ptr<AnswerBlock>& block : answerBlocks_) {
         if (!block->responseLive && !block->streamLive) return *block;
     }
-    auto block = std::make_unique<AnswerBlock>();  // all zero
+    auto block = std::make_unique<AnswerBlock>();
+    std::memset(block.get(), 0, sizeof(AnswerBlock));
     block->magic = kAnswerMagic;
     block->owner = this;
     std::snprintf(block->contentType, sizeof block->contentType, "%s", kAnswerContentType);
@@ -457,7 +464,6 @@ FakeHost::AnswerBlock& FakeHost::TakeAnswerBlock() {
 }
 
 FakeHost::AnswerBlock* FakeHost::Block(const void* pointer) {
-    static_assert(std::is_standard_layout_v<AnswerBlock>, "a block is found from the address of its first member");
     auto* block = static_cast<AnswerBlock*>(const_cast<void*>(pointer));
     return block != nullptr && block->magic == kAnswerMagic ? block : nullptr;
 }
@@ -477,14 +483,13 @@ void FakeHost::FillAnswer(HostCall& call, HostResponseRecord& response) {
     response.release = &FakeHost::ReleaseResponse;
     call.answer = std::to_string(answer.status);
     if (answer.error) {
-        block.error = std::make_unique<std::string>(*answer.error);
+        block.error = new std::string(*answer.error);
         response.error = block.error->c_str();
         response.hasError = 1;
         call.answer += ", error " + Quoted(*answer.error);
     }
     if (answer.streamChunk != 0) {
-        block.streamText =
-            std::make_unique<std::string>(answer.streamText ? *answer.streamText : JsonText(answer.body));
+        block.streamText = new std::string(answer.streamText ? *answer.streamText : JsonText(answer.body));
         block.streamChunk = answer.streamChunk;
         block.streamPosition = 0;
         block.streamOnYield = answer.streamOnYield;
@@ -499,7 +504,7 @@ void FakeHost::FillAnswer(HostCall& call, HostResponseRecord& response) {
         call.answer += ", streamed " + std::to_string(block.streamText->size()) + " bytes in reads of at most " +
                        std::to_string(block.streamChunk);
     } else if (!answer.body.isEmpty()) {
-        block.body = std::make_unique<HostTree>(answer.body);
+        block.body = new HostTree(answer.body);
         response.body = block.body->Root();
         call.answer += ", body " + DescribeHostValue(response.body);
     }
@@ -518,8 +523,8 @@ void NORV_CALL FakeHost::ReleaseResponse(HostResponseRecord* response) {
     } else {
         ++host.ledger_.releases;
         block->responseLive = false;
-        block->error.reset();
-        block->body.reset();
+        delete std::exchange(block->error, nullptr);
+        delete std::exchange(block->body, nullptr);
     }
     std::memset(response, 0, sizeof *response);
     host.Record(std::move(call));
@@ -573,7 +578,7 @@ void NORV_CALL FakeHost::ReleaseStream(void* stream) {
     } else {
         ++host.ledger_.streamReleases;
         block->streamLive = false;
-        block->streamText.reset();
+        delete std::exchange(block->streamText, nullptr);
     }
     host.Record(std::move(call));
 }
