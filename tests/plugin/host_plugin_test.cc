@@ -73,7 +73,9 @@ TEST(HostPluginDeathTest, IncompatibleHostIsReportedAndStopsTheProcess) {
         {17, 9, 9,
          "Description: vek-norv-messaging-service which supports plugin API 18\\.0\\.0 is not compatible "
          "with core's plugin API 17\\.9\\.9"},
-        {1, 0, 0, " ERROR\\| Assertion failed!.*Expression: ALE-EECF0606"},
+        // Two cases: the regular expressions of some platforms' death tests do not span lines.
+        {1, 0, 0, " ERROR\\| Assertion failed!"},
+        {1, 0, 0, "Expression: ALE-EECF0606"},
     };
     for (const auto& c : cases) {
         EXPECT_EXIT(
