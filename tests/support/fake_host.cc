@@ -283,14 +283,8 @@ struct FakeHost::AnswerBlock {
 std::string DescribeHostCall(const HostCall& call) {
     std::string line = HostSlotName(call.slot);
     switch (call.slot) {
-        case 0:
-            if (call.path.empty() && call.method == 0) {
-                line += "(response " + Pointer(call.response) + ", request " + Pointer(call.request) + ")";
-            } else {
-                line += " " + (call.method == kMethodNamed ? call.text : std::string(MethodText(call.method))) + " " +
-                        call.path;
-                if (!call.arguments.empty()) line += " " + call.arguments;
-            }
+        case 0:  // answered requests the simulator writes itself
+            line += "(response " + Pointer(call.response) + ", request " + Pointer(call.request) + ")";
             break;
         case 1:
         case 2:
@@ -307,16 +301,9 @@ std::string DescribeHostCall(const HostCall& call) {
             line += "(" + Quoted(call.text) + (call.slot == 7 ? "" : ", handle " + std::to_string(call.hostHandle)) +
                     (call.slot == 4 ? "" : ", flags " + std::to_string(call.flags)) + ")";
             break;
-        case 9:
-            line += "(level " + std::to_string(call.level) + ", " + Quoted(call.text) + ")";
-            break;
         case kReleaseResponseSlot:
         case kReleaseStreamSlot:
             line += "(answer " + std::to_string(call.answerNumber) + ")" + (call.text.empty() ? "" : " " + call.text);
-            break;
-        case kDeliverEventSlot:
-            line +=
-                "(" + Quoted(call.text) + ", " + call.arguments + ")" + (call.answer.empty() ? "" : " " + call.answer);
             break;
         case kReadStreamSlot:
             line += "(answer " + std::to_string(call.answerNumber) + ", capacity " + std::to_string(call.capacity) +

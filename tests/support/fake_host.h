@@ -56,7 +56,8 @@ struct HostCall {
     std::uint8_t more = 0;
 };
 
-// One readable line: the slot's name and what it received.
+// One readable line, for the calls the host simulator does not write out
+// itself: the slot's name and what it received.
 std::string DescribeHostCall(const HostCall& call);
 // A host value record as readable text; null pointers with counts read as
 // empty, and nesting deeper than a few dozen levels is cut short.
