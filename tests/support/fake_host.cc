@@ -401,14 +401,12 @@ FakeHost::FakeHost(std::uint32_t hostHandle) : binding_{}, interface_{&binding_.
         if (std::function<void()> hook = host.yieldHook_) hook();
     };
     table.BeginWait = [](HostFunctionTable* self, const char* label, std::uint32_t flags) {
-        FakeHost& host = Owner(self);
-        ++host.ledger_.waitsBegun;
-        host.Record({.slot = 7, .text = Text(label), .flags = flags});
+        ++Owner(self).ledger_.waitsBegun;
+        Owner(self).Record({.slot = 7, .text = Text(label), .flags = flags});
     };
     table.EndWait = [](HostFunctionTable* self) {
-        FakeHost& host = Owner(self);
-        ++host.ledger_.waitsEnded;
-        host.Record({.slot = 8});
+        ++Owner(self).ledger_.waitsEnded;
+        Owner(self).Record({.slot = 8});
     };
     table.WriteLog = [](HostFunctionTable* self, std::int32_t level, const char* message) {
         Owner(self).Record({.slot = 9, .text = Text(message), .level = level});
