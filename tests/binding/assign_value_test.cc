@@ -186,7 +186,7 @@ TEST_F(AssignValueTest, SignedTargetsCheckTheirBounds) {
 TEST_F(AssignValueTest, SignedTargetsParseTextLikeStrtoll) {
     Check({
         {K::Int32, Of("0x10"), "=16"},
-        {K::Int32, Of("010"), "=8"},
+        {K::Int32, Of("017"), "=15"},
         {K::Int32, Of(" 12"), "=12"},
         {K::Int32, Of("-12"), "=-12"},
         {K::Int32, Of("+12"), "=12"},
@@ -224,6 +224,7 @@ TEST_F(AssignValueTest, UnsignedTargetsRejectNegativesAndCheckBounds) {
         {K::UInt8, Of(-0.5), Range("-0.5", "uint8")},
         {K::UInt8, AsyncState(5), "=5"},
         {K::UInt8, AsyncState(-1), Range("-1", "uint8")},
+        {K::UInt8, AsyncState(255), "=255"},
         {K::UInt32, Of("-1"), Range("-1", "uint32")},
         // strtoull would wrap a minus after blanks to a huge number, and read
         // "-0" as 0; every minus sign is refused instead, zero's too.
