@@ -72,6 +72,39 @@ struct Everything {
     std::vector<Point> optionalPath;  // optional
 };
 
+// Every field away from its default, extremes where a field has them; the
+// optional count stays 0, so that conversions leave it out.
+inline Everything FilledEverything() {
+    Everything source;
+    source.flag = true;
+    source.i8 = -128;
+    source.u8 = 255;
+    source.i16 = -32768;
+    source.u16 = 65535;
+    source.i32 = INT32_MIN;
+    source.u32 = UINT32_MAX;
+    source.i64 = INT64_MIN;
+    source.u64 = UINT64_MAX;
+    source.f32 = 0.1f;
+    source.f64 = -1e300;
+    source.text = "h\xC3\xA9llo";
+    source.object.member("deep").append() = "inner";
+    source.blob = {0, 255, 10};
+    source.shade = Shade::Dark;
+    source.level = Level::High;
+    source.state = BindingAsyncState::Cancelling;
+    source.origin = {-1, 1};
+    source.numbers = {1, -2, 3};
+    source.flags = {false, true};
+    source.words = {"", "w"};
+    source.points = {{1, 2}, {3, 4}};
+    source.shades = {Shade::Light, Shade::None};
+    source.weights = {{"b", 0.25}, {"a", -4.0}};
+    source.places = {{"home", {7, 8}}};
+    source.optionalNote = "kept";
+    return source;
+}
+
 // A structure whose element and member type are registered after it, so
 // that its fields find no descriptor. Not registered by default.
 struct Late {

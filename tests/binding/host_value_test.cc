@@ -223,7 +223,8 @@ TEST_F(HostValueTest, NestingBeyondTheDepthLimitFailsInsteadOfExhaustingTheStack
         std::vector<HostValue> levels(c.levels + 1, Record(0));
         std::vector<HostValueMember> members(c.levels);
         levels[c.levels].tag = HOST_VALUE_SIGNED;
-        for (std::size_t i = 0; i < c.levels; ++i) {
+        // Innermost first: members hold copies of the level below them.
+        for (std::size_t i = c.levels; i-- > 0;) {
             if (i % 2 == 0) {
                 levels[i].tag = HOST_VALUE_COLLECTION;
                 levels[i].payload.collection.items = &levels[i + 1];
@@ -234,10 +235,6 @@ TEST_F(HostValueTest, NestingBeyondTheDepthLimitFailsInsteadOfExhaustingTheStack
                 levels[i].payload.structure.members = &members[i];
                 levels[i].payload.structure.count = 1;
             }
-        }
-        // Members hold copies, so fill them from the innermost level outward.
-        for (std::size_t i = c.levels; i-- > 0;) {
-            if (i % 2 == 1) members[i].value = levels[i + 1];
         }
         BindingProperty value;
         EXPECT_EQ(readHostValue(failure_, value, levels[0], "payload"), c.ok) << c.levels;
@@ -261,34 +258,7 @@ TEST_F(HostValueTest, SetHostErrorReplacesValueAndMessage) {
 }
 
 TEST_F(HostValueTest, RoundTripsAStructureUsingEveryKind) {
-    Everything source;
-    source.flag = true;
-    source.i8 = -128;
-    source.u8 = 255;
-    source.i16 = -32768;
-    source.u16 = 65535;
-    source.i32 = INT32_MIN;
-    source.u32 = UINT32_MAX;
-    source.i64 = INT64_MIN;
-    source.u64 = UINT64_MAX;
-    source.f32 = 0.1f;
-    source.f64 = -1e300;
-    source.text = "héllo";
-    source.object.member("deep").append() = "inner";
-    source.blob = {0, 255, 10};
-    source.shade = Shade::Dark;
-    source.level = Level::High;
-    source.state = BindingAsyncState::Cancelling;
-    source.origin = {-1, 1};
-    source.numbers = {1, -2, 3};
-    source.flags = {false, true};
-    source.words = {"", "w"};
-    source.points = {{1, 2}, {3, 4}};
-    source.shades = {Shade::Light, Shade::None};
-    source.weights = {{"x", 0.25}, {"y", -4.0}};
-    source.places = {{"home", {7, 8}}};
-    source.optionalCount = 0;
-    source.optionalNote = "kept";
+    const Everything source = FilledEverything();
 
     for (const BindingRegistry* names :
          {static_cast<const BindingRegistry*>(nullptr), static_cast<const BindingRegistry*>(&registry_)}) {

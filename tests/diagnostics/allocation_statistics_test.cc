@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -45,6 +46,12 @@ TEST(AllocationStatistics, AllocateAndReleaseCountUsableSizes) {
     Memory::Release(copy);
     EXPECT_EQ(Memory::DuplicateString(nullptr), nullptr);
     EXPECT_EQ(delta.Of(3), 2u);
+    // Some length crosses a size class of any allocator, so a short copy shows.
+    for (std::size_t length = 0; length < 64; ++length) {
+        char* text = Memory::DuplicateString(std::string(length, 'x').c_str());
+        EXPECT_GT(Memory::UsableSize(text), length) << length;
+        Memory::Release(text);
+    }
 }
 
 TEST(AllocationStatistics, ReallocationCountsOldAndNewSizesFromNullAndToZero) {

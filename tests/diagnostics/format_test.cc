@@ -213,6 +213,7 @@ TEST(Format, StopsWhereTheTextStands) {
         {"sequential width beyond count", Format("a%*d b", 5), "a"},
         {"59-character specification", Format(("<%1$" + limitFlags + "d>").c_str(), 42), "<42>"},
         {"60-character specification", Format(("<%1$" + limitFlags + "-d>").c_str(), 42), "<"},
+        {"60 characters at the point", Format(("<%1$" + limitFlags + "-.d>").c_str(), 42), "<"},
         {"60 characters of width", Format(("<%1$" + std::string(58, '9') + "d>").c_str(), 42), "<"},
         {"rest dropped after stop", Format("ab%dcd%dxyz", 1), "ab1cd"},
     });

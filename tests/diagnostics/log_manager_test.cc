@@ -185,10 +185,12 @@ TEST_F(LogManagerTest, TargetsAreWrittenInAttachmentOrderAndLeaveWhenDestroyed) 
         second.Attach();  // attaching twice changes nothing
         Log(1, 0, "one");
         EXPECT_EQ(api.FindTarget("RecordingLogTarget"), first.Interface());
+        first.Configure({1, 0, 0, "#M"});  // attaches it again, at the end
+        Log(1, 0, "configured");
     }
     EXPECT_EQ(api.FindTarget("RecordingLogTarget"), second.Interface());
     Log(1, 0, "two");
-    EXPECT_EQ(order, "abb");
+    EXPECT_EQ(order, "abbab");
 }
 
 TEST_F(LogManagerTest, TargetRemovedThroughTheTableCanAttachAgain) {
