@@ -1,6 +1,7 @@
 #include "binding/binding_registry.h"
 #include "binding/binding_type_builder.h"
 #include "binding/host_value.h"
+#include "diagnostics/allocation_statistics.h"
 #include "plugin/host_plugin.h"
 #include "plugin/host_types.h"
 #include "tests/support/fake_host.h"
@@ -156,6 +157,17 @@ TEST_F(PluginEvents, PayloadsThatDoNotConvertAndUnknownNamesAreIgnored) {
     HostEventRecord noContext{};
     noContext.eventName = kSessionEvent;
     subscription.callback(&noContext);
+    // A payload of a kind the reader does not know: the failure it builds is
+    // released again.
+    HostEventRecord unreadable{};
+    unreadable.eventName = kSessionEvent;
+    unreadable.context = subscription.context;
+    unreadable.payload.tag = 99;
+    const AllocationStatistics before = CurrentAllocationStatistics();
+    host_.Subscriptions().back().callback(&unreadable);
+    const AllocationStatistics after = CurrentAllocationStatistics();
+    EXPECT_GT(after.Allocations(), before.Allocations());
+    EXPECT_EQ(after.Allocations() - before.Allocations(), after.Releases() - before.Releases());
     EXPECT_EQ(calls, 0);
     EXPECT_TRUE(HostLog().empty());
 
