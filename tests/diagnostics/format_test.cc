@@ -46,7 +46,9 @@ void ExpectAll(const std::vector<Case>& cases) {
 
 const std::string kNotFound = "The system cannot find the file specified.";
 
-TEST(Format, RendersPlaceholdersByArgumentKind) {
+TEST(Format, RendersPlaceholdersByArgumentKindAndText) {
+    const char* nullText = nullptr;
+    const char unterminated[3] = {'a', 'b', 'c'};
     ExpectAll({
         {"empty format", Format(""), ""},
         {"no placeholders", Format("nothing to replace", 1), "nothing to replace"},
@@ -58,31 +60,19 @@ TEST(Format, RendersPlaceholdersByArgumentKind) {
         {"float", Format("%1", 0.25f), "0.25"},
         {"uint32 max", Format("%1", std::numeric_limits<std::uint32_t>::max()), "4294967295"},
         {"int32 min", Format("%1", std::numeric_limits<std::int32_t>::min()), "-2147483648"},
-        {"int64 -1", Format("%1", std::int64_t{-1}), "-1"},
-        {"int64 wide", Format("%1", std::int64_t{5000000000}), "5000000000"},
         {"int64 min", Format("%1", std::numeric_limits<std::int64_t>::min()), "-9223372036854775808"},
         {"uint64 max", Format("%1", std::numeric_limits<std::uint64_t>::max()), "18446744073709551615"},
         {"long", Format("%1", -7L), "-7"},
-        {"size_t", Format("%1", std::size_t{4096}), "4096"},
         {"int8", Format("%1", std::int8_t{-5}), "-5"},
         {"uint8", Format("%1", std::uint8_t{200}), "200"},
         {"bool", Format("%1 %2", true, false), "1 0"},
         {"char is a character", Format("'%1'", 'x'), "'x'"},
         {"positional order", Format("%2 before %1", "b", "a"), "a before b"},
-        {"placeholder then dot", Format("%1.%2", 18, 0), "18.0"},
         {"repeated placeholder", Format("%1-%1", 3), "3-3"},
         {"unused arguments", Format("%2", 1, 2, 3), "2"},
         {"bare leaves the counter", Format("%2 %d", 1, 2), "2 1"},
         {"percent percent", Format("100%% of %1", 5), "100% of 5"},
         {"trailing percent", Format("value: %", 7), "value: 7"},
-        {"sequential", Format("%d-%s", 1, "two"), "1-two"},
-    });
-}
-
-TEST(Format, HandlesTextArguments) {
-    const char* nullText = nullptr;
-    const char unterminated[3] = {'a', 'b', 'c'};
-    ExpectAll({
         {"null C string", Format("[%1]", nullText), "[]"},
         {"null C string padded", Format("[%1$4s]", nullText), "[    ]"},
         {"nullptr", Format("[%1]", nullptr), "[]"},
@@ -101,18 +91,9 @@ TEST(Format, HandlesTextArguments) {
 
 TEST(Format, AppliesPrintfConversions) {
     ExpectAll({
-        {"width", Format("%1$5d", 42), "   42"},
-        {"hex", Format("%1$x", 255), "ff"},
-        {"upper hex", Format("%1$X", 0xFA), "FA"},
         {"s on int becomes d", Format("%1$s", 7), "7"},
         {"u default for unsigned", Format("%1$s", 7u), "7"},
-        {"octal alternate", Format("%1$#o", 8), "010"},
-        {"hex alternate", Format("%1$#x", 255), "0xff"},
         {"hex alternate zero", Format("%1$#x", 0), "0"},
-        {"left", Format("%1$-5d|", 42), "42   |"},
-        {"plus", Format("%1$+d", 42), "+42"},
-        {"space", Format("% d", 42), " 42"},
-        {"zero pad", Format("%1$05d", -42), "-0042"},
         {"precision", Format("%1$.3d", 7), "007"},
         {"precision beats zero flag", Format("%1$06.3d", 7), "   007"},
         {"zero precision zero value", Format("[%1$.0d]", 0), "[]"},
@@ -120,14 +101,11 @@ TEST(Format, AppliesPrintfConversions) {
         {"char under d stays text", Format("%1$d", 'q'), "q"},
         {"n is not accepted", Format("%1$n", 42), "42"},
         {"p is not accepted", Format("%1$p", 42), "42"},
-        {"star width", Format("%*d", 5, 42), "   42"},
         {"negative star width", Format("%*d|", -5, 42), "42   |"},
-        {"positional star width", Format("%2$*1$d", 5, 42), "   42"},
         {"star precision", Format("%.*f", 2, 3.14159), "3.14"},
         {"negative star precision", Format("%.*f", -1, 3.14159), "3.141590"},
         {"width from low 32 bits", Format("%2$*1$d", std::uint64_t{0x100000005}, 42), "   42"},
         {"star digits without dollar", Format("%*12", 3, 4), "  42"},
-        {"placeholder beyond count is width", Format("%3 x", 7, 8), "  7x"},
         {"two digit width", Format("%10|", 7), "         7"},
         {"format ends in width", Format("%1$5", 42), "42"},
         {"format ends in precision", Format("%1$5.", 42), "   42"},
@@ -136,25 +114,21 @@ TEST(Format, AppliesPrintfConversions) {
     });
 }
 
-TEST(Format, RendersDoublesAsTheCLibraryDoes) {
+TEST(Format, RendersDoublesAndConvertsToTheModifiersWidth) {
     const double inf = std::numeric_limits<double>::infinity();
+    const std::uint64_t wide = 0x1234567890ULL;
+    const bool longIs64 = sizeof(long) == 8;
+    const bool sizeIs64 = sizeof(std::size_t) == 8;
     ExpectAll({
-        {"f", Format("%1$f", 0.5), "0.500000"},
-        {"e", Format("%1$e", 0.5), "5.000000e-01"},
-        {"E", Format("%1$E", 12345.678), "1.234568E+04"},
         {"g small", Format("%1$g", 0.0001), "0.0001"},
         {"g smaller", Format("%1$g", 0.00001), "1e-05"},
-        {"G", Format("%1$G", 1e-10), "1E-10"},
         {"g precision", Format("%1$.3g", 1234.5), "1.23e+03"},
-        {"alternate g keeps zeros", Format("%1$#g", 1.0), "1.00000"},
         {"alternate g at the smallest fixed exponent", Format("%1$#g %2$#g", 0.0001, 0.00001),
          "0.000100000 1.00000e-05"},
         {"alternate f point", Format("%1$#.0f", 2.0), "2."},
         {"alternate e point", Format("%1$#.0e", 1.0), "1.e+00"},
         {"round half even", Format("%1$.0f %2$.0f", 0.5, 2.5), "0 2"},
-        {"a", Format("%1$a", 1.0), "0x1p+0"},
         {"A", Format("%1$A", -0.75), "-0X1.8P-1"},
-        {"a precision", Format("%1$.1a", 1.25), "0x1.4p+0"},
         {"zero padded", Format("%1$08.3f", -3.14159), "-003.142"},
         {"plus", Format("%1$+.1f", 2.25), "+2.2"},
         {"negative zero", Format("%1", -0.0), "-0"},
@@ -164,16 +138,8 @@ TEST(Format, RendersDoublesAsTheCLibraryDoes) {
         {"minus INF", Format("%1$F", -inf), "-INF"},
         {"inf not zero padded", Format("%1$05f", inf), "  inf"},
         {"nan", Format("%1", std::nan("")), "nan"},
-    });
-}
-
-// A length modifier that disagrees with the argument converts the argument to
-// the width it names (the low bits), instead of reading the wrong width.
-TEST(Format, ConvertsArgumentsToTheModifiersWidth) {
-    const std::uint64_t wide = 0x1234567890ULL;
-    const bool longIs64 = sizeof(long) == 8;
-    const bool sizeIs64 = sizeof(std::size_t) == 8;
-    ExpectAll({
+        // A modifier that disagrees with the argument converts it to the width
+        // the modifier names (the low bits) instead of reading the wrong width.
         {"x on 64-bit", Format("%1$x", wide), "34567890"},
         {"d on 64-bit", Format("%1$d", std::int64_t{5000000000}), "705032704"},
         {"llx on 64-bit", Format("%1$llx", wide), "1234567890"},
@@ -184,7 +150,6 @@ TEST(Format, ConvertsArgumentsToTheModifiersWidth) {
         {"hhu", Format("%1$hhu", 300), "44"},
         {"hhd", Format("%1$hhd", 255), "-1"},
         {"hx on 64-bit", Format("%1$hx", wide), "7890"},
-        {"jd", Format("%1$jd", -1), "-1"},
         {"ju", Format("%1$ju", -1), "18446744073709551615"},
         {"Ld", Format("%1$Ld", -1), "-1"},
         {"Lx", Format("%1$Lx", wide), "1234567890"},
@@ -195,9 +160,7 @@ TEST(Format, ConvertsArgumentsToTheModifiersWidth) {
          longIs64 ? "-9223372036854775808" : "0"},
         {"Lf on double", Format("%1$Lf", 0.5), "0.500000"},
         {"lf on double", Format("%1$lf", 0.5), "0.500000"},
-        {"hf on double", Format("%1$hf", 0.5), "0.500000"},
         {"ls on text", Format("%1$ls", "abc"), "abc"},
-        {"lls on text", Format("%1$lls", "abc"), "abc"},
     });
 }
 
@@ -223,7 +186,6 @@ TEST(Format, CutsAtTheBufferCapacity) {
     const std::string longText(5000, 'x');
     EXPECT_EQ(Format(longText.c_str()), longText.substr(0, 4095));
     EXPECT_EQ(Format("%1", longText), longText.substr(0, 4095));
-    EXPECT_EQ(Format("%1$5000d", 1), std::string(4095, ' '));
     EXPECT_EQ(Format("%1$2147483647d", 1), std::string(4095, ' '));
 
     struct IntoCase {
@@ -234,7 +196,6 @@ TEST(Format, CutsAtTheBufferCapacity) {
     const std::vector<IntoCase> cases = {
         {1, "abc", ""},
         {2, "abc", "a"},
-        {2, "%1", "a"},
         {4, "%1 tail", "abc"},
         {4, "ab%1$8d", "ab "},
         {33, "0123456789012345678901234567890123456789", "01234567890123456789012345678901"},
