@@ -68,21 +68,5 @@ TEST(LogRecord, LevelLabelsAreSixCharacters) {
     EXPECT_STREQ(LogLevelLabel(-1), "   ???");
 }
 
-TEST(LogRecord, TimeStampsForLinesAndFileNames) {
-    char text[64];
-    EXPECT_EQ(FormatLogTimeStamp(kTime, text, sizeof text), 23u);
-    EXPECT_STREQ(text, "2024-01-31T23:09:05.007");
-    EXPECT_EQ(FormatLogFileTimeStamp(kTime, text, sizeof text), 19u);
-    EXPECT_STREQ(text, "2024-01-31T23-09-05");
-    EXPECT_EQ(FormatLogTimeStamp(kTime, text, 5), 4u);
-    EXPECT_STREQ(text, "2024");
-}
-
-TEST(LogRecord, ExecutableNameHasNoDirectory) {
-    std::string name = ExecutableFileName();
-    EXPECT_NE(name.find("diagnostics_test"), std::string::npos) << name;
-    EXPECT_EQ(name.find_first_of("/\\"), std::string::npos) << name;
-}
-
 }  // namespace
 }  // namespace Norv
