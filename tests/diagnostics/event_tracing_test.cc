@@ -49,16 +49,6 @@ TEST(EventTracing, EnableCallbackSetsEachEventsBitByLevelAndKeywords) {
     TraceEnableCallback(nullptr, 1, 0, 1, 0, nullptr, nullptr);  // no context: ignored
 }
 
-TEST(EventTracing, FourthProviderWithMatchAnyTwoEnablesOnlyItsSecondEvent) {
-    TraceEnableContext& context = TracingProvider(3).context;
-    ASSERT_EQ(context.eventCount, 2u);
-    TraceEnableCallback(&TracingProvider(3).id, 1, 0, 2, 0, nullptr, &context);
-    EXPECT_FALSE(context.events[0].enabled.load());
-    EXPECT_TRUE(context.events[1].enabled.load());
-    TraceEnableCallback(&TracingProvider(3).id, 0, 0, 0, 0, nullptr, &context);
-    EXPECT_FALSE(context.events[1].enabled.load());
-}
-
 // The system as tracing would see it, recording what it is asked to do.
 struct RecordingSystem {
     bool libraryLoaded = false;  // whether the process has the library before the start
