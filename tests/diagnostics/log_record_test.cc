@@ -62,11 +62,5 @@ TEST(LogRecord, EndsInExactlyOneLineBreakAlsoWhenCutAtCapacity) {
     EXPECT_EQ(Render(record, "#M", 2), "\n");
 }
 
-TEST(LogRecord, LevelLabelsAreSixCharacters) {
-    const char* const labels[] = {"  OKAY", "  WARN", " ERROR", "ALWAYS", "   ???"};
-    for (int level = 0; level < 5; ++level) EXPECT_STREQ(LogLevelLabel(level), labels[level]) << level;
-    EXPECT_STREQ(LogLevelLabel(-1), "   ???");
-}
-
 }  // namespace
 }  // namespace Norv
