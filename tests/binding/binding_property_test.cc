@@ -197,24 +197,14 @@ TEST(BindingProperty, WritableAccessConvertsOtherKinds) {
     EXPECT_EQ(value.at(1).getUnsigned(7), 7u);
     EXPECT_EQ(value.at(1).getSigned(), 5);
 
-    BindingProperty flag;
-    flag = true;
-    flag.append();
-    EXPECT_EQ(flag.kind(), Kind::Collection);
-    EXPECT_EQ(flag.size(), 1u);
-    EXPECT_TRUE(flag.at(0).isEmpty());
-
-    BindingProperty text;
-    text = "was a string";
-    text.member("only") = 1;
-    EXPECT_EQ(MemberList(text), (std::vector<std::string>{"only=1"}));
-    EXPECT_EQ(text.arena()->findString("was a string"), nullptr);
-
-    text.makeStructure();  // already one: unchanged
-    EXPECT_EQ(text.size(), 1u);
-    text.makeCollection();
-    EXPECT_EQ(text.size(), 0u);
-    EXPECT_EQ(text.arena()->findString("only"), nullptr);
+    // append() and member() on other kinds are in the assignment table.
+    BindingProperty structure;
+    structure.member("only") = 1;
+    structure.makeStructure();  // already one: unchanged
+    EXPECT_EQ(structure.size(), 1u);
+    structure.makeCollection();
+    EXPECT_EQ(structure.size(), 0u);
+    EXPECT_EQ(structure.arena()->findString("only"), nullptr);
 }
 
 TEST(BindingProperty, MembersAreOrderedByUnsignedBytesOfTheirNames) {
@@ -286,9 +276,6 @@ TEST(BindingProperty, CopiesAreDeepAndMayCrossArenas) {
     into.member("tree") = source;  // a copy into a member lands in the tree's arena
     EXPECT_EQ(Dump(into.get("tree")), Dump(source));
     EXPECT_EQ(into.arena()->findString("sample")->refCount(), 2u);
-
-    const BindingProperty constructed(source);
-    EXPECT_EQ(Dump(constructed), Dump(source));
 }
 
 TEST(BindingProperty, CopyingFromInsideOrIntoItselfIsSound) {
@@ -425,22 +412,13 @@ TEST(BindingProperty, DeepTreesUpToTheNestingLimitCopyAndDestroy) {
     EXPECT_EQ(BindingPagePool::Instance().statistics().pagesInUse, pagesBefore);
 }
 
+// Failure() is pinned by the dispatcher's builtin help test.
 TEST(BindingResult, CarriesOkOrTheErrorMember) {
     BindingResult result;
-    EXPECT_TRUE(result.ok());
-    EXPECT_EQ(result.error(), "");
     result.value = 5;
-
     result.setError("Something failed.");
-    EXPECT_FALSE(result.ok());
-    EXPECT_EQ(result.error(), "Something failed.");
     EXPECT_EQ(MemberList(result.value), (std::vector<std::string>{"error=Something failed."}));
-
-    const BindingResult failure = BindingResult::Failure("Other.");
-    EXPECT_FALSE(failure.ok());
-    EXPECT_EQ(failure.error(), "Other.");
-
-    BindingResult moved(std::move(result));
+    const BindingResult moved(std::move(result));
     EXPECT_FALSE(moved.ok());
     EXPECT_EQ(moved.error(), "Something failed.");
 
