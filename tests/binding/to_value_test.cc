@@ -125,8 +125,8 @@ TEST_F(ToValueTest, NarrowUnsignedEnumerationsReadAsRegisteredAndRoundTrip) {
     registry_.registerType<Tone>("Tone").addEnumValue("Low", Tone::Low).addEnumValue("High", Tone::High);
     registry_.registerType<Pitch>("Pitch").addEnumValue("Top", Pitch::Top);
     registry_.registerType<Tuned>("Tuned")
+        .addField("pitch", &Tuned::pitch)  // before tone, which a too wide store would spill into
         .addField("tone", &Tuned::tone)
-        .addField("pitch", &Tuned::pitch)
         .addField("shade", &Tuned::shade)
         .addField("tones", &Tuned::tones);
     const BindingTypeDescriptor* descriptor = registry_.findType("Tuned");
