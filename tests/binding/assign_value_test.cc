@@ -179,7 +179,6 @@ TEST_F(AssignValueTest, SignedTargetsCheckTheirBounds) {
         // 2^63 equals INT64_MAX converted to double, yet no int64 holds it.
         {K::Int64, Of(9223372036854775808.0), Range("9.22337e+18", "int64")},
         {K::Int32, Of(true), Invalid("int32", "bool")},
-        {K::Int32, Record({}), Invalid("int32", "structure")},
         {K::Int8, Of(std::numeric_limits<double>::quiet_NaN()), Range("nan", "int8")},
     });
 }
@@ -287,7 +286,6 @@ TEST_F(AssignValueTest, FloatingTargetsCheckBoundsAndKeepNan) {
         {K::Float, Of("1e39"), Range("1e39", "float")},
         {K::Double, Of("1.5x"), BadFormat("1.5x", "double")},
         {K::Double, Of(true), Invalid("double", "bool")},
-        {K::Float, Record({}), Invalid("float", "structure")},
     });
 }
 
@@ -331,7 +329,6 @@ TEST_F(AssignValueTest, EnumTargetAcceptsNamesAndEnumeratorNumbers) {
         {K::Enum, {}, kRequired},
         {K::Enum, Of("Failed"), "=5"},
         {K::Enum, Of("5"), "=5"},
-        {K::Enum, Of("0x4"), "=4"},
         {K::Enum, Of("failed"), notValid("failed")},
         {K::Enum, Of("7"), notValid("7")},
         {K::Enum, Of("4294967300"), notValid("4294967300")},  // 2^32 + 4: no low-bit match for text

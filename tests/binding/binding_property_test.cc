@@ -67,7 +67,6 @@ TEST(BindingProperty, AssignmentsSetKindSizeZeroAndText) {
     } cases[] = {
         {"true", [](auto& v) { v = true; }, Kind::Bool, 1, false, "true"},
         {"false", [](auto& v) { v = false; }, Kind::Bool, 1, true, "false"},
-        {"int32 -3", [](auto& v) { v = std::int32_t{-3}; }, Kind::Signed, 1, false, "-3"},
         {"int32 0", [](auto& v) { v = std::int32_t{0}; }, Kind::Signed, 1, true, "0"},
         {"int64 min", [](auto& v) { v = std::numeric_limits<std::int64_t>::min(); }, Kind::Signed, 1, false,
          "-9223372036854775808"},
@@ -78,7 +77,6 @@ TEST(BindingProperty, AssignmentsSetKindSizeZeroAndText) {
         {"uint64 0", [](auto& v) { v = std::uint64_t{0}; }, Kind::Unsigned, 1, true, "0"},
         {"long", [](auto& v) { v = -7L; }, Kind::Signed, 1, false, "-7"},
         {"unsigned short", [](auto& v) { v = static_cast<unsigned short>(7); }, Kind::Unsigned, 1, false, "7"},
-        {"float 1.5", [](auto& v) { v = 1.5; }, Kind::Float, 1, false, "1.500000"},
         {"float -0.0000004", [](auto& v) { v = -0.0000004; }, Kind::Float, 1, false, "-0.000000"},
         {"float 0.0", [](auto& v) { v = 0.0; }, Kind::Float, 1, true, "0.000000"},
         {"float -0.0", [](auto& v) { v = -0.0; }, Kind::Float, 1, true, "-0.000000"},
