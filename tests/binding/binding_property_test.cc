@@ -19,6 +19,7 @@ namespace Norv {
 namespace {
 
 using Kind = BindingValueKind;
+using namespace std::literals;
 using Testing::Dump;
 
 // Members in iteration order, as "name=text" pairs.
@@ -206,32 +207,20 @@ TEST(BindingProperty, WritableAccessConvertsOtherKinds) {
 }
 
 TEST(BindingProperty, MembersAreOrderedByUnsignedBytesOfTheirNames) {
-    const std::string_view names[] = {"b",
-                                      "a",
-                                      "\xC3\xA4",
-                                      "B",
-                                      "ab",
-                                      "",
-                                      "a b",
-                                      "_",
-                                      "abcdefghi",
-                                      "abcdefgh",
-                                      "abcdefghij",
-                                      "abcdefgi",
-                                      "abcdefgh\xFF",
-                                      std::string_view("ab\0", 3),
-                                      std::string_view("abcdefgh\0x", 10)};
+    const std::string_view names[] = {
+        "b",         "a",        "\xC3\xA4",   "B",        "ab",           "",       "a b",          "_",
+        "abcdefghi", "abcdefgh", "abcdefghij", "abcdefgi", "abcdefgh\xFF", "ab\0"sv, "abcdefgh\0x"sv};
     BindingProperty value;
     for (const std::string_view name : names) value.member(name) = 1;
     std::vector<std::string> order;
     for (const auto& [name, member] : value.members()) order.emplace_back(name);
-    EXPECT_EQ(order, (std::vector<std::string>{"", "B", "_", "a", "a b", "ab", std::string("ab\0", 3), "abcdefgh",
-                                               std::string("abcdefgh\0x", 10), "abcdefghi", "abcdefghij",
-                                               "abcdefgh\xFF", "abcdefgi", "b", "\xC3\xA4"}));
+    EXPECT_EQ(order,
+              (std::vector<std::string>{"", "B", "_", "a", "a b", "ab", "ab\0"s, "abcdefgh", "abcdefgh\0x"s,
+                                        "abcdefghi", "abcdefghij", "abcdefgh\xFF", "abcdefgi", "b", "\xC3\xA4"}));
     value.member(std::string("abcdefghi")) = 2;  // found, not inserted again
     EXPECT_EQ(value.size(), std::size(names));
     EXPECT_EQ(value.get("abcdefghi").getSigned(), 2);
-    EXPECT_EQ(value.get(std::string_view("ab\0", 3)).getSigned(), 1);
+    EXPECT_EQ(value.get("ab\0"sv).getSigned(), 1);
     EXPECT_EQ(&value.get("abcdefghij\0"), &value.get("abcdefghij"));  // a C string ends at its NUL
     EXPECT_EQ(&value.get("abcdefg"), &BindingProperty::EmptyValue());
 }
