@@ -223,8 +223,7 @@ TEST_F(HostValueTest, SetHostErrorReplacesValueAndMessage) {
 TEST_F(HostValueTest, RoundTripsAStructureUsingEveryKind) {
     const Everything source = FilledEverything();
 
-    for (const BindingRegistry* names :
-         {static_cast<const BindingRegistry*>(nullptr), static_cast<const BindingRegistry*>(&registry_)}) {
+    for (const BindingRegistry* names : std::initializer_list<const BindingRegistry*>{nullptr, &registry_}) {
         BindingProperty value;
         ASSERT_TRUE(structToValue(value, source, registry_));
         HostValue record = Record(0);
