@@ -72,11 +72,9 @@ TEST_F(ToValueTest, StructureMembersComeInByteOrderOfTheirNames) {
 
     EXPECT_EQ(value.get("origin").get("y").getSigned(), 1);
     EXPECT_EQ(value.get("numbers").at(1).getSigned(), -2);
-    EXPECT_EQ(value.get("flags").at(0).kind(), Kind::Bool);
     EXPECT_EQ(value.get("points").at(0).get("x").getSigned(), 1);
     EXPECT_EQ(value.get("shades").at(0).getEnum().value, 1);
     EXPECT_EQ(MemberNames(value.get("weights")), (std::vector<std::string>{"a", "b"}));
-    EXPECT_EQ(value.get("places").kind(), Kind::Structure);
 }
 
 struct Empty {
