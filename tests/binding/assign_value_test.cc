@@ -172,16 +172,13 @@ TEST_F(AssignValueTest, SignedTargetsCheckTheirBounds) {
         {K::Int32, Of(3.9), "=3"},
         {K::Int32, Of(-3.9), "=-3"},
         {K::Int32, Of(std::int64_t{2147483648}), Range("2147483648", "int32")},
-        {K::Int32, Of(std::numeric_limits<std::uint64_t>::max()), Range("18446744073709551615", "int32")},
         {K::Int64, Of(std::numeric_limits<std::int64_t>::min()), "=-9223372036854775808"},
         {K::Int64, Of(std::uint64_t{9223372036854775808u}), Range("9223372036854775808", "int64")},
         {K::Int64, Of(-9223372036854775808.0), "=-9223372036854775808"},
         // 2^63 equals INT64_MAX converted to double, yet no int64 holds it.
         {K::Int64, Of(9223372036854775808.0), Range("9.22337e+18", "int64")},
         {K::Int32, Of(true), Invalid("int32", "bool")},
-        {K::Int32, Record({}), Invalid("int32", "structure")},
         {K::Int8, Of(std::numeric_limits<double>::quiet_NaN()), Range("nan", "int8")},
-        {K::Int64, Of(std::numeric_limits<double>::quiet_NaN()), Range("nan", "int64")},
     });
 }
 
@@ -202,12 +199,8 @@ TEST_F(AssignValueTest, SignedTargetsParseTextLikeStrtoll) {
         {K::Int32, Of(std::string("12\0", 3)), BadFormat("12", "int32")},
         {K::Int32, Of("2147483648"), Range("2147483648", "int32")},
         {K::Int8, Of("-0x80"), "=-128"},
-        {K::Int8, Of("200"), Range("200", "int8")},
         {K::Int8, Of("-128"), "=-128"},
         {K::Int8, Of("-129"), Range("-129", "int8")},
-        {K::Int16, Of("-32768"), "=-32768"},
-        {K::Int16, Of("-32769"), Range("-32769", "int16")},
-        {K::Int32, Of("-2147483649"), Range("-2147483649", "int32")},
         {K::Int64, Of("-9223372036854775808"), "=-9223372036854775808"},
         {K::Int64, Of("9223372036854775808"), Range("9223372036854775808", "int64")},
         {K::Int64, Of("99999999999999999999x"), BadFormat("99999999999999999999x", "int64")},
@@ -219,7 +212,6 @@ TEST_F(AssignValueTest, UnsignedTargetsRejectNegativesAndCheckBounds) {
         {K::UInt8, {}, kRequired},
         {K::UInt8, Of(std::int64_t{255}), "=255"},
         {K::UInt8, Of(std::int64_t{-1}), Range("-1", "uint8")},
-        {K::UInt16, Of(std::int64_t{-1}), Range("-1", "uint16")},
         {K::UInt16, Of(std::uint64_t{65536}), Range("65536", "uint16")},
         {K::UInt8, Of(255.9), Range("255.9", "uint8")},
         {K::UInt8, Of(255.0), "=255"},
@@ -227,7 +219,6 @@ TEST_F(AssignValueTest, UnsignedTargetsRejectNegativesAndCheckBounds) {
         {K::UInt8, AsyncState(5), "=5"},
         {K::UInt8, AsyncState(-1), Range("-1", "uint8")},
         {K::UInt8, AsyncState(255), "=255"},
-        {K::UInt32, Of("-1"), Range("-1", "uint32")},
         // strtoull would wrap a minus after blanks to a huge number, and read
         // "-0" as 0; every minus sign is refused instead, zero's too.
         {K::UInt32, Of("-0"), Range("-0", "uint32")},
@@ -244,7 +235,6 @@ TEST_F(AssignValueTest, UnsignedTargetsRejectNegativesAndCheckBounds) {
         {K::UInt64, Of(18446744073709551616.0), Range("1.84467e+19", "uint64")},
         {K::UInt64, Of(true), Invalid("uint64", "bool")},
         {K::UInt8, Of(std::numeric_limits<double>::quiet_NaN()), Range("nan", "uint8")},
-        {K::UInt64, Of(std::numeric_limits<double>::quiet_NaN()), Range("nan", "uint64")},
     });
 }
 
@@ -261,8 +251,6 @@ TEST_F(AssignValueTest, OtherIntegerTypesTakeTheRuleOfTheirWidthAndSign) {
     EXPECT_EQ(number, -5);
     EXPECT_EQ(wide, std::numeric_limits<long long>::min());
     EXPECT_EQ(wideUnsigned, std::numeric_limits<unsigned long long>::max());
-    assignValue(result, wideUnsigned, Of("-1"), "<value>");
-    EXPECT_EQ(result.error(), Range("-1", "uint64"));
 }
 
 TEST_F(AssignValueTest, FloatingTargetsCheckBoundsAndKeepNan) {
@@ -277,12 +265,10 @@ TEST_F(AssignValueTest, FloatingTargetsCheckBoundsAndKeepNan) {
         {K::Float, Of(1e39), Range("1e+39", "float")},
         {K::Float, Of(0.1), "=0.1"},
         {K::Double, Of(std::numeric_limits<double>::quiet_NaN()), "=nan"},
-        {K::Float, Of(std::numeric_limits<double>::quiet_NaN()), "=nan"},
         {K::Double, Of("  -2.5e3"), "=-2500"},
         {K::Double, Of("0x1.8p1"), "=3"},
         {K::Double, Of(""), "=0"},
         {K::Double, Of("1e400"), Range("1e400", "double")},
-        {K::Double, Of("1e-400"), Range("1e-400", "double")},
         {K::Double, Of("1e-310"), Range("1e-310", "double")},  // subnormal: strtod reports underflow
         {K::Double, Of("+.5"), "=0.5"},
         {K::Double, Of("-Infinity"), Range("-Infinity", "double")},
@@ -293,9 +279,7 @@ TEST_F(AssignValueTest, FloatingTargetsCheckBoundsAndKeepNan) {
         {K::Double, Of("inf"), Range("inf", "double")},
         {K::Float, Of("1e39"), Range("1e39", "float")},
         {K::Double, Of("1.5x"), BadFormat("1.5x", "double")},
-        {K::Double, Of("1,5"), BadFormat("1,5", "double")},
         {K::Double, Of(true), Invalid("double", "bool")},
-        {K::Float, Record({}), Invalid("float", "structure")},
     });
 }
 
@@ -310,19 +294,15 @@ TEST_F(AssignValueTest, StringBlobObjectAndUnruledTargets) {
         {K::String, {}, kRequired},
         {K::String, Of("text"), "=text"},
         {K::String, Of(std::int64_t{5}), notString},
-        {K::String, Bytes({1}), notString},
-        {K::String, ListOf({}), notString},
         {K::String, AsyncState(1), "=Running"},
         {K::String, AsyncState(9), "9 is not a valid enumeration value for '<value>'."},
         {K::Blob, {}, kRequired},
         {K::Blob, Of("YWJj"), "=abc"},
         {K::Blob, Of("QA=="), "=@"},
         {K::Blob, Of(""), "="},
-        {K::Blob, Of("YW Jj"), notBase64},
         {K::Blob, Of("YWJj\n"), notBase64},
         {K::Blob, Bytes({'x', 'y'}), "=xy"},
         {K::Blob, Of(std::int64_t{1}), notBlob},
-        {K::Blob, AsyncState(1), notBlob},
         {K::Object, {}, "=empty:"},
         {K::Object, Of(std::int64_t{-3}), "=signed:-3"},
         {K::Object, Of("x"), "=string:x"},
@@ -343,12 +323,10 @@ TEST_F(AssignValueTest, EnumTargetAcceptsNamesAndEnumeratorNumbers) {
         {K::Enum, {}, kRequired},
         {K::Enum, Of("Failed"), "=5"},
         {K::Enum, Of("5"), "=5"},
-        {K::Enum, Of("0x4"), "=4"},
         {K::Enum, Of("failed"), notValid("failed")},
         {K::Enum, Of("7"), notValid("7")},
         {K::Enum, Of("4294967300"), notValid("4294967300")},  // 2^32 + 4: no low-bit match for text
         {K::Enum, Of("Failed "), notValid("Failed ")},
-        {K::Enum, Of(std::int64_t{4}), "=4"},
         {K::Enum, Of(std::int64_t{7}), notValid("7")},
         {K::Enum, Of(std::int64_t{4294967300}), "=4"},  // only the low 32 bits name the enumerator
         {K::Enum, Of(std::uint64_t{4294967297}), "=1"},
@@ -357,24 +335,7 @@ TEST_F(AssignValueTest, EnumTargetAcceptsNamesAndEnumeratorNumbers) {
         {K::Enum, Of(BindingEnum{2, &StaticType::Identity<Shade>()}), "=2"},  // the type is not compared
         {K::Enum, AsyncState(9), notValid("9")},
         {K::Enum, Of(1.0), invalid + "float."},
-        {K::Enum, Record({}), invalid + "structure."},
     });
-}
-
-TEST_F(AssignValueTest, EnumsAreStoredWithTheirDescriptorsWidth) {
-    const BindingTypeDescriptor* shade = registry_.findType("Shade");
-    const BindingTypeDescriptor* level = registry_.findType("Level");
-    ASSERT_NE(shade, nullptr);
-    ASSERT_NE(level, nullptr);
-    Everything target;
-    target.i16 = 77;  // a neighbour that a too wide store would overwrite
-    BindingResult result;
-    assignEnum(result, &target.shade, Of("Dark"), shade, "shade");
-    assignEnum(result, &target.level, Of(std::int64_t{2}), level, "level");
-    ASSERT_TRUE(result.ok()) << result.error();
-    EXPECT_EQ(target.shade, Shade::Dark);
-    EXPECT_EQ(target.level, Level::High);
-    EXPECT_EQ(target.i16, 77);
 }
 
 TEST_F(AssignValueTest, StructureRuleFollowsFieldFlags) {
@@ -409,23 +370,12 @@ TEST_F(AssignValueTest, StructureRuleFollowsFieldFlags) {
         EXPECT_EQ(target.x, c.x) << c.what;
         EXPECT_EQ(target.y, c.y) << c.what;
     }
-    BindingResult result;
-    Point target;
-    assignStruct(result, &target, Record({}), nullptr, "<value>");
-    EXPECT_EQ(result.error(),
-              "Couldn't assign value to '<value>' because the input is an unregistered structure or not a structure at "
-              "all.");
 }
 
-TEST_F(AssignValueTest, NestedFailuresNameTheFieldNotAPath) {
-    BindingResult result;
-    Everything target;
-    assignStruct(result, target, Record({{"origin", Record({{"y", Of(1)}})}}), registry_, "<value>");
-    EXPECT_EQ(result.error(),
-              "Couldn't assign value to 'origin' of type Point because the input structure doesn't have required "
-              "field 'x'.");
-
+// A field's own failures name it alone (the "field failure" case above); so do its elements'.
+TEST_F(AssignValueTest, ElementFailuresNameTheVectorField) {
     BindingResult vectorResult;
+    Everything target;
     assignStruct(vectorResult, target, Record({{"points", ListOf({Record({{"x", Of(1)}}), Of(2)})}}), registry_,
                  "<value>");
     EXPECT_EQ(vectorResult.error(),

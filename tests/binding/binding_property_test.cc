@@ -1,5 +1,6 @@
 #include "binding/binding_property.h"
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -19,6 +20,7 @@ namespace Norv {
 namespace {
 
 using Kind = BindingValueKind;
+using namespace std::literals;
 using Testing::Dump;
 
 // Members in iteration order, as "name=text" pairs.
@@ -67,18 +69,13 @@ TEST(BindingProperty, AssignmentsSetKindSizeZeroAndText) {
     } cases[] = {
         {"true", [](auto& v) { v = true; }, Kind::Bool, 1, false, "true"},
         {"false", [](auto& v) { v = false; }, Kind::Bool, 1, true, "false"},
-        {"int32 -3", [](auto& v) { v = std::int32_t{-3}; }, Kind::Signed, 1, false, "-3"},
         {"int32 0", [](auto& v) { v = std::int32_t{0}; }, Kind::Signed, 1, true, "0"},
-        {"int64 min", [](auto& v) { v = std::numeric_limits<std::int64_t>::min(); }, Kind::Signed, 1, false,
-         "-9223372036854775808"},
-        {"uint32 max", [](auto& v) { v = std::numeric_limits<std::uint32_t>::max(); }, Kind::Unsigned, 1, false,
-         "4294967295"},
-        {"uint64 max", [](auto& v) { v = std::numeric_limits<std::uint64_t>::max(); }, Kind::Unsigned, 1, false,
-         "18446744073709551615"},
+        {"int64 min", [](auto& v) { v = INT64_MIN; }, Kind::Signed, 1, false, "-9223372036854775808"},
+        {"uint32 max", [](auto& v) { v = UINT32_MAX; }, Kind::Unsigned, 1, false, "4294967295"},
+        {"uint64 max", [](auto& v) { v = UINT64_MAX; }, Kind::Unsigned, 1, false, "18446744073709551615"},
         {"uint64 0", [](auto& v) { v = std::uint64_t{0}; }, Kind::Unsigned, 1, true, "0"},
         {"long", [](auto& v) { v = -7L; }, Kind::Signed, 1, false, "-7"},
         {"unsigned short", [](auto& v) { v = static_cast<unsigned short>(7); }, Kind::Unsigned, 1, false, "7"},
-        {"float 1.5", [](auto& v) { v = 1.5; }, Kind::Float, 1, false, "1.500000"},
         {"float -0.0000004", [](auto& v) { v = -0.0000004; }, Kind::Float, 1, false, "-0.000000"},
         {"float 0.0", [](auto& v) { v = 0.0; }, Kind::Float, 1, true, "0.000000"},
         {"float -0.0", [](auto& v) { v = -0.0; }, Kind::Float, 1, true, "-0.000000"},
@@ -90,16 +87,12 @@ TEST(BindingProperty, AssignmentsSetKindSizeZeroAndText) {
         {"null C string", [](auto& v) { v = static_cast<const char*>(nullptr); }, Kind::String, 0, true, ""},
         {"std::string", [](auto& v) { v = std::string("hello"); }, Kind::String, 5, false, "hello"},
         {"lvalue string", [](auto& v) { v = kLvalueText; }, Kind::String, 3, false, "x y"},
+        {"NUL inside", [](auto& v) { v = std::string_view("a\0b", 3); }, Kind::String, 3, false, {"a\0b", 3}},
         {"blob", [](auto& v) { v = kAbc; }, Kind::Blob, 3, false, "YWJj"},
         {"empty blob", [](auto& v) { v = BindingBlob{}; }, Kind::Blob, 0, true, ""},
         {"enum -1", [](auto& v) { v = kMinusOne; }, Kind::Enum, 1, false, "-1"},
         {"enum 0", [](auto& v) { v = kZero; }, Kind::Enum, 1, true, "0"},
-        {"collection",
-         [](auto& v) {
-             v.append() = 1;
-             v.append();
-         },
-         Kind::Collection, 2, false, ""},
+        {"collection", [](auto& v) { v.append() = 1; }, Kind::Collection, 1, false, ""},
         {"empty collection", [](auto& v) { v.makeCollection(); }, Kind::Collection, 0, true, ""},
         {"structure", [](auto& v) { v.member("a") = 1; }, Kind::Structure, 1, false, ""},
         {"empty structure", [](auto& v) { v.makeStructure(); }, Kind::Structure, 0, true, ""},
@@ -114,6 +107,7 @@ TEST(BindingProperty, AssignmentsSetKindSizeZeroAndText) {
         EXPECT_EQ(value.isZero(), c.zero);
         EXPECT_EQ(value.toString(), c.text);
         EXPECT_EQ(value.arena()->findString("replaced"), nullptr);
+        EXPECT_EQ(BindingProperty(value).toString(), c.text);  // a copy re-interns into its own arena
     }
 }
 
@@ -152,30 +146,13 @@ TEST(BindingProperty, ADefaultValueAndAnEmptyTextCreateNoArena) {
     EXPECT_EQ(value.toString(), "");
     EXPECT_EQ(value.arena(), nullptr);
     EXPECT_TRUE(value.ownsArena());
-    value = "";
-    EXPECT_EQ(value.kind(), Kind::String);
-    EXPECT_EQ(value.size(), 0u);
+    value = "";  // the null C string's row checks its kind and size
     EXPECT_EQ(value.getInternedString(), &InternedString::Empty());
     EXPECT_EQ(value.arena(), nullptr);
 
     const BindingProperty copy = value;
     EXPECT_EQ(copy.getString("x"), "");
     EXPECT_EQ(copy.arena(), nullptr);
-}
-
-TEST(BindingProperty, TextsKeepEmbeddedNulBytes) {
-    const std::string_view text("a\0b\0", 4);
-    BindingProperty root;
-    root.member("s") = text;
-    root.member("t") = std::string(text);
-    EXPECT_EQ(root.get("s").getString(), text);
-    EXPECT_EQ(root.get("s").size(), 4u);
-    EXPECT_EQ(root.get("s").toString(), std::string(text));
-    EXPECT_EQ(root.get("s").getInternedString(), root.get("t").getInternedString());
-    EXPECT_EQ(root.arena()->findString("a"), nullptr);  // not cut at the NUL
-
-    const BindingProperty copy = root;
-    EXPECT_EQ(copy.get("t").getString(), text);
 }
 
 TEST(BindingProperty, ReadingWhatIsNotThereGivesTheSharedEmptyValue) {
@@ -210,53 +187,31 @@ TEST(BindingProperty, WritableAccessConvertsOtherKinds) {
     EXPECT_EQ(value.at(1).getUnsigned(7), 7u);
     EXPECT_EQ(value.at(1).getSigned(), 5);
 
-    BindingProperty flag;
-    flag = true;
-    flag.append();
-    EXPECT_EQ(flag.kind(), Kind::Collection);
-    EXPECT_EQ(flag.size(), 1u);
-    EXPECT_TRUE(flag.at(0).isEmpty());
-
-    BindingProperty text;
-    text = "was a string";
-    text.member("only") = 1;
-    EXPECT_EQ(MemberList(text), (std::vector<std::string>{"only=1"}));
-    EXPECT_EQ(text.arena()->findString("was a string"), nullptr);
-
-    text.makeStructure();  // already one: unchanged
-    EXPECT_EQ(text.size(), 1u);
-    text.makeCollection();
-    EXPECT_EQ(text.size(), 0u);
-    EXPECT_EQ(text.arena()->findString("only"), nullptr);
+    // append() and member() on other kinds are in the assignment table.
+    BindingProperty structure;
+    structure.member("only") = 1;
+    structure.makeStructure();  // already one: unchanged
+    EXPECT_EQ(structure.size(), 1u);
+    structure.makeCollection();
+    EXPECT_EQ(structure.size(), 0u);
+    EXPECT_EQ(structure.arena()->findString("only"), nullptr);
 }
 
 TEST(BindingProperty, MembersAreOrderedByUnsignedBytesOfTheirNames) {
-    const std::string_view names[] = {"b",
-                                      "a",
-                                      "\xC3\xA4",
-                                      "B",
-                                      "ab",
-                                      "",
-                                      "a b",
-                                      "_",
-                                      "abcdefghi",
-                                      "abcdefgh",
-                                      "abcdefghij",
-                                      "abcdefgi",
-                                      "abcdefgh\xFF",
-                                      std::string_view("ab\0", 3),
-                                      std::string_view("abcdefgh\0x", 10)};
+    const std::string_view names[] = {
+        "b",         "a",        "\xC3\xA4",   "B",        "ab",           "",       "a b",          "_",
+        "abcdefghi", "abcdefgh", "abcdefghij", "abcdefgi", "abcdefgh\xFF", "ab\0"sv, "abcdefgh\0x"sv};
     BindingProperty value;
     for (const std::string_view name : names) value.member(name) = 1;
     std::vector<std::string> order;
     for (const auto& [name, member] : value.members()) order.emplace_back(name);
-    EXPECT_EQ(order, (std::vector<std::string>{"", "B", "_", "a", "a b", "ab", std::string("ab\0", 3), "abcdefgh",
-                                               std::string("abcdefgh\0x", 10), "abcdefghi", "abcdefghij",
-                                               "abcdefgh\xFF", "abcdefgi", "b", "\xC3\xA4"}));
+    EXPECT_EQ(order,
+              (std::vector<std::string>{"", "B", "_", "a", "a b", "ab", "ab\0"s, "abcdefgh", "abcdefgh\0x"s,
+                                        "abcdefghi", "abcdefghij", "abcdefgh\xFF", "abcdefgi", "b", "\xC3\xA4"}));
     value.member(std::string("abcdefghi")) = 2;  // found, not inserted again
     EXPECT_EQ(value.size(), std::size(names));
     EXPECT_EQ(value.get("abcdefghi").getSigned(), 2);
-    EXPECT_EQ(value.get(std::string_view("ab\0", 3)).getSigned(), 1);
+    EXPECT_EQ(value.get("ab\0"sv).getSigned(), 1);
     EXPECT_EQ(&value.get("abcdefghij\0"), &value.get("abcdefghij"));  // a C string ends at its NUL
     EXPECT_EQ(&value.get("abcdefg"), &BindingProperty::EmptyValue());
 }
@@ -299,15 +254,11 @@ TEST(BindingProperty, CopiesAreDeepAndMayCrossArenas) {
     into.member("tree") = source;  // a copy into a member lands in the tree's arena
     EXPECT_EQ(Dump(into.get("tree")), Dump(source));
     EXPECT_EQ(into.arena()->findString("sample")->refCount(), 2u);
-
-    const BindingProperty constructed(source);
-    EXPECT_EQ(Dump(constructed), Dump(source));
 }
 
 TEST(BindingProperty, CopyingFromInsideOrIntoItselfIsSound) {
     BindingProperty value = SampleTree();
     value = value.get("list");
-    EXPECT_EQ(value.kind(), Kind::Collection);
     EXPECT_EQ(value.size(), 3u);
     EXPECT_EQ(value.at(0).getString(), "sample");
 
@@ -404,13 +355,9 @@ TEST(BindingProperty, CollectionsKeepElementsAcrossGrowthAndRejectImpossibleSize
     list.reserve(5000);
     EXPECT_EQ(list.size(), 1000u);
 
-    try {
-        list.reserve(std::numeric_limits<std::size_t>::max());
-        FAIL() << "no exception";
-    } catch (const std::length_error& error) {
-        EXPECT_STREQ(error.what(), "vector<T> too long");
-    }
-    EXPECT_THROW(list.element(std::numeric_limits<std::size_t>::max()), std::length_error);
+    const auto tooLong = ::testing::ThrowsMessage<std::length_error>(::testing::StrEq("vector<T> too long"));
+    EXPECT_THAT([&] { list.reserve(std::numeric_limits<std::size_t>::max()); }, tooLong);
+    EXPECT_THAT([&] { list.element(std::numeric_limits<std::size_t>::max()); }, tooLong);
     EXPECT_EQ(list.size(), 1000u);
 
     BindingProperty notAList;
@@ -438,22 +385,13 @@ TEST(BindingProperty, DeepTreesUpToTheNestingLimitCopyAndDestroy) {
     EXPECT_EQ(BindingPagePool::Instance().statistics().pagesInUse, pagesBefore);
 }
 
+// Failure() is pinned by the dispatcher's builtin help test.
 TEST(BindingResult, CarriesOkOrTheErrorMember) {
     BindingResult result;
-    EXPECT_TRUE(result.ok());
-    EXPECT_EQ(result.error(), "");
     result.value = 5;
-
     result.setError("Something failed.");
-    EXPECT_FALSE(result.ok());
-    EXPECT_EQ(result.error(), "Something failed.");
     EXPECT_EQ(MemberList(result.value), (std::vector<std::string>{"error=Something failed."}));
-
-    const BindingResult failure = BindingResult::Failure("Other.");
-    EXPECT_FALSE(failure.ok());
-    EXPECT_EQ(failure.error(), "Other.");
-
-    BindingResult moved(std::move(result));
+    const BindingResult moved(std::move(result));
     EXPECT_FALSE(moved.ok());
     EXPECT_EQ(moved.error(), "Something failed.");
 
