@@ -29,10 +29,6 @@ std::string Hex(std::uintptr_t value) {
     return text;
 }
 
-std::string Pointer(const void* pointer) {
-    return Hex(reinterpret_cast<std::uintptr_t>(pointer));
-}
-
 // A text the plugin passed, where null reads as empty.
 std::string Text(const char* text) {
     return text == nullptr ? "" : text;
@@ -185,12 +181,10 @@ private:
                 target.payload.boolean = value.getBool() ? 1 : 0;
                 return;
             case BindingValueKind::Signed:
-                target.tag = HOST_VALUE_SIGNED;
-                target.payload.signedNumber = value.getSigned();
-                return;
             case BindingValueKind::Enum:
                 target.tag = HOST_VALUE_SIGNED;
-                target.payload.signedNumber = value.getEnum().value;
+                target.payload.signedNumber =
+                    value.kind() == BindingValueKind::Enum ? value.getEnum().value : value.getSigned();
                 return;
             case BindingValueKind::Unsigned:
                 target.tag = HOST_VALUE_UNSIGNED;
@@ -284,7 +278,8 @@ std::string DescribeHostCall(const HostCall& call) {
     std::string line = HostSlotName(call.slot);
     switch (call.slot) {
         case 0:  // answered requests the simulator writes itself
-            line += "(response " + Pointer(call.response) + ", request " + Pointer(call.request) + ")";
+            line += "(response " + Hex(reinterpret_cast<std::uintptr_t>(call.response)) + ", request " +
+                    Hex(reinterpret_cast<std::uintptr_t>(call.request)) + ")";
             break;
         case 1:
         case 2:
