@@ -364,7 +364,7 @@ FakeHost::FakeHost(std::uint32_t hostHandle) : binding_{}, interface_{&binding_.
         HostCall call{.slot = 3, .text = Text(eventName), .hostHandle = hostHandle, .flags = flags};
         call.callback = callback;
         call.context = context;
-        host.subscriptions_.push_back({call.text, hostHandle, callback, context, flags});
+        host.subscriptions_.push_back({call.text, hostHandle, callback, context});
         ++host.ledger_.subscribes;
         host.Record(std::move(call));
         return host.subscribeResult_;
