@@ -108,11 +108,9 @@ void AppendHostValue(std::string& out, const HostValue& value, int depth, bool j
         case HOST_VALUE_STRING:
         case HOST_VALUE_OWNED_STRING: {
             const char* text = value.payload.string.text;
-            if (json) {
-                AppendQuoted(out, std::string_view(text, value.payload.string.length), std::string_view::npos);
-            } else {
-                AppendQuoted(out, text == nullptr ? std::string_view() : std::string_view(text), kDescribedText);
-            }
+            std::string_view view = json ? std::string_view(text, value.payload.string.length)
+                                         : std::string_view(text == nullptr ? "" : text);
+            AppendQuoted(out, view, json ? std::string_view::npos : kDescribedText);
             return;
         }
         case HOST_VALUE_BLOB:
