@@ -9,7 +9,6 @@
 #include <gtest/gtest.h>
 
 #include <regex>
-#include <sstream>
 
 namespace Norv::HostSim {
 namespace {
@@ -90,14 +89,9 @@ TEST(ApiViewDemo, CallUnderLoadPrintsRateLatencyAndWhetherTheAnswersAgreed) {
         return RunCommand({"--call", "GET", "/demo/v1/add/40?b=2", "--threads", "3", "--calls", "40"}, out);
     });
     EXPECT_EQ(exitCode, kExitOk);
-    std::string masked;
-    std::istringstream lines(report);
-    for (std::string line; std::getline(lines, line);) {
-        if (line.rfind("  calls", 0) == 0 || line.rfind("  latency", 0) == 0)
-            line = std::regex_replace(line, std::regex("[0-9]+(\\.[0-9]+)?"), "N");
-        masked += line + "\n";
-    }
-    ExpectGolden("api_load_demo.txt", masked);
+    // The measured figures: counts, times, rates and the percentile's rank.
+    const std::regex figure("[0-9]+(\\.[0-9]+)?(?=th| in | s,| calls/s| us)");
+    ExpectGolden("api_load_demo.txt", std::regex_replace(report, figure, "N"));
     EXPECT_NE(report.find("  calls        : 120 in "), std::string::npos) << report;
 }
 

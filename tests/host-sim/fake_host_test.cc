@@ -13,17 +13,18 @@
 namespace Norv::Testing {
 namespace {
 
-// Fields of the packed records are read by value: a test macro would bind a
-// misaligned reference.
-template <class T>
-T Field(T value) {
-    return value;
-}
-
 BindingProperty Json(const char* text) {
     BindingResult parsed = ParseJson(text);
     EXPECT_TRUE(parsed.ok()) << parsed.error();
     return std::move(parsed.value);
+}
+
+// A value the host handed out, read as the plugin reads it, as JSON text.
+std::string ReadBack(const HostValue& value) {
+    BindingProperty read;
+    HostResult failure{};
+    EXPECT_TRUE(readHostValue(failure, read, value, "<result>"));
+    return JsonText(read);
 }
 
 // Plays the plugin's side of one request.
@@ -38,12 +39,6 @@ struct Request {
         result = host.Functions()->SendRequest(host.Functions(), &response, &record);
     }
     void Release() { response.release(&response); }
-    std::string Body() const {
-        BindingProperty body;
-        HostResult failure{};
-        EXPECT_TRUE(readHostValue(failure, body, response.body, "<result>"));
-        return JsonText(body);
-    }
     // Reads the whole stream with a buffer of `capacity`, noting each read's size and more byte.
     std::string ReadAll(std::uint32_t capacity, std::vector<std::pair<std::uint32_t, int>>& reads) {
         std::string text;
@@ -74,9 +69,8 @@ TEST(FakeHost, AnswersFromItsTableInItsOwnMemoryAndCountsReleases) {
         const char* body;   // as JSON text
     };
     const Case cases[] = {
-        {"known GET", kMethodGet, "/a", 200, nullptr, R"({"n":-1,"s":"t","x":[true,1.5]})"},
+        {"known GET", kMethodGet, "/a", 200, nullptr, R"({"n":-1,"s":"A \"t\"","x":[true,1.5]})"},
         {"same path, other method", kMethodPost, "/a", 404, kUnansweredError, "null"},
-        {"unknown path", kMethodGet, "/b", 404, kUnansweredError, "null"},
         {"query part is part of the path", kMethodGet, "/a?x=1", 404, kUnansweredError, "null"},
         {"error answer", kMethodGet, "/e", 500, "It broke", "null"},
         {"status 404 without error text", kMethodGet, "/quiet", 404, nullptr, "null"},
@@ -84,26 +78,21 @@ TEST(FakeHost, AnswersFromItsTableInItsOwnMemoryAndCountsReleases) {
     FakeHost host;
     // A later answer for the same method and path replaces the earlier one.
     host.SetAnswer(Answer(kMethodGet, "/a", 201, {}, Json("1")));
-    host.SetAnswer(Answer(kMethodGet, "/a", 200, {}, Json(R"({"s":"t","n":-1,"x":[true,1.5]})")));
+    host.SetAnswer(Answer(kMethodGet, "/a", 200, {}, Json(R"({"s":"A \"t\"","n":-1,"x":[true,1.5]})")));
     host.SetAnswer(Answer(kMethodGet, "/e", 500, "It broke"));
     host.SetAnswer(Answer(kMethodGet, "/quiet", 404));
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         Request request(host, c.method, c.path);
         EXPECT_EQ(request.result, 1u);
-        EXPECT_EQ(Field(request.response.status), c.status);
-        EXPECT_EQ(Field(request.response.hasError), c.error ? 1 : 0);
+        // Packed fields are read as values (unary +): a test macro would bind a misaligned reference.
+        EXPECT_EQ(+request.response.status, c.status);
+        EXPECT_EQ(+request.response.hasError, c.error ? 1 : 0);
         EXPECT_STREQ(request.response.error, c.error);
         EXPECT_STREQ(request.response.contentType, "application/json");
-        EXPECT_EQ(Field(request.response.readStream), nullptr);
-        EXPECT_EQ(request.Body(), c.body);
-        EXPECT_EQ(host.LiveResponses(), 1u);
+        EXPECT_EQ(ReadBack(request.response.body), c.body);
         request.Release();
-        EXPECT_EQ(host.LiveResponses(), 0u);
-        HostResponseRecord zero{};
-        EXPECT_EQ(std::memcmp(&request.response, &zero, sizeof zero), 0) << "release zeroes the record";
     }
-    EXPECT_EQ(host.Ledger().answers, std::size(cases));
     EXPECT_TRUE(host.Imbalances().empty());
 }
 
@@ -113,40 +102,25 @@ TEST(FakeHost, StreamsInChunksThatMakeThePluginWait) {
         std::uint32_t chunk;
         std::uint32_t capacity;
         std::vector<std::pair<std::uint32_t, int>> reads;  // delivered, more
-        const char* body = nullptr;                        // set: streamed as JSON text, which is `text`
     };
     const Case cases[] = {
         {"0123456789", 4, 4096, {{4, 1}, {4, 1}, {2, 0}}},
         {"0123456789", 5, 4096, {{5, 1}, {5, 0}}},
-        {"0123456789", 4096, 4096, {{10, 0}}},
         {"0123456789", 8, 3, {{3, 1}, {3, 1}, {3, 1}, {1, 0}}},
         {"", 4, 4096, {{0, 0}}},
-        {R"({"list":[1,-2,0.5,null],"state":"A \"quoted\" text"})",
-         16,
-         4096,
-         {{16, 1}, {16, 1}, {16, 1}, {4, 0}},
-         R"({"state":"A \"quoted\" text","list":[1,-2,0.5,null]})"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(std::string(c.text) + " in chunks of " + std::to_string(c.chunk));
         FakeHost host;
         AnswerEntry answer = Answer(kMethodGet, "/s", 200);
         answer.streamChunk = c.chunk;
-        if (c.body == nullptr) answer.streamText = c.text;
-        if (c.body != nullptr) answer.body = Json(c.body);
+        answer.streamText = c.text;
         host.SetAnswer(answer);
         Request request(host, kMethodGet, "/s");
-        ASSERT_NE(Field(request.response.readStream), nullptr);
-        ASSERT_NE(Field(request.response.releaseStream), nullptr);
-        EXPECT_EQ(Field(request.response.streamSizeHint), std::strlen(c.text));
-        EXPECT_EQ(Field(request.response.reserved), 0u);
+        EXPECT_EQ(+request.response.streamSizeHint, std::strlen(c.text));
         std::vector<std::pair<std::uint32_t, int>> reads;
         EXPECT_EQ(request.ReadAll(c.capacity, reads), c.text);
         EXPECT_EQ(reads, c.reads);
-        EXPECT_EQ(host.LiveStreams(), 1u);
-        request.response.releaseStream(request.response.stream);
-        request.Release();
-        EXPECT_TRUE(host.Imbalances().empty());
     }
 }
 
@@ -171,10 +145,9 @@ TEST(FakeHost, ReportsWhatTheGuestLeftBehind) {
     release(&copy);
     Request stream(host, kMethodGet, "/t");
     stream.response.releaseStream(stream.response.stream);
-    std::uint8_t buffer[8];
-    std::uint32_t count = sizeof buffer;
-    std::uint8_t more = 1;
-    EXPECT_EQ(stream.response.readStream(stream.response.stream, buffer, &count, &more), 0);
+    std::vector<std::pair<std::uint32_t, int>> reads;
+    EXPECT_EQ(stream.ReadAll(8, reads), "");
+    EXPECT_TRUE(reads.empty()) << "a read after release fails";
     stream.response.releaseStream(stream.response.stream);
     stream.Release();
 
@@ -195,28 +168,19 @@ TEST(FakeHost, ReportsWhatTheGuestLeftBehind) {
                                      "2 unsubscribe(s) without a subscription",
                                      "BeginWait called 1 time(s), EndWait 0",
                                  }));
-    EXPECT_EQ(host.Ledger().releases, 3u);
-    kept.Release();
 }
 
-struct Delivery {
-    std::string eventName;
-    std::string payload;
-    void* context;
-};
-std::vector<Delivery> deliveries;
-FakeHost* deliveringHost = nullptr;
+// Each delivery as its event name, payload and context.
+std::vector<std::pair<std::string, void*>> deliveries;
 
 void NORV_CALL RecordEvent(const HostEventRecord* event) {
-    BindingProperty payload;
-    HostResult failure{};
-    EXPECT_TRUE(readHostValue(failure, payload, event->payload, "<result>"));
-    deliveries.push_back({event->eventName, JsonText(payload), event->context});
+    deliveries.emplace_back(std::string(event->eventName) + " " + ReadBack(event->payload), event->context);
 }
 
+// Its context is the host: it removes both subscriptions to OnA, its own included.
 void NORV_CALL UnsubscribeOthers(const HostEventRecord* event) {
     RecordEvent(event);
-    HostFunctionTable* table = deliveringHost->Functions();
+    HostFunctionTable* table = static_cast<FakeHost*>(event->context)->Functions();
     table->UnsubscribeEvent(table, "OnA", 1);
     table->UnsubscribeEvent(table, "OnA", 1);
 }
@@ -224,56 +188,35 @@ void NORV_CALL UnsubscribeOthers(const HostEventRecord* event) {
 TEST(FakeHost, DeliversEventRecordsToLiveSubscriptionsOnly) {
     deliveries.clear();
     FakeHost host(1);
-    deliveringHost = &host;
     HostFunctionTable* table = host.Functions();
-    int first = 0, second = 0, third = 0;
-    table->SubscribeEvent(table, "OnA", 1, &UnsubscribeOthers, &first, 0);
+    int second = 0, third = 0;
+    table->SubscribeEvent(table, "OnA", 1, &UnsubscribeOthers, &host, 0);
     table->SubscribeEvent(table, "OnA", 1, &RecordEvent, &second, 0);
     table->SubscribeEvent(table, "OnB", 1, &RecordEvent, &third, 0);
 
     BindingProperty payload = Json(R"({"uri":"/a","eventType":"Update","data":{"k":[1,"x"]}})");
     EXPECT_EQ(host.DeliverEvent("OnA", payload), 1u) << "the first handler removed the second subscription";
     EXPECT_EQ(host.DeliverEvent("OnA", payload), 0u);
-    EXPECT_EQ(host.DeliverEvent("OnB", payload), 1u);
-    ASSERT_EQ(deliveries.size(), 2u);
-    EXPECT_EQ(deliveries[0].eventName, "OnA");
-    EXPECT_EQ(deliveries[0].payload, R"({"data":{"k":[1,"x"]},"eventType":"Update","uri":"/a"})");
-    EXPECT_EQ(deliveries[0].context, &first);
-    EXPECT_EQ(deliveries[1].context, &third);
-    EXPECT_EQ(host.Ledger().events, 2u);
-
-    deliveringHost = nullptr;
+    EXPECT_EQ(host.DeliverEvent("OnB", Json("[]")), 1u);
+    EXPECT_EQ(deliveries, (std::vector<std::pair<std::string, void*>>{
+                              {R"(OnA {"data":{"k":[1,"x"]},"eventType":"Update","uri":"/a"})", &host},
+                              {"OnB []", &third},
+                          }));
 }
 
 TEST(FakeHost, DescribesRequestArguments) {
-    struct Case {
-        const char* name;
-        std::vector<HostArgumentEntry> arguments;
-        const char* line;
-    };
     const HostValue token{.tag = HOST_VALUE_STRING, .payload = {.string = {"id-1", 4}}};
     const HostValue number{.tag = HOST_VALUE_SIGNED, .payload = {.signedNumber = -3}};
     const HostValue broken{.tag = HOST_VALUE_STRUCTURE, .payload = {.structure = {nullptr, 5}}};  // a count, no members
     const HostValue strange{.tag = 12, .payload = {}};
-    const Case cases[] = {
-        {"named", {{"token", token}, {"n", number}}, "(token: \"id-1\", n: -3)"},
-        {"null members with a count", {{"s", broken}}, "(s: {})"},
-        {"unknown tag", {{nullptr, strange}}, "(tag 12)"},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        FakeHost host;
-        host.AnswerRequests();
-        Request request(host, kMethodPost, "/c", c.arguments);
-        EXPECT_EQ(host.CallsTo(0).at(0).arguments, c.line);
-        request.Release();
-    }
-}
-
-TEST(FakeHost, DescriptionCutsDeepNestingShort) {
     // A collection that contains itself: only a depth limit ends the walk.
     HostValue loop{.tag = HOST_VALUE_COLLECTION, .payload = {.collection = {&loop, 1}}};
-    EXPECT_EQ(DescribeHostValue(loop), std::string(33, '[') + "..." + std::string(33, ']'));
+    FakeHost host;
+    host.AnswerRequests();
+    Request request(host, kMethodPost, "/c",
+                    {{"token", token}, {"n", number}, {"s", broken}, {nullptr, strange}, {"loop", loop}});
+    EXPECT_EQ(host.CallsTo(0).at(0).arguments, "(token: \"id-1\", n: -3, s: {}, tag 12, loop: " + std::string(33, '[') +
+                                                   "..." + std::string(33, ']') + ")");
 }
 
 }  // namespace

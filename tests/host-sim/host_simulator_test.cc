@@ -9,7 +9,6 @@
 
 #include <cstdio>
 #include <regex>
-#include <sstream>
 
 namespace Norv::HostSim {
 namespace {
@@ -17,7 +16,6 @@ namespace {
 // ---- A faulty guest: subscribes at init and never unsubscribes -------------
 
 constexpr const char* kSessionEvent = "OnJsonApiEvent_vek-login_v1_session";
-PluginCallbacks guestCallbacks;
 
 void NORV_CALL GuestEvent(const HostEventRecord*) {}
 
@@ -27,14 +25,10 @@ bool NORV_CALL GuestInit(void*, HostInterface* host) {
 }
 
 // Without unload and memory statistics, which the host may go without.
+PluginCallbacks guestCallbacks{&GuestInit, nullptr, nullptr};
+
 void* NORV_CALL GuestEntry(PluginLoadRecord* record) {
-    guestCallbacks = {&GuestInit, nullptr, nullptr};
-    record->major = 18;
-    record->minor = 0;
-    record->patch = 0;
     record->callbacks = &guestCallbacks;
-    record->context = &guestCallbacks;
-    record->shortName = "guest";
     return &guestCallbacks;
 }
 
@@ -85,21 +79,18 @@ TEST(HostSimulatorGuest, HostCheckFailsTheRunForWhatTheGuestLeftBehind) {
     EXPECT_EQ(faulty.firstFault, "cycle 1: subscription never removed: " + std::string(kSessionEvent) + " (handle 42)");
 }
 
-TEST(HostSimulatorModule, RequestsOtherThanExpectedFailTheRun) {
-    Session session = Play(Options{}, Read(R"({"steps": [
-        {"title": "nothing happens", "event": {"path": "/vek-login/v1/session", "eventType": "Update",
-                                               "data": {"state": "IN_PROGRESS"}},
-         "expectRequests": ["GET /ulm-auth/v1/authorization/access-token"]}]})"));
-    EXPECT_EQ(session.exitCode, kExitUnbalanced);
-    ExpectLinesInOrder(session.transcript, {"  ! expected requests: GET /ulm-auth/v1/authorization/access-token\n",
-                                            "  ! requests made    : none\n", "  balanced:"});
-}
-
+// The Delete at init makes the streamed session stale; in step 1 it arrives
+// inside the probe's wait. Step 2 expects a request that never comes, which
+// fails the run but not the host check.
 TEST(HostSimulatorModule, EventsWaitingForAYieldArriveInsideTheWait) {
     Session session = Play(Options{}, Read(R"(
 answers:
-  - {method: GET, path: /vek-login/v1/session, status: 404, error: No session}
+  - {method: GET, path: /vek-login/v1/session, stream: 8, body: {state: SUCCEEDED, idToken: old}}
   - {method: GET, path: /ulm-auth/v1/authorization/access-token, status: 200, stream: 4, body: {token: none}}
+  - {method: POST, path: /norv-messaging-service/v1/connect}
+  - {method: DELETE, path: /norv-messaging-service/v1/connect}
+initYieldEvents:
+  - {path: /vek-login/v1/session, eventType: Delete}
 steps:
   - title: the probe is streamed, and the session goes away meanwhile
     event: {path: /vek-login/v1/session, eventType: Update, data: {state: SUCCEEDED, idToken: t1}}
@@ -109,11 +100,18 @@ steps:
     event: {path: /vek-login/v1/session, eventType: Update, data: {state: IN_PROGRESS}}
     yieldEvents:
       - {name: OnNothing, eventType: Update}
+    expectRequests: [GET /ulm-auth/v1/authorization/access-token]
 )"));
-    EXPECT_EQ(session.exitCode, kExitOk) << session.transcript;
+    EXPECT_EQ(session.exitCode, kExitUnbalanced) << session.transcript;
     ExpectLinesInOrder(
         session.transcript,
         {
+            "  plugin -> host  YieldToHost()",
+            "  host            delivers an event while the plugin waits:",
+            "  plugin -> host  SendRequest DELETE /norv-messaging-service/v1/connect",
+            "  plugin -> host  EndWait()",
+            "  plugin -> host  ReleaseStream(answer 1)",
+            "  init returned true",
             "  plugin -> host  SendRequest GET /ulm-auth/v1/authorization/access-token\n",
             "  plugin -> host  BeginWait(\"Wait: yield\", flags 0)",
             "  plugin -> host  YieldToHost()",
@@ -124,7 +122,13 @@ steps:
             "[step 2]",
             "  host            no yield came for the event on OnNothing; delivering it now",
             "  host            event OnNothing {data: empty, eventType: \"Update\", uri: \"\"}: not delivered",
+            "  ! expected requests: GET /ulm-auth/v1/authorization/access-token\n",
+            "  ! requests made    : none\n",
+            "  balanced:",
         });
+    EXPECT_EQ(session.transcript.find("SendRequest POST"), std::string::npos)
+        << "the session read before the Delete is stale\n"
+        << session.transcript;
 }
 
 // ---- Against the shipping module --------------------------------------------
@@ -136,13 +140,7 @@ std::string Masked(const std::string& transcript) {
         std::regex_replace(transcript, std::regex("host-sim: loading [^\n]*"), "host-sim: loading <module>");
     masked = std::regex_replace(masked, std::regex("(context +: )[^\n]*"), "$1<pointer>");
     masked = std::regex_replace(masked, std::regex("0x[0-9a-fA-F]+"), "0x?");
-    std::string out;
-    std::istringstream lines(masked);
-    for (std::string line; std::getline(lines, line);) {
-        if (line.rfind("[memory ", 0) == 0) line = std::regex_replace(line, std::regex("[0-9]+"), "N");
-        out += line + "\n";
-    }
-    return out;
+    return std::regex_replace(masked, std::regex("[0-9]+(?= bytes in [0-9]+ blocks| bytes \\(| blocks)"), "N");
 }
 
 TEST(HostSimulatorModule, DefaultScenarioMatchesTheGoldenTranscript) {
@@ -176,34 +174,8 @@ TEST(HostSimulatorModule, SoakLeavesThePluginBalanced) {
     SoakReport report = HostSimulator(Options{}, nullptr).Soak(DefaultScenario(), 25);
     EXPECT_EQ(report.cycles, 25u);
     EXPECT_EQ(report.faultyCycles, 0u) << report.firstFault;
+    // Each cycle's counters must balance for it not to be faulty.
     EXPECT_GT(report.counters.Allocations(), 0u);
-    EXPECT_EQ(report.counters.Allocations(), report.counters.Releases());
-    EXPECT_EQ(report.counters.BytesAllocated(), report.counters.BytesFreed());
-}
-
-TEST(HostSimulatorModule, SessionDeletedWhileThePluginReadsItIsNotConnected) {
-    Session session = Play(Options{}, Read(R"(
-answers:
-  - {method: GET, path: /vek-login/v1/session, stream: 8, body: {state: SUCCEEDED, idToken: old}}
-  - {method: GET, path: /ulm-auth/v1/authorization/access-token, status: 404, error: No access token}
-  - {method: POST, path: /norv-messaging-service/v1/connect}
-  - {method: DELETE, path: /norv-messaging-service/v1/connect}
-initYieldEvents:
-  - {path: /vek-login/v1/session, eventType: Delete}
-)"));
-    EXPECT_EQ(session.exitCode, kExitOk) << session.transcript;
-    ExpectLinesInOrder(session.transcript,
-                       {
-                           "  plugin -> host  YieldToHost()",
-                           "  host            delivers an event while the plugin waits:",
-                           "  plugin -> host  SendRequest DELETE /norv-messaging-service/v1/connect",
-                           "  plugin -> host  EndWait()",
-                           "  plugin -> host  ReleaseStream(answer 1)",
-                           "  init returned true",
-                       });
-    EXPECT_EQ(session.transcript.find("SendRequest POST"), std::string::npos)
-        << "the session read before the Delete is stale\n"
-        << session.transcript;
 }
 
 }  // namespace

@@ -17,7 +17,6 @@ public:
     CommaDecimalLocale& operator=(const CommaDecimalLocale&) = delete;
 
     bool Active() const { return !name_.empty(); }
-    const std::string& Name() const { return name_; }
 
 private:
     std::string previous_;

@@ -29,10 +29,6 @@ std::string Hex(std::uintptr_t value) {
     return text;
 }
 
-std::string Pointer(const void* pointer) {
-    return Hex(reinterpret_cast<std::uintptr_t>(pointer));
-}
-
 // A text the plugin passed, where null reads as empty.
 std::string Text(const char* text) {
     return text == nullptr ? "" : text;
@@ -112,11 +108,9 @@ void AppendHostValue(std::string& out, const HostValue& value, int depth, bool j
         case HOST_VALUE_STRING:
         case HOST_VALUE_OWNED_STRING: {
             const char* text = value.payload.string.text;
-            if (json) {
-                AppendQuoted(out, std::string_view(text, value.payload.string.length), std::string_view::npos);
-            } else {
-                AppendQuoted(out, text == nullptr ? std::string_view() : std::string_view(text), kDescribedText);
-            }
+            std::string_view view = json ? std::string_view(text, value.payload.string.length)
+                                         : std::string_view(text == nullptr ? "" : text);
+            AppendQuoted(out, view, json ? std::string_view::npos : kDescribedText);
             return;
         }
         case HOST_VALUE_BLOB:
@@ -185,12 +179,10 @@ private:
                 target.payload.boolean = value.getBool() ? 1 : 0;
                 return;
             case BindingValueKind::Signed:
-                target.tag = HOST_VALUE_SIGNED;
-                target.payload.signedNumber = value.getSigned();
-                return;
             case BindingValueKind::Enum:
                 target.tag = HOST_VALUE_SIGNED;
-                target.payload.signedNumber = value.getEnum().value;
+                target.payload.signedNumber =
+                    value.kind() == BindingValueKind::Enum ? value.getEnum().value : value.getSigned();
                 return;
             case BindingValueKind::Unsigned:
                 target.tag = HOST_VALUE_UNSIGNED;
@@ -284,7 +276,8 @@ std::string DescribeHostCall(const HostCall& call) {
     std::string line = HostSlotName(call.slot);
     switch (call.slot) {
         case 0:  // answered requests the simulator writes itself
-            line += "(response " + Pointer(call.response) + ", request " + Pointer(call.request) + ")";
+            line += "(response " + Hex(reinterpret_cast<std::uintptr_t>(call.response)) + ", request " +
+                    Hex(reinterpret_cast<std::uintptr_t>(call.request)) + ")";
             break;
         case 1:
         case 2:
@@ -369,7 +362,7 @@ FakeHost::FakeHost(std::uint32_t hostHandle) : binding_{}, interface_{&binding_.
         HostCall call{.slot = 3, .text = Text(eventName), .hostHandle = hostHandle, .flags = flags};
         call.callback = callback;
         call.context = context;
-        host.subscriptions_.push_back({call.text, hostHandle, callback, context, flags});
+        host.subscriptions_.push_back({call.text, hostHandle, callback, context});
         ++host.ledger_.subscribes;
         host.Record(std::move(call));
         return host.subscribeResult_;

@@ -99,7 +99,6 @@ struct HostSubscription {
     std::uint32_t hostHandle = 0;
     HostEventCallback callback = nullptr;
     void* context = nullptr;
-    std::uint32_t flags = 0;
 };
 
 // What the host counts of its own resources; balanced once the plugin is gone.
