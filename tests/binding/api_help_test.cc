@@ -10,11 +10,13 @@
 #include "binding/binding_type_builder.h"
 #include "binding/help/builtin_types.h"
 #include "binding/to_value.h"
+#include "tests/formats/value_text.h"
 
 namespace Norv {
 namespace {
 
 using Kind = BindingTypeKind;
+using Testing::ValueText;
 
 const BindingRegistry& Builtins() {
     static const BindingRegistry* registry = [] {
@@ -23,22 +25,6 @@ const BindingRegistry& Builtins() {
         return created;
     }();
     return *registry;
-}
-
-// A value as one line: {member:value,...} in member order, [element,...].
-std::string Text(const BindingProperty& value) {
-    std::string text;
-    if (value.kind() == BindingValueKind::Structure) {
-        for (const BindingMember& member : value.members()) {
-            text += (text.empty() ? "{" : ",") + std::string(member.name) + ":" + Text(member.value);
-        }
-        return text.empty() ? "{}" : text + "}";
-    }
-    if (value.kind() == BindingValueKind::Collection) {
-        for (const BindingProperty& element : value.elements()) text += (text.empty() ? "[" : ",") + Text(element);
-        return text.empty() ? "[]" : text + "]";
-    }
-    return value.toString();
 }
 
 const BindingProperty& Named(const BindingProperty& list, std::string_view name) {
@@ -56,7 +42,7 @@ TEST(ApiHelpTest, FullFormGivesFieldOffsetsAndTypeSizes) {
     ASSERT_TRUE(help.ok()) << help.error();
     const BindingProperty& type = Named(help.value.get("types"), "BindingCallbackEvent");
     EXPECT_EQ(type.get("size").getUnsigned(), sizeof(BindingCallbackEvent));
-    EXPECT_EQ(Text(type.get("fields").at(0).get("offset")), "0");
+    EXPECT_EQ(ValueText(type.get("fields").at(0).get("offset")), "u:0");
     EXPECT_EQ(type.get("fields").at(1).get("offset").getUnsigned(), MemberOffset(&BindingCallbackEvent::parameters));
 }
 
@@ -81,20 +67,19 @@ TEST(ApiHelpTest, FullFormOfAFunction) {
     const BindingResult help = BuildApiHelp(Builtins(), {start.get()}, {}, {}, BindingHelpFormat::Full);
     ASSERT_TRUE(help.ok()) << help.error();
     // Data, not markup: nothing is escaped. "async" names the returned type.
-    EXPECT_EQ(Text(help.value.get("functions")),
-              "[{arguments:["
-              "{description:Delay,name:when,optional:true,type:{elementType:int64,type:vector}},"
-              "{description:,name:job,optional:false,type:{elementType:BindingAsyncState,type:map}}],"
-              "async:BindingAsyncState,description:Starts {it},help:Once.,name:Start,nameSpace:jobs,"
-              "returns:{elementType:,type:BindingAsyncState},tags:[a,b],threadSafe:true}]");
+    EXPECT_EQ(ValueText(help.value.get("functions")),
+              "[{arguments=["
+              "{description='Delay',name='when',optional=true,type={elementType='int64',type='vector'}},"
+              "{description='',name='job',optional=false,type={elementType='BindingAsyncState',type='map'}}],"
+              "async='BindingAsyncState',description='Starts {it}',help='Once.',name='Start',nameSpace='jobs',"
+              "returns={elementType='',type='BindingAsyncState'},tags=['a','b'],threadSafe=true}]");
 }
 
 TEST(ApiHelpTest, OtherFormatsLeaveTheThreeMembersEmpty) {
     for (int format : {0, 3, -1}) {
         const BindingResult help = BuildApiHelp(Builtins(), static_cast<BindingHelpFormat>(format));
         ASSERT_TRUE(help.ok());
-        EXPECT_EQ(Text(help.value), "{events:,functions:,types:}") << format;
-        for (const BindingMember& member : help.value.members()) EXPECT_TRUE(member.value.isEmpty()) << format;
+        EXPECT_EQ(ValueText(help.value), "{events=~,functions=~,types=~}") << format;
     }
 }
 
