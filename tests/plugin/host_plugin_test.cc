@@ -190,27 +190,5 @@ TEST(HostPlugin, UnloadShutsDownAndDestroysThePlugin) {
     callbacks.unload(nullptr);
 }
 
-TEST(HostPlugin, EntryThatThrowsReturnsNullAndLeavesTheRecord) {
-    Testing::LogCapture log;
-    const Testing::RecordingLogTarget& target = log.Target();
-    PluginLoadRecord record{};
-    record.major = 18;
-    record.patch = 4;
-    EXPECT_EQ(LoadPlugin(
-                  &record, []() -> HostPlugin* { throw std::bad_alloc(); }, kShortName),
-              nullptr);
-    EXPECT_EQ(LoadPlugin(
-                  &record, []() -> HostPlugin* { return nullptr; }, kShortName),
-              nullptr);
-    EXPECT_EQ(LoadPlugin(
-                  nullptr, []() -> HostPlugin* { return new TestPlugin; }, kShortName),
-              nullptr);
-    EXPECT_EQ(record.major, 18u);
-    EXPECT_EQ(record.patch, 4u);
-    EXPECT_EQ(record.callbacks, nullptr);
-    ASSERT_EQ(target.Lines().size(), 1u);
-    EXPECT_EQ(target.Lines()[0].rfind("DBG| ERROR|Exception in load_vek_norv_messaging_service: ", 0), 0u);
-}
-
 }  // namespace
 }  // namespace Norv
