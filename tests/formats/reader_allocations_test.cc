@@ -205,15 +205,10 @@ void AppendLevel(Nested& out, int depth, int width) {
     out.text += "]}";
 }
 
-Nested NestedDocument(int depth, int width) {
-    Nested out;
-    AppendLevel(out, depth, width);
-    return out;
-}
-
 TEST(ReaderAllocationsTest, ReadsDocumentsBeyondTheStackKeptParts) {
     for (const auto& [depth, width] : {std::pair{1, 40}, std::pair{20, 40}, std::pair{40, 3}, std::pair{3, 120}}) {
-        const Nested nested = NestedDocument(depth, width);
+        Nested nested;
+        AppendLevel(nested, depth, width);
         const BindingResult json = ParseJson(nested.json);
         ASSERT_TRUE(json.ok()) << json.error();
         std::string jsonText = nested.text;

@@ -120,14 +120,6 @@ TEST(LoginWatcherTable, ReactsToEachSessionEventAsTheTableSays) {
     }
 }
 
-TEST_F(LoginWatcher, ASucceededSessionAtStartConnectsAtOnce) {
-    host_.SetAnswer(kNoAccessToken);
-    host_.SetAnswer(Testing::Answer(kMethodGet, kLoginSessionPath, 200, {}, Session(kOk, "t0")));
-    Start();
-    EXPECT_EQ(host_.Requests(), (std::vector<std::string>{"GET /vek-login/v1/session", kProbe, ConnectWith("t0")}));
-    EXPECT_EQ(Plugin().LoginToken(), "t0");
-}
-
 TEST_F(LoginWatcher, ADeleteDuringTheProbesWaitIsNotUndoneByTheOlderUpdate) {
     Start();
     // The probe's answer streams in two parts, so the plugin yields to the

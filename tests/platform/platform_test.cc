@@ -12,19 +12,13 @@
 namespace Norv::Platform {
 namespace {
 
-TEST(PlatformTest, CommittedPagesAreWritableAndZeroed) {
-    auto* bytes = static_cast<unsigned char*>(CommitPages(kPageChunkSize));
+TEST(PlatformDeathTest, CommittedPagesAreZeroedAndWritableUntilReleased) {
+    auto* bytes = static_cast<volatile unsigned char*>(CommitPages(kPageChunkSize));
     ASSERT_NE(bytes, nullptr);
     EXPECT_EQ(bytes[0], 0);
     EXPECT_EQ(bytes[kPageChunkSize - 1], 0);
     bytes[0] = 1;
     bytes[kPageChunkSize - 1] = 2;
-    ReleasePages(bytes, kPageChunkSize);
-}
-
-TEST(PlatformDeathTest, ReleasedPagesAreGone) {
-    volatile unsigned char* bytes = static_cast<unsigned char*>(CommitPages(kPageChunkSize));
-    ASSERT_NE(bytes, nullptr);
     ReleasePages(const_cast<unsigned char*>(bytes), kPageChunkSize);
     EXPECT_DEATH(bytes[0] = 1, "");
 }

@@ -38,12 +38,27 @@ TEST(PluginEntry, FailedLoadLeavesNoLogManagerBehind) {
 
         PluginLoadRecord record{};
         record.major = 18;
+        record.patch = 4;
         testing::internal::CaptureStderr();
         EXPECT_EQ(LoadPlugin(&record, c.create, "vek-norv-messaging-service"), nullptr) << c.what;
         const std::string reported = testing::internal::GetCapturedStderr();
         EXPECT_NE(reported.find(c.report), std::string::npos) << c.what << ": " << reported;
         EXPECT_EQ(LogManager::Existing(), nullptr) << c.what;
+        // The host's record is left as it was.
+        EXPECT_EQ(record.major, 18u);
+        EXPECT_EQ(record.patch, 4u);
+        EXPECT_EQ(record.callbacks, nullptr);
     }
+    // Neither a factory that gives nothing nor a missing record loads a plugin.
+    PluginLoadRecord record{};
+    record.major = 18;
+    EXPECT_EQ(LoadPlugin(
+                  &record, []() -> HostPlugin* { return nullptr; }, "vek-norv-messaging-service"),
+              nullptr);
+    EXPECT_EQ(record.callbacks, nullptr);
+    EXPECT_EQ(LoadPlugin(
+                  nullptr, []() -> HostPlugin* { return new HostPlugin; }, "vek-norv-messaging-service"),
+              nullptr);
 }
 
 TEST(PluginEntry, LoadedPluginKeepsTheLogManagerUntilUnload) {

@@ -126,19 +126,6 @@ TEST_F(PluginEvents, ResourceEventsReachTheExactWatcherAndEveryMatchingPattern) 
                                               "pattern vek-login/v1/session 1 IN_PROGRESS"}));
 }
 
-TEST_F(PluginEvents, ADeleteReachesATypedWatcherWithEmptyDataAndBadDataIsDropped) {
-    std::vector<ResourceEvent<Session>> seen;
-    plugin_->WatchResource<Session>("/vek-login/v1/session",
-                                    [&](const ResourceEvent<Session>& event) { seen.push_back(event); });
-    DeliverResource(kSessionEvent, "/vek-login/v1/session", "Update", SessionData("SUCCEEDED", "t1"));
-    DeliverResource(kSessionEvent, "/vek-login/v1/session", "Update", BindingProperty());  // "state" is required
-    DeliverResource(kSessionEvent, "/vek-login/v1/session", "Delete", BindingProperty());
-    ASSERT_EQ(seen.size(), 2u);
-    EXPECT_EQ(seen[0].data.idToken, "t1");
-    EXPECT_EQ(seen[1].eventType, PluginResourceEventType::Delete);
-    EXPECT_EQ(seen[1].data.state, "");
-}
-
 TEST_F(PluginEvents, PayloadsThatDoNotConvertAndUnknownNamesAreIgnored) {
     int calls = 0;
     plugin_->WatchResource<BindingProperty>("/vek-login/v1/session",
@@ -241,7 +228,7 @@ TEST_F(PluginEvents, AnEmptyHandlerIsCaughtAndLogged) {
     EXPECT_EQ(HostLog()[0].rfind("2 Exception in event callback: ", 0), 0u) << HostLog()[0];
 }
 
-TEST_F(PluginEvents, WatchingAPathFetchesItAndDeliversASyntheticCreate) {
+TEST_F(PluginEvents, WatchingAPathFetchesItAndDeliversASyntheticCreateThenUpdatesAndDeletes) {
     std::vector<std::string> seen;
     host_.SetAnswer(Testing::Answer(kMethodGet, "/vek-login/v1/session", 200, {}, SessionData("SUCCEEDED", "t0")));
     plugin_->WatchResource<Session>("/vek-login/v1/session", [&](const ResourceEvent<Session>& event) {
@@ -252,6 +239,13 @@ TEST_F(PluginEvents, WatchingAPathFetchesItAndDeliversASyntheticCreate) {
     // A pattern is not fetched.
     plugin_->WatchResource<Session>("/vek-login/*", [&](const ResourceEvent<Session>&) {});
     EXPECT_EQ(host_.Requests().size(), 1u);
+
+    // Data without the required "state" is dropped; a delete comes with empty data.
+    DeliverResource(kSessionEvent, "/vek-login/v1/session", "Update", SessionData("SUCCEEDED", "t1"));
+    DeliverResource(kSessionEvent, "/vek-login/v1/session", "Update", BindingProperty());
+    DeliverResource(kSessionEvent, "/vek-login/v1/session", "Delete", BindingProperty());
+    EXPECT_EQ(seen, (std::vector<std::string>{"/vek-login/v1/session 0 t0", "/vek-login/v1/session 1 t1",
+                                              "/vek-login/v1/session 2 "}));
 }
 
 // What the host types hold is pinned by the shipping module's API listing.
