@@ -15,7 +15,6 @@ namespace {
 
 using Testing::AnswerEntry;
 using Testing::FakeHost;
-using Testing::HostCall;
 
 constexpr const char* kSessionEvent = "OnJsonApiEvent_vek-login_v1_session";
 constexpr const char* kOk = "SUCCEEDED";  // the login state that lets the watcher act
@@ -66,11 +65,6 @@ public:
     void Deliver(const char* type, const BindingProperty& data) {
         EXPECT_EQ(host_.DeliverEvent(kSessionEvent, Testing::ResourceEventPayload(kLoginSessionPath, type, data)), 1u);
     }
-    std::vector<std::string> HostLog() const {
-        std::vector<std::string> lines;
-        for (const HostCall& call : host_.CallsTo(9)) lines.push_back(std::to_string(call.level) + " " + call.text);
-        return lines;
-    }
 
     FakeHost host_;
     void* object_ = nullptr;
@@ -115,7 +109,7 @@ TEST(LoginWatcherTable, ReactsToEachSessionEventAsTheTableSays) {
         driver.host_.SetAnswer(row.probeSucceeds ? Probe(200) : kNoAccessToken);
         driver.Deliver(row.type, Session(row.state, row.token));
         EXPECT_EQ(driver.host_.Requests(), row.requests);
-        EXPECT_EQ(driver.HostLog(), row.log);
+        EXPECT_EQ(driver.host_.LogLines(), row.log);
         EXPECT_EQ(driver.Plugin().LoginToken(), row.storedAfter);
     }
 }

@@ -16,7 +16,6 @@ namespace {
 
 using Client::PluginResourceEventType;
 using Testing::FakeHost;
-using Testing::HostCall;
 
 constexpr const char* kSessionEvent = "OnJsonApiEvent_vek-login_v1_session";
 
@@ -62,11 +61,6 @@ protected:
     }
     void DeliverResource(const char* name, const std::string& uri, const char* type, const BindingProperty& data) {
         Deliver(name, Testing::ResourceEventPayload(uri, type, data));
-    }
-    std::vector<std::string> HostLog() const {
-        std::vector<std::string> lines;
-        for (const HostCall& call : host_.CallsTo(9)) lines.push_back(std::to_string(call.level) + " " + call.text);
-        return lines;
     }
 
     FakeHost host_;
@@ -156,7 +150,7 @@ TEST_F(PluginEvents, PayloadsThatDoNotConvertAndUnknownNamesAreIgnored) {
     EXPECT_GT(after.Allocations(), before.Allocations());
     EXPECT_EQ(after.Allocations() - before.Allocations(), after.Releases() - before.Releases());
     EXPECT_EQ(calls, 0);
-    EXPECT_TRUE(HostLog().empty());
+    EXPECT_TRUE(host_.LogLines().empty());
 
     // A handler of the other form, registered under the name since, is not
     // reached through the earlier subscription: only through its own.
@@ -224,8 +218,8 @@ TEST_F(PluginEvents, AnEmptyHandlerIsCaughtAndLogged) {
     BindingProperty payload;
     payload.member("uuid") = "u";
     Deliver("OnServiceProxyTestEvent", payload);
-    ASSERT_EQ(HostLog().size(), 1u);
-    EXPECT_EQ(HostLog()[0].rfind("2 Exception in event callback: ", 0), 0u) << HostLog()[0];
+    ASSERT_EQ(host_.LogLines().size(), 1u);
+    EXPECT_EQ(host_.LogLines()[0].rfind("2 Exception in event callback: ", 0), 0u) << host_.LogLines()[0];
 }
 
 TEST_F(PluginEvents, WatchingAPathFetchesItAndDeliversASyntheticCreateThenUpdatesAndDeletes) {

@@ -150,6 +150,13 @@ void AppendHostValue(std::string& out, const HostValue& value, int depth, bool j
     }
 }
 
+// Null pointers with counts read as empty, and deep nesting is cut short.
+std::string DescribeHostValue(const HostValue& value) {
+    std::string out;
+    AppendHostValue(out, value, 0, false);
+    return out;
+}
+
 std::string DescribeArguments(const HostRequestRecord& request) {
     if (request.arguments == nullptr || request.argumentCount == 0) return {};
     std::string out;
@@ -311,12 +318,6 @@ std::string DescribeHostCall(const HostCall& call) {
     return line;
 }
 
-std::string DescribeHostValue(const HostValue& value) {
-    std::string out;
-    AppendHostValue(out, value, 0, false);
-    return out;
-}
-
 std::string JsonText(const BindingProperty& value) {
     std::string out;
     AppendHostValue(out, HostTree(value).Root(), 0, true);
@@ -360,8 +361,6 @@ FakeHost::FakeHost(std::uint32_t hostHandle) : binding_{}, interface_{&binding_.
                               HostEventCallback callback, void* context, std::uint32_t flags) -> std::uint32_t {
         FakeHost& host = Owner(self);
         HostCall call{.slot = 3, .text = Text(eventName), .hostHandle = hostHandle, .flags = flags};
-        call.callback = callback;
-        call.context = context;
         host.subscriptions_.push_back({call.text, hostHandle, callback, context});
         ++host.ledger_.subscribes;
         host.Record(std::move(call));
@@ -583,8 +582,6 @@ std::size_t FakeHost::DeliverEvent(const std::string& eventName, const BindingPr
             .eventName = eventName.c_str(), .payload = tree.Root(), .unused = 0, .context = target.context};
         ++ledger_.events;
         ++delivered;
-        call.callback = target.callback;
-        call.context = target.context;
         Record(call);
         target.callback(&record);
     }
@@ -619,27 +616,21 @@ BindingProperty ResourceEventPayload(const std::string& uri, const char* eventTy
     return payload;
 }
 
-std::uint32_t FakeHost::LiveResponses() const {
-    return static_cast<std::uint32_t>(std::count_if(answerBlocks_.begin(), answerBlocks_.end(),
-                                                    [](const auto& block) { return block->responseLive; }));
-}
-
-std::uint32_t FakeHost::LiveStreams() const {
-    return static_cast<std::uint32_t>(
-        std::count_if(answerBlocks_.begin(), answerBlocks_.end(), [](const auto& block) { return block->streamLive; }));
-}
-
 std::vector<std::string> FakeHost::Imbalances() const {
     std::vector<std::string> faults;
     for (const HostSubscription& subscription : subscriptions_) {
         faults.push_back("subscription never removed: " + subscription.eventName + " (handle " +
                          std::to_string(subscription.hostHandle) + ")");
     }
-    auto count = [&](std::uint32_t times, const char* fault) {
+    auto count = [&](std::size_t times, const char* fault) {
         if (times != 0) faults.push_back(std::to_string(times) + fault);
     };
-    count(LiveResponses(), " response(s) never released");
-    count(LiveStreams(), " stream(s) never released");
+    auto live = [&](bool AnswerBlock::*flag) {
+        return std::count_if(answerBlocks_.begin(), answerBlocks_.end(),
+                             [&](const auto& block) { return *block.*flag; });
+    };
+    count(live(&AnswerBlock::responseLive), " response(s) never released");
+    count(live(&AnswerBlock::streamLive), " stream(s) never released");
     count(ledger_.repeatedReleases, " release(s) of a response already released");
     count(ledger_.repeatedStreamReleases, " release(s) of a stream already released");
     count(ledger_.unmatchedUnsubscribes, " unsubscribe(s) without a subscription");
@@ -656,6 +647,12 @@ std::vector<HostCall> FakeHost::CallsTo(int slot) const {
     std::copy_if(calls_.begin(), calls_.end(), std::back_inserter(selected),
                  [&](const HostCall& call) { return call.slot == slot; });
     return selected;
+}
+
+std::vector<std::string> FakeHost::LogLines() const {
+    std::vector<std::string> lines;
+    for (const HostCall& call : CallsTo(9)) lines.push_back(std::to_string(call.level) + " " + call.text);
+    return lines;
 }
 
 FakeHost& FakeHost::Owner(HostFunctionTable* table) {

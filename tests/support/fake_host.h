@@ -38,8 +38,6 @@ struct HostCall {
     std::uint32_t hostHandle = 0;                // 3, 4
     std::uint32_t flags = 0;                     // 3, 7
     std::int32_t level = 0;                      // 9
-    HostEventCallback callback = nullptr;        // 3
-    void* context = nullptr;                     // 3
     HostResponseRecord* response = nullptr;      // 0
     const HostRequestRecord* request = nullptr;  // 0
     std::vector<std::uintptr_t> words{};         // 1, 2, 5
@@ -59,9 +57,6 @@ struct HostCall {
 // One readable line, for the calls the host simulator does not write out
 // itself: the slot's name and what it received.
 std::string DescribeHostCall(const HostCall& call);
-// A host value record as readable text; null pointers with counts read as
-// empty, and nesting deeper than a few dozen levels is cut short.
-std::string DescribeHostValue(const HostValue& value);
 // A value as JSON text, the way the host streams an answer's body.
 std::string JsonText(const BindingProperty& value);
 
@@ -133,6 +128,8 @@ public:
     // Read these once the plugin's threads are done.
     const std::vector<HostCall>& Calls() const { return calls_; }
     std::vector<HostCall> CallsTo(int slot) const;
+    // What the plugin logged, "level message" a line.
+    std::vector<std::string> LogLines() const;
     void ClearCalls() { calls_.clear(); }
 
     // Called after each call is recorded (the host simulator prints them).
@@ -159,9 +156,6 @@ public:
     const HostLedger& Ledger() const { return ledger_; }
     // The requests answered so far: "METHOD path" and the arguments, if any.
     std::vector<std::string> Requests() const;
-    // Responses and streams handed out and not released yet.
-    std::uint32_t LiveResponses() const;
-    std::uint32_t LiveStreams() const;
     // What is out of balance once the plugin has unloaded, one text per fault;
     // empty when every subscription was removed and every response released.
     std::vector<std::string> Imbalances() const;
