@@ -8,8 +8,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstring>
-
 namespace Norv::Testing {
 namespace {
 
@@ -96,34 +94,6 @@ TEST(FakeHost, AnswersFromItsTableInItsOwnMemoryAndCountsReleases) {
     EXPECT_TRUE(host.Imbalances().empty());
 }
 
-TEST(FakeHost, StreamsInChunksThatMakeThePluginWait) {
-    struct Case {
-        const char* text;
-        std::uint32_t chunk;
-        std::uint32_t capacity;
-        std::vector<std::pair<std::uint32_t, int>> reads;  // delivered, more
-    };
-    const Case cases[] = {
-        {"0123456789", 4, 4096, {{4, 1}, {4, 1}, {2, 0}}},
-        {"0123456789", 5, 4096, {{5, 1}, {5, 0}}},
-        {"0123456789", 8, 3, {{3, 1}, {3, 1}, {3, 1}, {1, 0}}},
-        {"", 4, 4096, {{0, 0}}},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(std::string(c.text) + " in chunks of " + std::to_string(c.chunk));
-        FakeHost host;
-        AnswerEntry answer = Answer(kMethodGet, "/s", 200);
-        answer.streamChunk = c.chunk;
-        answer.streamText = c.text;
-        host.SetAnswer(answer);
-        Request request(host, kMethodGet, "/s");
-        EXPECT_EQ(+request.response.streamSizeHint, std::strlen(c.text));
-        std::vector<std::pair<std::uint32_t, int>> reads;
-        EXPECT_EQ(request.ReadAll(c.capacity, reads), c.text);
-        EXPECT_EQ(reads, c.reads);
-    }
-}
-
 TEST(FakeHost, ReportsWhatTheGuestLeftBehind) {
     FakeHost host(7);
     host.SetAnswer(Answer(kMethodGet, "/s", 200, {}, Json("[1,2,3]")));
@@ -133,6 +103,9 @@ TEST(FakeHost, ReportsWhatTheGuestLeftBehind) {
     HostFunctionTable* table = host.Functions();
     Request kept(host, kMethodGet, "/s");
     Request read(host, kMethodGet, "/t");
+    std::vector<std::pair<std::uint32_t, int>> reads;
+    EXPECT_EQ(read.ReadAll(1, reads), "[1,2,3]");
+    EXPECT_EQ(reads.size(), 7u) << "a read takes no more than the buffer holds";
     read.Release();  // the stream is still out
 
     // Released twice over: a zeroed record does nothing, a copy counts once,
@@ -145,7 +118,7 @@ TEST(FakeHost, ReportsWhatTheGuestLeftBehind) {
     release(&copy);
     Request stream(host, kMethodGet, "/t");
     stream.response.releaseStream(stream.response.stream);
-    std::vector<std::pair<std::uint32_t, int>> reads;
+    reads.clear();
     EXPECT_EQ(stream.ReadAll(8, reads), "");
     EXPECT_TRUE(reads.empty()) << "a read after release fails";
     stream.response.releaseStream(stream.response.stream);
