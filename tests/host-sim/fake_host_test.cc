@@ -147,7 +147,8 @@ TEST(FakeHost, ReportsWhatTheGuestLeftBehind) {
 std::vector<std::pair<std::string, void*>> deliveries;
 
 void NORV_CALL RecordEvent(const HostEventRecord* event) {
-    deliveries.emplace_back(std::string(event->eventName) + " " + ReadBack(event->payload), event->context);
+    void* const context = event->context;  // a packed member: no reference to it
+    deliveries.emplace_back(std::string(event->eventName) + " " + ReadBack(event->payload), context);
 }
 
 // Its context is the host: it removes both subscriptions to OnA, its own included.
