@@ -18,38 +18,25 @@ std::string Describe(const BindingRegistry& registry) {
     return Testing::ValueText(BuildApiHelp(registry, BindingHelpFormat::Full).value);
 }
 
-BindingRegistry& Builtins() {
-    static BindingRegistry* registry = [] {
-        auto* created = new BindingRegistry;
-        created->registerBuiltins();
-        return created;
-    }();
-    return *registry;
-}
-
 // Their names, descriptions, fields, kinds, tags and enumerators are pinned by
 // the demo module's full-help transcript (tests/host-sim/golden/api_describe_demo.txt).
-TEST(BuiltinTypesTest, RegistersTheHelpAndBuiltinTypesAndOneEvent) {
-    ASSERT_EQ(Builtins().events().size(), 1u);
-    EXPECT_EQ(Builtins().findEvent("OnCallback")->type, Builtins().findType("BindingCallbackEvent"));
-    EXPECT_TRUE(Builtins().functions().empty());
-    EXPECT_TRUE(Builtins().builtinsRegistered());
-    // Conversions find a builtin by the static identity of its native type.
-    for (const BindingTypeDescriptor* type : Builtins().types()) {
-        EXPECT_EQ(Builtins().findTypeByHash(type->hashCode), type) << type->name;
-    }
-    EXPECT_EQ(Builtins().findTypeByHash(StaticType::HashCode<BindingAsyncState>()),
-              Builtins().findType("BindingAsyncState"));
-    EXPECT_EQ(Builtins().enumValueName(StaticTypeOf<BindingAsyncState>(), 1), "Running");
-}
-
-TEST(BuiltinTypesTest, RegisteringAgainGivesTheSameSet) {
-    const std::string expected = Describe(Builtins());
+TEST(BuiltinTypesTest, RegistersTheHelpAndBuiltinTypesAndOneEventAndTheSameSetAgain) {
     BindingRegistry registry;
     registry.registerBuiltins();
-    EXPECT_EQ(Describe(registry), expected);
+    ASSERT_EQ(registry.events().size(), 1u);
+    EXPECT_EQ(registry.findEvent("OnCallback")->type, registry.findType("BindingCallbackEvent"));
+    EXPECT_TRUE(registry.functions().empty());
+    EXPECT_TRUE(registry.builtinsRegistered());
+    // Conversions find a builtin by the static identity of its native type.
+    for (const BindingTypeDescriptor* type : registry.types()) {
+        EXPECT_EQ(registry.findTypeByHash(type->hashCode), type) << type->name;
+    }
+    EXPECT_EQ(registry.findTypeByHash(StaticType::HashCode<BindingAsyncState>()),
+              registry.findType("BindingAsyncState"));
+    EXPECT_EQ(registry.enumValueName(StaticTypeOf<BindingAsyncState>(), 1), "Running");
 
     // Once populated, registering again starts from a cleared registry.
+    const std::string expected = Describe(registry);
     registry.registerType("UserType", 1, nullptr, false);
     registry.registerEvent("OnUser", static_cast<const BindingTypeDescriptor*>(nullptr));
     registry.registerBuiltins();
