@@ -40,15 +40,6 @@ TEST(StaticTypeTest, IdentityRecordsCarryTheCodeAndItsEightHexDigits) {
     }
 }
 
-TEST(StaticTypeTest, SignatureRecordSharesTheCodeButNamesTheSignature) {
-    const StaticTypeInfo& identity = StaticType::Identity<std::string>();
-    const StaticTypeInfo& signature = StaticType::Signature<std::string>();
-    EXPECT_EQ(signature.hashCode, identity.hashCode);
-    EXPECT_STREQ(signature.name, StaticType::Name<std::string>());
-    EXPECT_STRNE(signature.name, identity.name);
-    EXPECT_EQ(signature.anonymousName[0], '\0');
-}
-
 struct NameRow {
     const char* actual;
     const char* typeText;
