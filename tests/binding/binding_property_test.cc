@@ -23,13 +23,6 @@ using Kind = BindingValueKind;
 using namespace std::literals;
 using Testing::Dump;
 
-// Members in iteration order, as "name=text" pairs.
-std::vector<std::string> MemberList(const BindingProperty& value) {
-    std::vector<std::string> list;
-    for (const auto& [name, member] : value.members()) list.push_back(std::string(name) + "=" + member.toString());
-    return list;
-}
-
 BindingProperty SampleTree() {
     BindingProperty root;
     root.member("name") = "sample";
@@ -387,7 +380,7 @@ TEST(BindingResult, CarriesOkOrTheErrorMember) {
     BindingResult result;
     result.value = 5;
     result.setError("Something failed.");
-    EXPECT_EQ(MemberList(result.value), (std::vector<std::string>{"error=Something failed."}));
+    EXPECT_EQ(Dump(result.value), "structure:{error=string:Something failed.}");
     const BindingResult moved(std::move(result));
     EXPECT_FALSE(moved.ok());
     EXPECT_EQ(moved.error(), "Something failed.");
