@@ -36,8 +36,6 @@ TEST(BindingRegistryTest, NewTypeCarriesItsIdentity) {
     // Void is never indexed.
     registry.registerType("Untyped", 0, StaticTypeOf<void>(), false);
     registry.registerType("Null", 0, nullptr, false);
-    EXPECT_NE(registry.findType("Untyped"), nullptr);
-    EXPECT_NE(registry.findType("Null"), nullptr);
     EXPECT_EQ(registry.findTypeByHash(StaticType::HashCode<void>()), nullptr);
     EXPECT_EQ(registry.findTypeByHash(0), nullptr);
 }
