@@ -119,8 +119,6 @@ TEST(BindingRegistryTest, EnumeratorNameOfANumber) {
     EXPECT_EQ(registry.enumValueName(StaticTypeOf<Shade>(), 0), std::nullopt);
     EXPECT_EQ(registry.enumValueName(StaticTypeOf<Point>(), 1), std::nullopt);
     EXPECT_EQ(registry.enumValueName(nullptr, 1), std::nullopt);
-    ASSERT_NE(registry.findEnumValue(StaticTypeOf<Shade>(), -1), nullptr);
-    EXPECT_EQ(registry.findEnumValue(StaticTypeOf<Shade>(), -1)->value, -1);
 }
 
 struct FieldRow {
