@@ -101,9 +101,6 @@ TEST_F(ServiceProxy, RequestsFromAnotherThreadMeetAnswersFromTheHostThread) {
     // Whatever order they met in, every request found its answer.
     for (int i = 0; i < kCount && plugin_.PendingRequestCount() > 0; ++i) plugin_.FulfilPendingRequest();
     EXPECT_EQ(fulfilled.load(), kCount);
-    plugin_.Shutdown();
-    EXPECT_EQ(plugin_.PendingRequestCount(), 0u);
-    EXPECT_EQ(plugin_.ReceivedAnswerCount(), 0u);
 }
 
 }  // namespace
