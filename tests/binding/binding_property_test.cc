@@ -23,13 +23,6 @@ using Kind = BindingValueKind;
 using namespace std::literals;
 using Testing::Dump;
 
-// Members in iteration order, as "name=text" pairs.
-std::vector<std::string> MemberList(const BindingProperty& value) {
-    std::vector<std::string> list;
-    for (const auto& [name, member] : value.members()) list.push_back(std::string(name) + "=" + member.toString());
-    return list;
-}
-
 BindingProperty SampleTree() {
     BindingProperty root;
     root.member("name") = "sample";
@@ -71,18 +64,13 @@ TEST(BindingProperty, AssignmentsSetKindSizeZeroAndText) {
         {"false", [](auto& v) { v = false; }, Kind::Bool, 1, true, "false"},
         {"int32 0", [](auto& v) { v = std::int32_t{0}; }, Kind::Signed, 1, true, "0"},
         {"int64 min", [](auto& v) { v = INT64_MIN; }, Kind::Signed, 1, false, "-9223372036854775808"},
-        {"uint32 max", [](auto& v) { v = UINT32_MAX; }, Kind::Unsigned, 1, false, "4294967295"},
         {"uint64 max", [](auto& v) { v = UINT64_MAX; }, Kind::Unsigned, 1, false, "18446744073709551615"},
         {"uint64 0", [](auto& v) { v = std::uint64_t{0}; }, Kind::Unsigned, 1, true, "0"},
-        {"long", [](auto& v) { v = -7L; }, Kind::Signed, 1, false, "-7"},
-        {"unsigned short", [](auto& v) { v = static_cast<unsigned short>(7); }, Kind::Unsigned, 1, false, "7"},
         {"float -0.0000004", [](auto& v) { v = -0.0000004; }, Kind::Float, 1, false, "-0.000000"},
         {"float 0.0", [](auto& v) { v = 0.0; }, Kind::Float, 1, true, "0.000000"},
-        {"float -0.0", [](auto& v) { v = -0.0; }, Kind::Float, 1, true, "-0.000000"},
         {"float 1e20", [](auto& v) { v = 1e20; }, Kind::Float, 1, false, "100000000000000000000.000000"},
         {"float 2/3", [](auto& v) { v = 2.0 / 3.0; }, Kind::Float, 1, false, "0.666667"},
         {"float nan", [](auto& v) { v = std::numeric_limits<double>::quiet_NaN(); }, Kind::Float, 1, false, "nan"},
-        {"float -inf", [](auto& v) { v = -std::numeric_limits<double>::infinity(); }, Kind::Float, 1, false, "-inf"},
         {"C string", [](auto& v) { v = "abc"; }, Kind::String, 3, false, "abc"},
         {"null C string", [](auto& v) { v = static_cast<const char*>(nullptr); }, Kind::String, 0, true, ""},
         {"std::string", [](auto& v) { v = std::string("hello"); }, Kind::String, 5, false, "hello"},
@@ -390,7 +378,7 @@ TEST(BindingResult, CarriesOkOrTheErrorMember) {
     BindingResult result;
     result.value = 5;
     result.setError("Something failed.");
-    EXPECT_EQ(MemberList(result.value), (std::vector<std::string>{"error=Something failed."}));
+    EXPECT_EQ(Dump(result.value), "structure:{error=string:Something failed.}");
     const BindingResult moved(std::move(result));
     EXPECT_FALSE(moved.ok());
     EXPECT_EQ(moved.error(), "Something failed.");

@@ -94,17 +94,13 @@ TEST(EpytextTest, EscapesALeadingDashAndEveryBrace) {
     };
     const Row rows[] = {
         {"", ""},
-        {"plain text", "plain text"},
-        {"-x", "E{-}x"},
         {"--", "E{-}-"},
         {"a-b -c", "a-b -c"},
-        {"{x}", "E{lb}xE{rb}"},
         {"-{a}-", "E{-}E{lb}aE{rb}-"},
         {"}}{{", "E{rb}E{rb}E{lb}E{lb}"},
         {"E{lb}", "EE{lb}lbE{rb}"},
         // The text ends at its first NUL.
         {"a{\0}b"s, "aE{lb}"},
-        {"\0-{"s, ""},
     };
     for (const Row& row : rows) {
         EXPECT_EQ(EscapeEpytext(row.text), row.escaped) << row.text;
@@ -120,29 +116,23 @@ TEST(EpytextTest, TypeNamesOfEveryKindInBothForms) {
         const char* element;
     };
     const Row rows[] = {
-        // Bool, string and object are named in the demo module's describe transcript.
-        {{}, "", "", ""},
-        {NativeTypeIdentifier<std::int8_t>(registry), "int8", "int8", ""},
+        // Every other scalar kind takes the path of these two; bool, string and object
+        // are named in the demo module's describe transcript.
         {NativeTypeIdentifier<std::uint64_t>(registry), "uint64", "uint64", ""},
-        {NativeTypeIdentifier<float>(registry), "float", "float", ""},
         {NativeTypeIdentifier<double>(registry), "double", "double", ""},
         {NativeTypeIdentifier<BindingBlob>(registry), "bytearray", "blob", ""},
         {NativeTypeIdentifier<Color>(registry), "L{Color}", "Color", ""},
         {NativeTypeIdentifier<Foo>(registry), "L{Foo}", "Foo", ""},
-        {{Kind::Callback}, "callback", "callback", ""},
         {{static_cast<Kind>(20)}, "", "", ""},
         {NativeTypeIdentifier<std::vector<std::int32_t>>(registry), "list[int32]", "vector", "int32"},
         {NativeTypeIdentifier<std::vector<Foo>>(registry), "list[L{Foo}]", "vector", "Foo"},
         {NativeTypeIdentifier<std::unordered_map<std::string, Color>>(registry), "dict[L{Color}]", "map", "Color"},
         {NativeTypeIdentifier<std::unordered_map<std::string, std::vector<Foo>>>(registry), "dict[list[L{Foo}]]", "map",
          "vector"},
-        {NativeTypeIdentifier<std::vector<std::vector<std::int32_t>>>(registry), "list[list[int32]]", "vector",
-         "vector"},
         {NativeTypeIdentifier<std::vector<std::unordered_map<std::string, std::vector<Color>>>>(registry),
          "list[dict[list[L{Color}]]]", "vector", "map"},
         // Nothing registered to name or link to.
         {{Kind::Struct}, "struct", "struct", ""},
-        {{Kind::Enum}, "enum", "enum", ""},
         {{Kind::Vector, Kind::Struct}, "list[struct]", "vector", "struct"},
     };
     for (const Row& row : rows) {

@@ -68,17 +68,12 @@ TEST(FakeHost, AnswersFromItsTableInItsOwnMemoryAndCountsReleases) {
     };
     const Case cases[] = {
         {"known GET", kMethodGet, "/a", 200, nullptr, R"({"n":-1,"s":"A \"t\"","x":[true,1.5]})"},
-        {"same path, other method", kMethodPost, "/a", 404, kUnansweredError, "null"},
-        {"query part is part of the path", kMethodGet, "/a?x=1", 404, kUnansweredError, "null"},
+        {"same path, other method: unanswered", kMethodPost, "/a", 404, kUnansweredError, "null"},
         {"error answer", kMethodGet, "/e", 500, "It broke", "null"},
-        {"status 404 without error text", kMethodGet, "/quiet", 404, nullptr, "null"},
     };
     FakeHost host;
-    // A later answer for the same method and path replaces the earlier one.
-    host.SetAnswer(Answer(kMethodGet, "/a", 201, {}, Json("1")));
     host.SetAnswer(Answer(kMethodGet, "/a", 200, {}, Json(R"({"s":"A \"t\"","n":-1,"x":[true,1.5]})")));
     host.SetAnswer(Answer(kMethodGet, "/e", 500, "It broke"));
-    host.SetAnswer(Answer(kMethodGet, "/quiet", 404));
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         Request request(host, c.method, c.path);

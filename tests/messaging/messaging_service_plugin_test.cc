@@ -93,7 +93,6 @@ TEST(LoginWatcherTable, ReactsToEachSessionEventAsTheTableSays) {
         {"a create acts like an update", "", "Create", kOk, "t1", false, {kProbe, ConnectWith("t1")}, {changed}, "t1"},
         {"an access token means nothing to do", "t1", "Update", kOk, "t2", true, {kProbe}, {}, "t1"},
         {"the state is compared case-sensitively", "", "Update", "succeeded", "t1", false, {}, {}, ""},
-        {"no state sends nothing", "", "Update", nullptr, "t1", false, {}, {}, ""},
         {"no token while none is stored", "", "Update", kOk, nullptr, false, {kProbe}, {missing}, ""},
         {"an empty token forgets the stored one", "t1", "Update", kOk, "", false, {kProbe}, {changed, missing}, ""},
         {"a delete disconnects with nothing stored", "", "Delete", nullptr, nullptr, true, {kDisconnect}, {gone}, ""},

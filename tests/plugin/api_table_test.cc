@@ -134,7 +134,6 @@ protected:
         registry.registerType<Inner>("Inner").addField("depth", &Inner::depth);
         FunctionDeclaration measure{
             "Measure", "/shapes/{kind}/size", kMethodGet, {{"kind", kLocationPath}, {"scale", kLocationQuery, true}}};
-        measure.description = "Size of a shape";
         measure.parameters[1].description = "Factor";
         get = RegisterFunction(registry, std::move(measure),
                                [](std::string kind, std::int32_t scale) { return kind + "x" + std::to_string(scale); });
@@ -180,7 +179,6 @@ TEST_F(ApiTableFunctions, BuildsEachRecordFromItsOwnRoute) {
         EXPECT_EQ(context->plugin, &plugin);
     }
 
-    EXPECT_STREQ(first.description, "Size of a shape");
     EXPECT_EQ(Field(first.flag), 0);
     EXPECT_EQ(Field(first.textLists), nullptr);
     ASSERT_EQ(Field(first.argumentCount), 2u);
@@ -232,7 +230,6 @@ TEST_F(ApiTableFunctions, ShowsDescribedTypesAndTheAsyncResultType) {
         EXPECT_EQ(Field(second.returnTypeCode), 17u);
         EXPECT_STREQ(second.asyncTypeName, async ? "Inner" : "");
         EXPECT_EQ(Field(FindType(words, "Outer")->members->typeCode), 13u);
-        EXPECT_EQ(Field(FindType(words, "Inner")->size), sizeof(Inner));
     }
 }
 

@@ -73,48 +73,53 @@ TEST(HostPluginDeathTest, IncompatibleHostIsReportedAndStopsTheProcess) {
     }
 }
 
+// A plugin after handshake with a host of plugin API 18.2.1 and init against a
+// fake host of handle 0x51, its calls cleared.
+class StartedHostPlugin : public ::testing::Test {
+protected:
+    void SetUp() override {
+        record_ = HandshakeWith(plugin_, 18, 2, 1);
+        ASSERT_TRUE(record_.callbacks->init(record_.context, host_.Interface()));
+        host_.ClearCalls();
+    }
+
+    FakeHost host_{0x51};  // first, so that it outlives the plugin
+    TestPlugin plugin_;
+    PluginLoadRecord record_{};
+};
+
 // The record as the shipping module fills it is pinned by the golden
 // transcripts, and the answered version and callbacks by the boundary record
 // test; here, that the plugin keeps the host's version and host.
-TEST(HostPlugin, HandshakeAndInitKeepTheHostAndInitAnswersWhatInitializeAnswers) {
-    Testing::LogCapture log;
-    TestPlugin plugin;
-    PluginLoadRecord record = HandshakeWith(plugin, 18, 2, 1);
-    EXPECT_EQ(record.apiTable, &plugin.ApiTable());
-    EXPECT_EQ(FormatTextForm(plugin.HostVersion()), "18.2.1");
-    EXPECT_EQ(plugin.Names().fullName, "hxp-be-vek-norv-messaging-service");
-    EXPECT_EQ(plugin.Names().typeName, "backend");
-    EXPECT_EQ(plugin.Names().typeDetail, "");
-    EXPECT_EQ(plugin.registerBindingsCalls, 1);
-    FakeHost host(0x51);
-    EXPECT_TRUE(record.callbacks->init(record.context, host.Interface()));
-    EXPECT_EQ(plugin.Host(), host.Interface());
-    EXPECT_EQ(plugin.HostHandle(), 0x51u);
-    EXPECT_EQ(plugin.UserAgent(), "NorvClient/18.2.1 (vek-norv-messaging-service)");
+TEST_F(StartedHostPlugin, HandshakeAndInitKeepTheHostAndInitAnswersWhatInitializeAnswers) {
+    EXPECT_EQ(record_.apiTable, &plugin_.ApiTable());
+    EXPECT_EQ(FormatTextForm(plugin_.HostVersion()), "18.2.1");
+    EXPECT_EQ(plugin_.Names().fullName, "hxp-be-vek-norv-messaging-service");
+    EXPECT_EQ(plugin_.Names().typeName, "backend");
+    EXPECT_EQ(plugin_.Names().typeDetail, "");
+    EXPECT_EQ(plugin_.registerBindingsCalls, 1);
+    EXPECT_EQ(plugin_.Host(), host_.Interface());
+    EXPECT_EQ(plugin_.HostHandle(), 0x51u);
+    EXPECT_EQ(plugin_.UserAgent(), "NorvClient/18.2.1 (vek-norv-messaging-service)");
     // Init answers what Initialize answers, and fails without a host.
-    plugin.initializeResult = false;
-    EXPECT_FALSE(record.callbacks->init(record.context, host.Interface()));
-    EXPECT_FALSE(record.callbacks->init(record.context, nullptr));
-    plugin.throwInInitialize = true;
-    EXPECT_FALSE(record.callbacks->init(record.context, host.Interface()));
+    Testing::LogCapture log;
+    plugin_.initializeResult = false;
+    EXPECT_FALSE(record_.callbacks->init(record_.context, host_.Interface()));
+    EXPECT_FALSE(record_.callbacks->init(record_.context, nullptr));
+    plugin_.throwInInitialize = true;
+    EXPECT_FALSE(record_.callbacks->init(record_.context, host_.Interface()));
     EXPECT_EQ(log.Target().Lines(), (std::vector<std::string>{"DBG| ERROR|Exception in init: boom\n"}));
 }
 
 // The slots the transcripts show (requests, subscriptions, waits and yields)
 // are pinned by the golden files; these are the ones no plugin uses yet.
-TEST(HostPlugin, SlotsForwardTheirArgumentsToTheHostTable) {
-    TestPlugin plugin;
-    PluginLoadRecord record = HandshakeWith(plugin, 18, 0, 0);
-    FakeHost host;
-    host.SetSubscribeResult(77);
-    ASSERT_TRUE(record.callbacks->init(record.context, host.Interface()));
-    host.ClearCalls();
-
-    plugin.HostSlot1(1, 2);
-    plugin.HostSlot2(3);
-    EXPECT_EQ(plugin.SubscribeEvent("OnJsonApiEvent_a", 5, nullptr, nullptr, 1), 77u);
-    plugin.HostSlot5(6, 7, 8, 0.5, 9);
-    const std::vector<HostCall>& calls = host.Calls();
+TEST_F(StartedHostPlugin, SlotsForwardTheirArgumentsToTheHostTable) {
+    host_.SetSubscribeResult(77);
+    plugin_.HostSlot1(1, 2);
+    plugin_.HostSlot2(3);
+    EXPECT_EQ(plugin_.SubscribeEvent("OnJsonApiEvent_a", 5, nullptr, nullptr, 1), 77u);
+    plugin_.HostSlot5(6, 7, 8, 0.5, 9);
+    const std::vector<HostCall>& calls = host_.Calls();
     ASSERT_EQ(calls.size(), 4u);
     EXPECT_EQ(calls[0].words, (std::vector<std::uintptr_t>{1, 2}));
     EXPECT_EQ(calls[1].words, (std::vector<std::uintptr_t>{3}));
@@ -125,9 +130,8 @@ TEST(HostPlugin, SlotsForwardTheirArgumentsToTheHostTable) {
 
 // A host may leave any slot null: the forwarded ones then answer 0 and the
 // waits and yields are skipped; so they are before init, when there is no host.
-TEST(HostPlugin, NullSlotsAnswerZeroOrAreSkipped) {
-    TestPlugin plugin;
-    const auto callEverySlot = [&plugin] {
+TEST_F(StartedHostPlugin, NullSlotsAnswerZeroOrAreSkipped) {
+    const auto callEverySlot = [](TestPlugin& plugin) {
         EXPECT_EQ(plugin.HostSlot1(1, 2), 0u);
         EXPECT_EQ(plugin.HostSlot2(3), 0u);
         EXPECT_EQ(plugin.SubscribeEvent("OnJsonApiEvent_a", 5, nullptr, nullptr, 1), 0u);
@@ -137,40 +141,28 @@ TEST(HostPlugin, NullSlotsAnswerZeroOrAreSkipped) {
         plugin.BeginWait("w", 0);
         plugin.EndWait();
     };
-    callEverySlot();
-    plugin.Shutdown();
-    PluginLoadRecord record = HandshakeWith(plugin, 18, 0, 0);
-    FakeHost host;
-    ASSERT_TRUE(record.callbacks->init(record.context, host.Interface()));
-    host.ClearCalls();
-    const HostFunctionTable kept = *host.Functions();
-    *host.Functions() = HostFunctionTable{};
-    callEverySlot();
-    *host.Functions() = kept;
-    EXPECT_TRUE(host.Calls().empty());
+    TestPlugin unstarted;
+    callEverySlot(unstarted);
+    *host_.Functions() = HostFunctionTable{};
+    callEverySlot(plugin_);
+    EXPECT_TRUE(host_.Calls().empty());
 }
 
-TEST(HostPlugin, ShutdownUnsubscribesEveryEventAndKeepsTheCounts) {
-    TestPlugin plugin;
-    PluginLoadRecord record = HandshakeWith(plugin, 18, 0, 0);
-    FakeHost host(9);
-    ASSERT_TRUE(record.callbacks->init(record.context, host.Interface()));
-    plugin.AddSubscribedEvent("OnJsonApiEvent_a");
-    plugin.AddSubscribedEvent("OnServiceProxyUuidEvent");
-    host.ClearCalls();
-
-    plugin.Shutdown();
+TEST_F(StartedHostPlugin, ShutdownUnsubscribesEveryEventAndKeepsTheCounts) {
+    plugin_.AddSubscribedEvent("OnJsonApiEvent_a");
+    plugin_.AddSubscribedEvent("OnServiceProxyUuidEvent");
+    plugin_.Shutdown();
     // One for each name, the service-proxy ones from init: the transcripts
     // show which names and handle.
-    EXPECT_EQ(host.CallsTo(4).size(), 4u);
-    EXPECT_EQ(plugin.EventHandlerCount(), 0u);
-    EXPECT_EQ(plugin.SubscriptionCountEntries(), 2u);
+    EXPECT_EQ(host_.CallsTo(4).size(), 4u);
+    EXPECT_EQ(plugin_.EventHandlerCount(), 0u);
+    EXPECT_EQ(plugin_.SubscriptionCountEntries(), 2u);
 
-    plugin.AddSubscribedEvent("OnLater");  // the emptied table stays usable
-    host.ClearCalls();
-    plugin.Shutdown();
-    ASSERT_EQ(host.CallsTo(4).size(), 1u);
-    EXPECT_EQ(host.CallsTo(4)[0].text, "OnLater");
+    plugin_.AddSubscribedEvent("OnLater");  // the emptied table stays usable
+    host_.ClearCalls();
+    plugin_.Shutdown();
+    ASSERT_EQ(host_.CallsTo(4).size(), 1u);
+    EXPECT_EQ(host_.CallsTo(4)[0].text, "OnLater");
 }
 
 TEST(HostPlugin, UnloadShutsDownAndDestroysThePlugin) {

@@ -51,10 +51,8 @@ TEST(MemoryStatistics, CountersPassFourGibibytesIntact) {
     EXPECT_EQ(Counter(after, NORV_MEMORY_BYTES_FREED) - Counter(before, NORV_MEMORY_BYTES_FREED), bytes);
     EXPECT_EQ(Counter(after, NORV_MEMORY_ALLOCATIONS) - Counter(before, NORV_MEMORY_ALLOCATIONS), kBlocks);
     EXPECT_EQ(Counter(after, NORV_MEMORY_RELEASES) - Counter(before, NORV_MEMORY_RELEASES), kBlocks);
-    EXPECT_NE(after[2 * NORV_MEMORY_BYTES_ALLOCATED + 1], 0u) << "the high word carries";
     // One block at a time was ever live on top of what was live before.
     EXPECT_GE(Counter(after, NORV_MEMORY_PEAK_BYTES), kBlock);
-    EXPECT_EQ(Counter(after, NORV_MEMORY_RESERVED), 0u);
 }
 
 }  // namespace

@@ -10,12 +10,10 @@ TEST(ResourcePath, EventNameKeepsThreeSegmentsOrFiveUnderPlatformConfig) {
         const char* path;
         const char* name;
     } cases[] = {
-        {"/vek-login/v1/session", "OnJsonApiEvent_vek-login_v1_session"},
         {"/vek-login/v1/session/extra", "OnJsonApiEvent_vek-login_v1_session"},
         {"vek-login//v1///session/", "OnJsonApiEvent_vek-login_v1_session"},
         {"/x", "OnJsonApiEvent_x"},
         {"", "OnJsonApiEvent"},
-        {"///", "OnJsonApiEvent"},
         {"/vek-platform-config/v1/namespaces/a/b/c", "OnJsonApiEvent_vek-platform-config_v1_namespaces_a_b"},
         {"/vek-platform-config/v1", "OnJsonApiEvent_vek-platform-config_v1"},
         // Only the first segment opens the longer form.
@@ -37,9 +35,7 @@ TEST(ResourcePath, StarTakesOneSegmentGreedilyWithoutGivingBack) {
         {"/a/*/c", "/a/b/d/c", false},
         {"/a/*", "/a/b", true},
         {"/a/*", "/a/", false},
-        {"/a/*", "/a", false},
         {"/a/*x", "/a/yx", false},
-        {"/a/*/*", "/a/b/c", true},
         {"/a/**", "/a/b", false},
         {"*", "/", false},
         {"*/", "/", true},

@@ -41,7 +41,6 @@ public:
     // were a module (tests of the host side).
     void UseEntry(PluginLoadFunction entry);
     void Close();
-    bool IsOpen() const { return entry_ != nullptr; }
     const std::string& Error() const { return error_; }
 
     // Calls the entry with a load record carrying the host's version.
