@@ -14,6 +14,7 @@ restores it on the next start should the process be killed outright.
   scripts/mutate.py --list                    print every candidate change
   scripts/mutate.py --under binding/help      only changes in that folder (or file)
   scripts/mutate.py --seed 1 --from 65        resume a run of that seed at its 65th change
+  scripts/mutate.py --seed 1 --pick 6,9       run only those changes of the sample again
   scripts/mutate.py --restore                 only restore what a killed run left
 """
 
@@ -219,6 +220,8 @@ def main():
                         help="only changes in files under PATH (repeatable), e.g. binding/help")
     parser.add_argument("--from", dest="first", type=int, default=1, metavar="N",
                         help="start at the sample's Nth change, to resume an interrupted run")
+    parser.add_argument("--pick", type=lambda text: {int(n) for n in text.split(",")}, default=None,
+                        metavar="N,N,...", help="run only these changes of the sample, e.g. its survivors again")
     parser.add_argument("--list", action="store_true", help="print the candidates and stop")
     parser.add_argument("--restore", action="store_true", help="restore what an interrupted run left and stop")
     args = parser.parse_args()
@@ -237,7 +240,8 @@ def main():
         return 0
     sample = random.Random(args.seed).sample(every, min(args.count, len(every)))
     print(f"mutate: {len(sample)} of {len(every)} candidate changes, seed {args.seed}"
-          + (f", from change {args.first}" if args.first > 1 else ""), flush=True)
+          + (f", from change {args.first}" if args.first > 1 else "")
+          + (f", changes {','.join(map(str, sorted(args.pick)))} only" if args.pick else ""), flush=True)
     configure(args.jobs)
 
     tree = Tree()
@@ -250,7 +254,7 @@ def main():
     started = time.monotonic()
     try:
         for index, c in enumerate(sample, start=1):
-            if index < args.first:
+            if index < args.first or (args.pick is not None and index not in args.pick):
                 continue
             tree.apply(c)
             try:
@@ -260,7 +264,7 @@ def main():
                     verdict = "survived" if run_tests(c[0], args) == 0 else "killed"
             finally:
                 tree.restore()
-            results[verdict].append(c)
+            results[verdict].append((index, c))
             print(f"[{index}/{len(sample)}] {verdict:13} {describe(c)}", flush=True)
     except KeyboardInterrupt:
         print("mutate: interrupted; the tree is restored", file=sys.stderr)
@@ -272,11 +276,12 @@ def main():
 
     built = len(results["killed"]) + len(results["survived"])
     rate = 100.0 * len(results["killed"]) / built if built else 0.0
-    print(f"\nmutate: seed {args.seed}, {len(sample) - args.first + 1} changes in {time.monotonic() - started:.0f} s: "
+    ran = sum(len(changes) for changes in results.values())
+    print(f"\nmutate: seed {args.seed}, {ran} changes in {time.monotonic() - started:.0f} s: "
           f"{len(results['killed'])} killed, {len(results['survived'])} survived, "
           f"{len(results['did not build'])} did not build; kill rate {rate:.1f}% of {built} that built")
-    for c in results["survived"]:
-        print(f"  survived: {describe(c)}")
+    for index, c in results["survived"]:
+        print(f"  survived: [{index}] {describe(c)}")
     return 0
 
 
