@@ -93,6 +93,7 @@ TEST(UrlTemplate, MatchesAndCapturesAsTheExpressionWould) {
         {"{+a}ab{+b}b", "abababb", true, {"abab", ""}},
         {"/{+a}/{+b}/{c}", "/x/y/z/w", true, {"x/y", "z", "w"}},
         {"{+a}x{+b}x{+c}", "axbxcxd", true, {"axb", "c", "d"}},
+        {"{+a}x{+b}x{+c}", "axbx", true, {"a", "b", ""}},
         {"{+a}x{b}x{+c}", "axb/xcxd", true, {"axb/", "c", "d"}},
         {"{+a}x{b}x{+c}", "a/bxc", false, {}},
         {"/doc{#part}", "/doc#a#b", true, {"a#b"}},
