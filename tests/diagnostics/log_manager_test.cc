@@ -1,5 +1,6 @@
 #include "diagnostics/log_manager.h"
 
+#include "diagnostics/format.h"
 #include "diagnostics/log_api.h"
 #include "diagnostics/log_groups.h"
 #include "tests/support/comma_decimal_locale.h"
@@ -79,29 +80,20 @@ TEST_F(LogManagerTest, DefaultsWriteWarningsToStandardErrorAndTheDebuggerAndDrop
 }
 
 TEST_F(LogManagerTest, BuiltInTargetsHaveTheirFormatsAndMasks) {
-    struct Case {
-        LogTargetInterface* target;
-        const char* name;
-        const char* format;
-        std::uint64_t include;
-        std::uint64_t exclude;
-        bool attached;
-    } cases[] = {
-        {api.StdErrTarget(), "StdErrLogTarget", "#E(#T): #L| #M", kLogGroupDbg, kLogGroupGen, true},
-        {api.StdOutTarget(), "StdOutLogTarget", "#M", kLogGroupGen, kLogGroupDbg, false},
-        {api.DebuggerTarget(), "DebuggerConsoleLogTarget", "#E(#T): #L| #M", kLogGroupDbg, 0, true},
+    // Version, name, format, level, include and exclude masks, attached.
+    const std::pair<LogTargetInterface*, const char*> cases[] = {
+        {api.StdErrTarget(), "1 StdErrLogTarget #E(#T): #L| #M 1 1 2 1"},
+        {api.StdOutTarget(), "1 StdOutLogTarget #M 1 2 1 0"},
+        {api.DebuggerTarget(), "1 DebuggerConsoleLogTarget #E(#T): #L| #M 1 1 0 1"},
     };
-    for (const Case& c : cases) {
-        ASSERT_NE(c.target, nullptr) << c.name;
-        const LogTargetOperations& op = *c.target->operations;
-        EXPECT_EQ(op.Version(c.target), 1);
-        EXPECT_STREQ(op.GetName(c.target), c.name);
-        EXPECT_STREQ(op.GetFormat(c.target), c.format) << c.name;
-        EXPECT_EQ(op.GetLevel(c.target), 1) << c.name;
-        EXPECT_EQ(op.GetIncludeMask(c.target), c.include) << c.name;
-        EXPECT_EQ(op.GetExcludeMask(c.target), c.exclude) << c.name;
-        EXPECT_EQ(op.IsAttached(c.target), c.attached) << c.name;
-        EXPECT_EQ(api.FindTarget(c.name), c.attached ? c.target : nullptr) << c.name;
+    for (const auto& [target, expected] : cases) {
+        ASSERT_NE(target, nullptr) << expected;
+        const LogTargetOperations& op = *target->operations;
+        EXPECT_EQ(
+            Format("%1 %2 %3 %4 %5 %6 %7", op.Version(target), op.GetName(target), op.GetFormat(target),
+                   op.GetLevel(target), op.GetIncludeMask(target), op.GetExcludeMask(target), op.IsAttached(target)),
+            expected);
+        EXPECT_EQ(api.FindTarget(op.GetName(target)), op.IsAttached(target) ? target : nullptr) << expected;
     }
 }
 

@@ -33,19 +33,11 @@ using Norv::Testing::gFailingAllocation;
     if (void* block = std::malloc(size == 0 ? 1 : size)) return block;
     throw std::bad_alloc();
 }
-[[gnu::noinline]] void* operator new[](std::size_t size) {
-    return operator new(size);
-}
+// The array forms the runtime provides forward to these.
 [[gnu::noinline]] void operator delete(void* block) noexcept {
     std::free(block);
 }
-[[gnu::noinline]] void operator delete[](void* block) noexcept {
-    std::free(block);
-}
 [[gnu::noinline]] void operator delete(void* block, std::size_t) noexcept {
-    std::free(block);
-}
-[[gnu::noinline]] void operator delete[](void* block, std::size_t) noexcept {
     std::free(block);
 }
 

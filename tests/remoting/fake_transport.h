@@ -16,6 +16,7 @@
 #include "binding/host_value.h"
 #include "diagnostics/allocation_statistics.h"
 #include "remoting/remoting_call.h"
+#include "tests/formats/value_text.h"
 
 namespace Norv::RemotingTest {
 
@@ -64,31 +65,22 @@ struct Answer {
     std::uint8_t hasError = UINT8_MAX;  // a presence byte to force, apart from the error text
 };
 
-// A request as the host saw it, read back from the record.
-struct SeenRequest {
-    std::int32_t method = 0;
-    std::string path;
-    std::uint32_t callerContext = 0;
-    std::vector<std::string> names;  // "<unnamed>" for an entry without a name
-    BindingProperty arguments;       // a collection of the entries' values
-};
-
 class FakeTransport : public RemotingTransport {
 public:
     static inline int recordReleases = 0;
 
     bool send(HostResponseRecord& response, const HostRequestRecord& request) override {
         trace.push_back("send " + std::to_string(request.method) + " " + request.path);
-        SeenRequest& seen = requests.emplace_back();
-        seen.method = request.method;
-        seen.path = request.path;
-        seen.callerContext = request.callerContext;
-        seen.arguments.makeCollection();
+        // "method path callerContext name=value...", an unnamed entry as "=value".
+        std::string& seen = requests.emplace_back(std::to_string(request.method) + " " + request.path + " " +
+                                                  std::to_string(request.callerContext));
         for (std::uint32_t i = 0; i < request.argumentCount; ++i) {
-            seen.names.push_back(request.arguments[i].name ? request.arguments[i].name : "<unnamed>");
+            BindingProperty value;
             HostResult failure{};
-            readHostValue(failure, seen.arguments.append(), request.arguments[i].value, "argument");
+            readHostValue(failure, value, request.arguments[i].value, "argument");
             resetHostResult(failure);
+            seen += " " + std::string(request.arguments[i].name ? request.arguments[i].name : "") + "=" +
+                    Testing::ValueText(value);
         }
         if (answers.empty()) return false;
         Answer answer = std::move(answers.front());
@@ -123,7 +115,7 @@ public:
     void useRegistry(const BindingRegistry* registry) { registry_ = registry; }
 
     std::deque<Answer> answers;
-    std::vector<SeenRequest> requests;
+    std::vector<std::string> requests;
     std::vector<std::string> trace;
 
 private:

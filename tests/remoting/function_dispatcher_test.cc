@@ -10,6 +10,7 @@
 
 #include "binding/binding_limits.h"
 #include "binding/binding_registry.h"
+#include "diagnostics/format.h"
 #include "formats/json_reader.h"
 #include "tests/formats/value_text.h"
 #include "tests/remoting/record_checks.h"
@@ -34,7 +35,12 @@ public:
         return new int(0);
     }
     void write(CallResult& result, const RemotingRequest* request, void*, std::uint32_t) override {
-        if (request != nullptr) requestSeen = std::make_unique<RemotingRequest>(*request);
+        if (request != nullptr) {
+            const auto header = request->headers.find("h");
+            requestSeen = Format("%1 %2 %3 %4 h=%5 %6", request->path, request->method, request->methodName,
+                                 request->callerContext, header == request->headers.end() ? "" : header->second,
+                                 request->time > 0);
+        }
         if (throwOnWrite) throw std::runtime_error("bad write");
         result.body = text;
         if (status != 0) result.status = status;
@@ -54,7 +60,7 @@ public:
     bool failOnInvoke = false;
     std::int32_t status = 0;
     std::uint32_t wantedRequest = 0;
-    std::unique_ptr<RemotingRequest> requestSeen;
+    std::string requestSeen;  // path, method, name, caller context, header h, whether timed
 };
 
 struct Parameter {
@@ -166,7 +172,6 @@ TEST(FunctionDispatcher, BindsPathAndQueryArgumentsAndFailsWithTheirMessages) {
         {"/items/7?items.12abc=x", "0 Index 12abc is in an incorrect format"},
         {"/items/7?items.08=x", "0 Index 08 is in an incorrect format"},
         {"/items/7?items.65536=x", "0 Index 65536 is out of range"},
-        {"/items/7?items.100000000=x", "0 Index 100000000 is out of range"},
         {"/items/7?items.99999999999999999999999=x", "0 Index 99999999999999999999999 is out of range"},
         {"/items/7?opts=%7B%22a%22:%5B1%5D%7D", "0 '7' false ~ {a=[u:1]} ~ "},
         {"/items/7?items=%20%5B%22x%22%5D", "0 '7' false ~ ~ ['x'] "},
@@ -335,21 +340,14 @@ TEST(FunctionDispatcher, HandsTheRequestObjectAndStatusToTheFunctionsWrite) {
         record.headers = headers;
         record.headerCount = 1;
         EXPECT_EQ(function.call(record), "201 '1' ");
-        ASSERT_NE(function.invoker().requestSeen, nullptr);
-        const RemotingRequest& seen = *function.invoker().requestSeen;
-        EXPECT_EQ(seen.path, "/r/1");
-        EXPECT_EQ(seen.method, kMethodNamed);
-        EXPECT_EQ(seen.methodName, "PURGE");
-        EXPECT_EQ(seen.callerContext, 77u);
-        EXPECT_EQ(seen.headers.at("h"), "v");
-        EXPECT_GT(seen.time, 0);
+        EXPECT_EQ(function.invoker().requestSeen, "/r/1 8 PURGE 77 h=v 1");
         EXPECT_EQ(function.invoker().context, 77u);
     }
 
     Function plain("/p", {});
     plain.invoker().failOnInvoke = true;
     EXPECT_EQ(plain.call("/p"), "0 refused");
-    EXPECT_EQ(plain.invoker().requestSeen, nullptr);
+    EXPECT_EQ(plain.invoker().requestSeen, "");
     EXPECT_EQ(plain.invoker().liveHandles, 0);
 }
 

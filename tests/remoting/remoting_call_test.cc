@@ -65,20 +65,11 @@ TEST_F(RemotingCallTest, TypedGetConvertsTheBodyAndSendsNoArguments) {
     ASSERT_TRUE(result.ok()) << result.error().message();
     EXPECT_EQ(result.value().state, "SUCCEEDED");
     EXPECT_EQ(result.value().tries, 2);
-    ASSERT_EQ(host_.requests.size(), 1u);
-    EXPECT_EQ(host_.requests[0].method, 2);
-    EXPECT_EQ(host_.requests[0].path, "/vek-login/v1/session");
-    EXPECT_EQ(host_.requests[0].callerContext, 0x5eedu);
-    EXPECT_TRUE(host_.requests[0].names.empty());
+    EXPECT_EQ(host_.requests, (std::vector<std::string>{"2 /vek-login/v1/session 24301"}));
     EXPECT_EQ(FakeTransport::recordReleases, 1);
 }
 
 TEST_F(RemotingCallTest, AnswersOfOtherTypes) {
-    answer().body = Json(R"(["a","b"])");
-    auto words = RemotingCallFor<std::vector<std::string>>(host_, kMethodGet, "/words");
-    ASSERT_TRUE(words.ok());
-    EXPECT_EQ(words.value(), (std::vector<std::string>{"a", "b"}));
-
     answer().body = Json(R"([{"state":"A"}])");
     auto many = RemotingCallFor<std::vector<Session>>(host_, kMethodGet, "/sessions");
     ASSERT_TRUE(many.ok()) << many.error().message();
@@ -94,7 +85,7 @@ TEST_F(RemotingCallTest, AnswersOfOtherTypes) {
     auto state = RemotingCallFor<BindingAsyncState>(host_, kMethodGet, "/state");
     ASSERT_TRUE(state.ok()) << state.error().message();
     EXPECT_EQ(state.value(), BindingAsyncState::Succeeded);
-    EXPECT_EQ(FakeTransport::recordReleases, 4);
+    EXPECT_EQ(FakeTransport::recordReleases, 3);
 }
 
 // The error text alone marks a failure: a 404 without one is success, even
@@ -155,10 +146,7 @@ TEST_F(RemotingCallTest, EveryFailureIsAnErrorWithItsMessageAndTheRecordIsReleas
 TEST_F(RemotingCallTest, AStructureTravelsAsNamedEntriesAndOneThatCannotBeConvertedDoesNotTravel) {
     answer();
     EXPECT_FALSE(RemotingCall(host_, kMethodPost, "/connect", Session{"ON", 3}).has_value());
-    ASSERT_EQ(host_.requests.size(), 1u);
-    EXPECT_EQ(host_.requests[0].method, kMethodPost);
-    EXPECT_EQ(host_.requests[0].names, (std::vector<std::string>{"state", "tries"}));
-    EXPECT_EQ(Testing::ValueText(host_.requests[0].arguments), "['ON',i:3]");
+    EXPECT_EQ(host_.requests, (std::vector<std::string>{"6 /connect 24301 state='ON' tries=i:3"}));
     EXPECT_EQ(FakeTransport::recordReleases, 1);
 
     // Parameters that cannot be converted are not sent.
