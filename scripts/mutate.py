@@ -183,16 +183,22 @@ def run(command, timeout):
         process.wait()
 
 
-def run_tests(rel, args):
-    """Runs the changed folder's own tests first: they fail fastest for most
-    changes, and a survivor still runs every test."""
+def verdict_of(rel, args):
+    """Builds and runs the changed folder's own test binary first: most changes
+    fail there soonest, and it needs only part of the rebuild. A change that
+    passes it is built whole and meets every other test."""
+    build = ["cmake", "--build", str(BUILD), "-j", str(args.jobs)]
     ctest = ["ctest", "--test-dir", str(BUILD), "-j", str(args.jobs), "--stop-on-failure"]
-    own = "^" + rel.split("/")[0] + "_test$"
+    own = rel.split("/")[0] + "_test"
+    if run(build + ["--target", own], None) != 0:
+        return "did not build"
     started = time.monotonic()
-    first = run(ctest + ["-R", own], args.timeout)
-    if first != 0:
-        return first
-    return run(ctest + ["-E", own], max(1, args.timeout - int(time.monotonic() - started)))
+    if run(ctest + ["-R", f"^{own}$"], args.timeout) != 0:
+        return "killed"
+    if run(build, None) != 0:
+        return "did not build"
+    left = max(1, args.timeout - int(time.monotonic() - started))
+    return "killed" if run(ctest + ["-E", f"^{own}$"], left) != 0 else "survived"
 
 
 def configure(jobs):
@@ -215,7 +221,7 @@ def main():
     parser.add_argument("--count", type=int, default=200, help="changes to sample (default 200)")
     parser.add_argument("--seed", type=int, default=1, help="seed of the sample (default 1)")
     parser.add_argument("--jobs", type=int, default=os.cpu_count() or 2, help="build and test jobs")
-    parser.add_argument("--timeout", type=int, default=600, help="seconds a test run may take; longer counts as killed")
+    parser.add_argument("--timeout", type=int, default=180, help="seconds a test run may take; longer counts as killed")
     parser.add_argument("--under", action="append", default=[], metavar="PATH",
                         help="only changes in files under PATH (repeatable), e.g. binding/help")
     parser.add_argument("--from", dest="first", type=int, default=1, metavar="N",
@@ -258,10 +264,7 @@ def main():
                 continue
             tree.apply(c)
             try:
-                if run(["cmake", "--build", str(BUILD), "-j", str(args.jobs)], None) != 0:
-                    verdict = "did not build"
-                else:
-                    verdict = "survived" if run_tests(c[0], args) == 0 else "killed"
+                verdict = verdict_of(c[0], args)
             finally:
                 tree.restore()
             results[verdict].append((index, c))
