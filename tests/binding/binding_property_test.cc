@@ -30,6 +30,7 @@ BindingProperty SampleTree() {
     root.member("ratio") = 0.25;
     root.member("data") = BindingBlob{0x61, 0x62, 0x63};
     root.member("state") = BindingEnum{4, nullptr};
+    root.member("none").makeCollection();  // empty, in a tree with a blob: teardown must walk no element
     BindingProperty& list = root.member("list");
     list.append() = "sample";
     list.append().member("inner") = true;
