@@ -271,6 +271,7 @@ TEST_F(AssignValueTest, FloatingTargetsCheckBoundsAndKeepNan) {
         {K::Double, Of("1e400"), Range("1e400", "double")},
         {K::Double, Of("1e-310"), Range("1e-310", "double")},  // subnormal: strtod reports underflow
         {K::Double, Of("0.0e-999"), "=0"},
+        {K::Double, Of("0.00"), "=0"},
         {K::Double, Of("+.5"), "=0.5"},
         {K::Double, Of("-Infinity"), Range("-Infinity", "double")},
         {K::Double, Of("nan(12_ab)"), "=nan"},
