@@ -45,6 +45,9 @@ TEST(LogRecord, RendersEachCode) {
     for (const Case& c : cases) EXPECT_EQ(Render(record, c.format), c.expected) << c.format;
     // The elapsed time: seconds and milliseconds.
     EXPECT_TRUE(std::regex_match(Render(record, "#H"), std::regex("[0-9]{6}\\.[0-9]{3}\n")));
+    // Every group set: 64 names of three characters, the longest the field holds.
+    record.groups = ~0ull;
+    EXPECT_EQ(Render(record, "#G"), LogGroups().Names(~0ull) + "\n");
 }
 
 TEST(LogRecord, EndsInExactlyOneLineBreakAlsoWhenCutAtCapacity) {
