@@ -293,6 +293,26 @@ TEST(BindingArena, RandomInternAndReleaseKeepsTheTableConsistent) {
     EXPECT_EQ(arena.pagesHeld(), 0u);
 }
 
+// Filled to its limit (24 of 32 buckets), a small table has probe runs that
+// wrap past its last bucket, where a release must close the gap too. The
+// buckets change from run to run with the hash keys, hence the many rounds.
+TEST(BindingArena, ReleasesInFullSmallTablesKeepTheOtherTextsFindable) {
+    for (int round = 0; round < 64; ++round) {
+        BindingArena arena;
+        std::vector<std::string> texts;
+        std::vector<const InternedString*> entries;
+        for (int i = 0; i < 24; ++i) {
+            texts.push_back(std::to_string(round * 24 + i));
+            entries.push_back(arena.intern(texts.back()));
+        }
+        for (std::size_t i = 0; i < texts.size(); ++i) {
+            arena.release(entries[i]);
+            for (std::size_t j = i + 1; j < texts.size(); ++j)
+                ASSERT_EQ(arena.findString(texts[j]), entries[j]) << texts[j];
+        }
+    }
+}
+
 // Leaks of the texts, blobs and arrays left on the heap show under the leak checker.
 TEST(BindingArena, ResettingOrDestroyingARootGivesBackPagesAndHeapParts) {
     for (const bool reset : {false, true}) {

@@ -118,6 +118,9 @@ TEST_F(ToValueTest, NarrowUnsignedEnumerationsReadAsRegisteredAndRoundTrip) {
     EXPECT_EQ(result.value.get("tones").at(0).getEnum().value, 200);
     EXPECT_EQ(result.value.get("pitch").getEnum().value, 60000);
     EXPECT_EQ(result.value.get("shade").getEnum().value, -1);  // signed ones stay sign-extended
+    BindingResult direct;                                      // by the descriptor alone, without a field's converter
+    toValue(direct, &source.tone, {BindingTypeKind::Enum, BindingTypeKind::None, registry_.findType("Tone")});
+    EXPECT_EQ(direct.value.getEnum().value, 200);
 
     Tuned back;
     back.tone = Tone::Low;

@@ -30,6 +30,8 @@ TEST_F(LocaleIndependenceTest, NumbersAreReadAndConvertedWithAPoint) {
     value = 1;
     EXPECT_EQ(ParseDouble(std::string_view(), value), NumberParseStatus::Ok) << "empty, and nothing past it is read";
     EXPECT_EQ(value, 0.0);
+    std::int64_t integer = 1;
+    EXPECT_EQ(ParseSigned(std::string_view(), integer), NumberParseStatus::Ok) << "nor for an integer";
 
     BindingResult json = ParseJson("[2.5, -1.25e2]");
     ASSERT_TRUE(json.ok()) << json.error();

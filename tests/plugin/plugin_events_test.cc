@@ -2,6 +2,7 @@
 #include "binding/binding_type_builder.h"
 #include "binding/host_value.h"
 #include "diagnostics/allocation_statistics.h"
+#include "plugin/debug_trace.h"
 #include "plugin/host_plugin.h"
 #include "plugin/host_types.h"
 #include "tests/support/fake_host.h"
@@ -160,6 +161,17 @@ TEST_F(PluginEvents, PayloadsThatDoNotConvertAndUnknownNamesAreIgnored) {
     answer.member("uuid") = "u1";
     EXPECT_EQ(host_.DeliverEvent(kSessionEvent, answer), 2u);
     EXPECT_EQ(answers, 1);
+
+    // An installed sink hears why a payload did not convert.
+    std::vector<std::string> traces;
+    SetDebugTraceSink(
+        [](void* lines, std::string_view line) { static_cast<std::vector<std::string>*>(lines)->emplace_back(line); },
+        &traces);
+    answer.member("uuid") = true;
+    host_.DeliverEvent(kSessionEvent, answer);
+    SetDebugTraceSink(nullptr, nullptr);
+    EXPECT_EQ(traces, std::vector<std::string>{"Couldn't convert payload  for event " + std::string(kSessionEvent) +
+                                               ": Couldn't assign value to 'uuid' because the input is not a string."});
 }
 
 TEST_F(PluginEvents, AHandlerMayUnwatchReplaceAndShutDownWhileItRuns) {
