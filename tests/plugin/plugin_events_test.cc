@@ -169,9 +169,12 @@ TEST_F(PluginEvents, PayloadsThatDoNotConvertAndUnknownNamesAreIgnored) {
         &traces);
     answer.member("uuid") = true;
     host_.DeliverEvent(kSessionEvent, answer);
+    DebugTrace(std::string_view("100%s", 4), {"x"});  // a '%' that ends the format stays, whatever follows it
     SetDebugTraceSink(nullptr, nullptr);
-    EXPECT_EQ(traces, std::vector<std::string>{"Couldn't convert payload  for event " + std::string(kSessionEvent) +
-                                               ": Couldn't assign value to 'uuid' because the input is not a string."});
+    EXPECT_EQ(traces,
+              (std::vector<std::string>{"Couldn't convert payload  for event " + std::string(kSessionEvent) +
+                                            ": Couldn't assign value to 'uuid' because the input is not a string.",
+                                        "100%"}));
 }
 
 TEST_F(PluginEvents, AHandlerMayUnwatchReplaceAndShutDownWhileItRuns) {
