@@ -78,7 +78,7 @@ TEST(Format, AppliesPrintfConversions) {
     ExpectAll({
         {"s on int becomes d", Format("%1$s", 7), "7"},
         {"hex alternate zero", Format("%1$#x", 0), "0"},
-        {"precision", Format("%1$.3d", 7), "007"},
+        {"precision", Format("%1$.3d %2$.2d", 7, 12345), "007 12345"},
         {"precision beats zero flag", Format("%1$06.3d", 7), "   007"},
         {"zero precision zero value", Format("[%1$.0d]", 0), "[]"},
         {"n is not accepted", Format("%1$n", 42), "42"},
