@@ -88,7 +88,7 @@ TEST(LoginWatcherTable, ReactsToEachSessionEventAsTheTableSays) {
         std::vector<std::string> log;
         const char* storedAfter;
     } rows[] = {
-        // A new token and a delete with one stored are the default scenario's transcript.
+        // A new token is the default scenario's transcript.
         {"same token connects again quietly", "t1", "Update", kOk, "t1", false, {kProbe, ConnectWith("t1")}, {}, "t1"},
         {"a create acts like an update", "", "Create", kOk, "t1", false, {kProbe, ConnectWith("t1")}, {changed}, "t1"},
         {"an access token means nothing to do", "t1", "Update", kOk, "t2", true, {kProbe}, {}, "t1"},
@@ -96,6 +96,7 @@ TEST(LoginWatcherTable, ReactsToEachSessionEventAsTheTableSays) {
         {"no token while none is stored", "", "Update", kOk, nullptr, false, {kProbe}, {missing}, ""},
         {"an empty token forgets the stored one", "t1", "Update", kOk, "", false, {kProbe}, {changed, missing}, ""},
         {"a delete disconnects with nothing stored", "", "Delete", nullptr, nullptr, true, {kDisconnect}, {gone}, ""},
+        {"a delete forgets the stored token", "t1", "Delete", nullptr, nullptr, true, {kDisconnect}, {gone}, ""},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
